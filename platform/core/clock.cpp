@@ -1,0 +1,86 @@
+#include "platform/core/clock.h"
+
+#include <chrono>
+#include <ctime>
+#include <thread>
+
+namespace platform {
+namespace {
+
+LocalTime FromTm(const std::tm& tm, int ms) {
+  LocalTime t;
+  t.year = tm.tm_year + 1900;
+  t.month = tm.tm_mon + 1;
+  t.day = tm.tm_mday;
+  t.hour = tm.tm_hour;
+  t.minute = tm.tm_min;
+  t.second = tm.tm_sec;
+  t.millisecond = ms;
+  return t;
+}
+
+}  // namespace
+
+template <>
+Clock& DefaultService<Clock>() {
+  static SystemClock clock;
+  return clock;
+}
+
+uint32_t SystemClock::TickCount() {
+  auto since = std::chrono::steady_clock::now().time_since_epoch();
+  return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
+}
+
+void SystemClock::Sleep(uint32_t ms) {
+  if (ms == 0) {
+    std::this_thread::yield();
+  } else {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+  }
+}
+
+LocalTime SystemClock::Now() {
+  auto now = std::chrono::system_clock::now();
+  auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+  std::time_t t = std::chrono::system_clock::to_time_t(now);
+  std::tm tm{};
+  localtime_r(&t, &tm);
+  return FromTm(tm, static_cast<int>(ms));
+}
+
+LocalTime SystemClock::ToLocal(int64_t unixSeconds) {
+  std::time_t t = static_cast<std::time_t>(unixSeconds);
+  std::tm tm{};
+  localtime_r(&t, &tm);
+  return FromTm(tm, 0);
+}
+
+VirtualClock::VirtualClock(uint32_t start, uint32_t readStep, uint32_t pumpStep)
+    : start_(start), now_(start), readStep_(readStep), pumpStep_(pumpStep) {}
+
+uint32_t VirtualClock::TickCount() {
+  uint32_t t = now_;
+  now_ += readStep_;
+  return t;
+}
+
+void VirtualClock::Sleep(uint32_t ms) { now_ += ms == 0 ? 1 : ms; }
+
+void VirtualClock::OnPump() { now_ += pumpStep_; }
+
+LocalTime VirtualClock::Now() {
+  uint32_t elapsed = now_ - start_;
+  LocalTime t = ToLocal(epoch_ + elapsed / 1000);
+  t.millisecond = static_cast<int>(elapsed % 1000);
+  return t;
+}
+
+LocalTime VirtualClock::ToLocal(int64_t unixSeconds) {
+  std::time_t t = static_cast<std::time_t>(unixSeconds);
+  std::tm tm{};
+  gmtime_r(&t, &tm);
+  return FromTm(tm, 0);
+}
+
+}  // namespace platform
