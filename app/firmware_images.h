@@ -13,24 +13,36 @@ class COrvellaMixerInterface;
 class CFirmwareImages {
  public:
   CFirmwareImages();
+  // Frees the loaded image and removes the run's private temporary folder.
   ~CFirmwareImages();
+  CFirmwareImages(const CFirmwareImages&) = delete;
+  CFirmwareImages& operator=(const CFirmwareImages&) = delete;
 
   // Product id (0xFF none) and version number (0xFFFF none) from a file name.
   // An unknown tag shows its message (owned by `parent`) and returns false.
   bool ParseFirmwareFileName(const char* name, platform::ui::DialogWindow* parent, uint8_t* productId,
                              uint16_t* version);
+  // Refills m_ImageTable with the names of the built-in images.
   void EnumerateEmbeddedImages();
+  // Chooses the first table entry for `productId`; false (reference empty,
+  // ids 0xFF/0xFFFF) when none fits.
   bool FindEmbeddedImage(uint8_t productId);
   // Takes an external file as the new image; writes fields 1006 and 1007.
   void SelectNewFirmware(const char* path, platform::ui::DialogWindow* window);
   void OnDropFiles(const std::vector<std::string>& paths, platform::ui::DialogWindow* window);
   bool ExtractEmbeddedImage(const char* name, platform::ui::DialogWindow* parent, const uint8_t** bytes,
                             uint32_t* size);
-  bool ExpandEmbeddedImage(const uint8_t* bytes, uint32_t size, const char* name,
-                           platform::ui::DialogWindow* parent, char expandedPath[260]);
+  // Expands a built-in image into the run's private temporary folder and
+  // returns the expanded file's path.
+  bool ExpandEmbeddedImage(const uint8_t* bytes, uint32_t size, const char* name, platform::ui::DialogWindow* parent,
+                           char expandedPath[260]);
   // Loads the selected image into m_pImage (size + 1024 zero bytes).
   bool LoadFirmwareImage(platform::ui::DialogWindow* parent);
   void FreeImage();
+
+  // The private temporary folder of this run (ending in '/'), empty until
+  // the first expansion made it.
+  const std::string& RunFolder() const { return m_szRunFolder; }
 
   char m_ImageTable[16][32] = {};
   int m_nImageTableCount = 0;
@@ -42,13 +54,27 @@ class CFirmwareImages {
   int64_t m_pImageDate = 0;  // seconds since 1970, shown in local time
   uint8_t* m_pImage = nullptr;
   uint32_t m_nImageSize = 0;
+
+ private:
+  // Makes the private temporary folder on first use; false with *error set.
+  bool MakeRunFolder(uint32_t* error);
+
+  std::string m_szRunFolder;
 };
 
 // Release date of a firmware by major version: a unit (96, not tableOnly)
 // reports its own date word; otherwise the product's table. Leaves *out
 // untouched when none is known.
-void LookupFirmwareDate(uint8_t major, int64_t* out, uint8_t productId, bool tableOnly,
-                        COrvellaMixerInterface* remote);
+void LookupFirmwareDate(uint8_t major, int64_t* out, uint8_t productId, bool tableOnly, COrvellaMixerInterface* remote);
+
+// The unit's firmware date word (day bits 0-4, month bits 8-11, year 2000 +
+// 16 x bits 5-7 + bits 12-15) as local midnight; false, *out untouched,
+// when the word holds no valid month or day.
+bool FirmwareDateFromWord(uint16_t word, int64_t* out);
+
+// Local midnight of a calendar date, in seconds since 1970; false when the
+// month or day cannot be a date.
+bool LocalMidnight(int year, int month, int day, int64_t* out);
 
 // "%b %d, %Y" of a time value in local time.
 std::string FormatDate(int64_t when);

@@ -17,7 +17,8 @@ struct Options {
 struct OptionHooks {
   // "SN=" value (upper-cased). Returns false when the run must end.
   std::function<bool(const std::string& value)> serial;
-  // "FILE=" path (upper-cased, cut at the first blank).
+  // "FILE=" path, cut at the first blank, in the case it was typed (only
+  // the prefix is matched without regard to case).
   std::function<void(const std::string& path)> file;
 };
 

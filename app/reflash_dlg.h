@@ -5,7 +5,8 @@
 //
 // The code is split by concern:
 //   reflash_dlg.cpp          construction, OnInitDialog, events, decoration,
-//                            SetDialogState, colours, about entry
+//                            SetDialogState, colours, about entry (OnTimer is
+//                            the update run's, in reflash_dlg_update.cpp)
 //   reflash_dlg_units.cpp    unit search, UpdateSelectedConnection, details
 //   reflash_dlg_update.cpp   OnStartUpdate, ProgramEEPROM, WaitForCompletion
 //   reflash_dlg_zslot.cpp    ProgramZSlotEEPROM
@@ -64,13 +65,45 @@ class CReflashDlg : public platform::ui::DialogEvents {
   bool SearchUnits();  // unit search steps 1..6 of OnInitDialog
   bool UpdateSelectedConnection(uint16_t entry);
   void OnSelChangeModel();
+  // "%b %d, %Y" of the week in a packed serial number; empty outside weeks 1..53.
   static std::string ManufactureDate(uint32_t serial);
+  // "%d.%d", or "Not Present" for major 63 and for 0.0.
+  static std::string FirmwareVersionText(uint8_t major, uint8_t minor);
+  static bool FirmwarePresent(uint8_t major, uint8_t minor);
+  // "NC" for 0, else the letter ("A" for 1).
+  static std::string PcbRevisionText(uint8_t revision);
+  // The name the list gives a card id ("Unknown" for ids it does not know).
+  static const char* CardName(uint8_t cardId);
+  // Entry-word flags.
+  static constexpr uint32_t kModuleEntry = 0x8000;
+  static constexpr uint32_t kCardEntry = 0x10000;
+  static constexpr int kMaxEntries = 16;
 
   // ---- main-unit programming
+  // Programming status flags of register 9 (masked with 0x3F); TIMEOUT is
+  // the window's own, set when one of its waits runs out.
+  static constexpr uint8_t PIP = 0x01;
+  static constexpr uint8_t PGMERR = 0x02;
+  static constexpr uint8_t TXERR = 0x04;
+  static constexpr uint8_t PAKRDY = 0x08;
+  static constexpr uint8_t TIMEOUT = 0x20;
+  // How long the unit may report no change of state or percent while it
+  // programs itself before the run is given up.
+  static constexpr uint32_t kProgressSilenceMs = 120000;
+
   void OnStartUpdate();
   bool ProgramEEPROM();
   uint8_t WaitForCompletion(uint32_t limitMs);
   static void AppendStatusFlags(std::string& text, uint8_t flags);
+  // The status wait behind WaitForCompletion and the card run: ends on any
+  // of `endFlags`, on 0 when `endOnZero`, or with TIMEOUT after `limitMs`;
+  // `eraseProgress` moves the progress bar to the elapsed tenths of a second.
+  uint8_t WaitForStatus(uint32_t limitMs, uint8_t endFlags, bool endOnZero, bool eraseProgress);
+  bool RunProgramming();        // the run the image's product id calls for
+  bool WatchUnitProgramming();  // ProgramEEPROM's progress phase
+  static std::string FormatElapsed(uint32_t ms);  // "hh:mm:ss.mmm"
+  // A message box of the running workflows, owned by the window.
+  void ShowRunMessage(const std::string& text, const char* caption, platform::ui::Icon icon);
 
   // ---- option card programming
   bool ProgramZSlotEEPROM();
@@ -83,9 +116,23 @@ class CReflashDlg : public platform::ui::DialogEvents {
   // The "GETSN" flow: asks, writes; replaces `serial` on success. False
   // means the window was closed.
   bool WriteDialogSerial(uint32_t& serial);
+  // Writes `serial` to the unit or (card mode) its card and waits up to
+  // `commitLimitMs` for the commit; on a failed commit shows `failureText`
+  // with the status flags. False on any failure.
+  bool WriteSerial(uint32_t serial, uint32_t commitLimitMs, const char* failureText);
 
   // Ends the modal run (result 0 unless given).
   void CloseWindow(int result = 0);
+
+ private:
+  // Adds one list entry (text, word) unless the table is full.
+  bool AddEntry(const std::string& text, uint32_t word);
+  // Ends the run after a failure of the unit display (no unit, no image).
+  void EndRunWithoutUnit();
+  void ShowDetailRows(bool serialRows, bool promRow);
+  void SetValue(int id, const std::string& text);
+
+ public:
 
   // ---- members (names as the rest of the system knows them)
   std::string m_commandLine;
@@ -96,7 +143,8 @@ class CReflashDlg : public platform::ui::DialogEvents {
   Options m_options;
 
   // The unit list.
-  uint32_t m_EntryTable[16] = {};
+  uint32_t m_EntryTable[kMaxEntries] = {};
+  int m_nEntryCount = 0;
   uint16_t m_nConnection = 0;
   bool m_bModuleMode = false;
   uint8_t m_nDeviceId = 0;

@@ -52,8 +52,10 @@ uint8_t CommandCheck(uint8_t k);
 // Format 5: data packet of n (<= 128) bytes; returns the frame length
 // (152 for n = 128). `out` must hold kMaxDataFrame bytes.
 size_t BuildDataPacket(uint8_t* out, const uint8_t* data, uint8_t n);
-// Format 6: register-data message (unit to host) for n registers from
-// `start`; returns the frame length. `out` must hold 10 + ceil(8n/7) + 1.
+// Format 6: register-data message (unit to host) for n (>= 1) registers
+// from `start`; returns the frame length. The long form is used when the
+// short one cannot say it: start above 511, bits 7..5 of start all ones, or
+// more than 256 registers. `out` must hold RegisterDataLength(start, n).
 size_t BuildRegisterData(uint8_t* out, uint16_t start, const uint8_t* data, uint16_t n);
 size_t RegisterDataLength(uint16_t start, uint16_t n);
 // Format 7: the MIDI port-pairing probe for output device `device`.

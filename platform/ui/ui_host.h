@@ -137,6 +137,11 @@ class DialogWindow {
   // Appends a separator and a system-menu item (the about entry).
   virtual void AddSystemMenuItem(int commandId, const std::string& text) = 0;
 
+  // Tiles the program's background picture over the client area from the
+  // top-left corner (the main window's look; called while it is
+  // decorated). Hosts that draw no pictures ignore it.
+  virtual void SetBackgroundPicture() {}
+
   // Runs the dialog modally: OnInitDialog, then events until EndDialog.
   // Returns the result given to EndDialog.
   virtual int RunModal() = 0;

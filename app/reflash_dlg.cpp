@@ -1,0 +1,132 @@
+// The main window: construction, the modal run, OnInitDialog (options,
+// decoration, unit search), the window's events, the display states and
+// colours, and the about entry.
+#include "app/reflash_dlg.h"
+
+#include <algorithm>
+
+#include "app/about_dlg.h"
+#include "app/log.h"
+#include "app/reflash_app.h"
+#include "app/resources/dialog_templates.h"
+#include "protocol/orvella_remote.h"
+
+using platform::ui::ControlColors;
+using platform::ui::FontKind;
+
+namespace {
+
+using namespace resources;
+
+// Controls that SetDialogState shows (true) in each state: ready, busy, done.
+struct StateRow {
+  int id;
+  bool shown[3];
+};
+
+constexpr StateRow kStateTable[] = {
+    {IDC_NOTICE1, {true, false, false}},
+    {IDC_NOTICE2, {true, false, false}},
+    {IDC_NOTICE3, {true, false, false}},
+    {IDC_DONT_INTERRUPT, {false, true, false}},
+    {IDC_STATUS, {false, true, false}},
+    {IDC_PROGRESS, {false, true, false}},
+    {IDC_CONGRATULATIONS, {false, false, true}},
+    {IDCANCEL_BUTTON, {true, false, false}},
+    {IDC_UPDATE, {true, false, false}},
+    {IDOK_CLOSE, {false, false, true}},
+};
+
+bool IsNotice(int id) { return id >= IDC_NOTICE1 && id <= IDC_CONGRATULATIONS; }
+
+// Controls through which the background picture shows.
+bool IsTransparent(int id) {
+  return IsNotice(id) || (id >= IDC_SERIAL && id <= IDC_NEW_FW_DATE) || id == IDC_PROM || id == IDC_MFG_DATE ||
+         id == IDC_PROM_LABEL || id == platform::ui::kNoId;
+}
+
+}  // namespace
+
+CReflashDlg::CReflashDlg(std::string commandLine) : m_commandLine(std::move(commandLine)) {}
+
+// Out of line: the remote's type is complete only here.
+CReflashDlg::~CReflashDlg() = default;
+
+int CReflashDlg::DoModal() {
+  m_window = platform::Use<platform::ui::Host>().CreateDialog(MainDialogTemplate(), *this, nullptr);
+  if (!m_window) return 0;
+  return m_window->RunModal();
+}
+
+void CReflashDlg::CloseWindow(int result) {
+  if (m_window) m_window->EndDialog(result);
+}
+
+bool CReflashDlg::OnInitDialog() {
+  m_options = Options{};
+  std::fill(std::begin(m_EntryTable), std::end(m_EntryTable), 0u);
+  m_nEntryCount = 0;
+
+  LogOsVersionRecord();
+
+  OptionHooks hooks;
+  hooks.serial = [this](const std::string& value) { return HandleSerialOption(value); };
+  hooks.file = [this](const std::string& path) { m_Images.SelectNewFirmware(path.c_str(), m_window.get()); };
+  if (!ParseOptions(m_commandLine, m_options, hooks)) {
+    // The serial-number option has shown its message; the run ends before
+    // any unit is searched.
+    if (m_outcome == RunOutcome::Nothing) m_outcome = RunOutcome::SerialFailed;
+    CloseWindow(0);
+    return false;
+  }
+
+  Decorate();
+  // The 1 ms timer resolution raised after the search has no counterpart
+  // here: the platform clock already counts whole milliseconds.
+  return SearchUnits();
+}
+
+void CReflashDlg::Decorate() {
+  m_window->SetBackgroundPicture();
+  const std::string about = resources::LoadString(kAboutMenuString);
+  if (!about.empty()) m_window->AddSystemMenuItem(kAboutCommand, about);
+}
+
+void CReflashDlg::SetDialogState(int state) {
+  if (state < kStateReady || state > kStateDone || !m_window) return;
+  for (const StateRow& row : kStateTable) m_window->Show(row.id, row.shown[state]);
+}
+
+void CReflashDlg::OnCommand(int id) {
+  switch (id) {
+    case IDC_UPDATE:
+      OnStartUpdate();
+      break;
+    case IDOK_CLOSE:
+    case IDCANCEL_BUTTON:
+      CloseWindow(id);
+      break;
+    default:
+      break;
+  }
+}
+
+void CReflashDlg::OnSelChange(int id) {
+  if (id == IDC_MODEL) OnSelChangeModel();
+}
+
+void CReflashDlg::OnDropFiles(const std::vector<std::string>& paths) { m_Images.OnDropFiles(paths, m_window.get()); }
+
+void CReflashDlg::OnSysCommand(int commandId) {
+  if ((commandId & ~0xF) == kAboutCommand) {
+    CAboutDlg about;
+    about.DoModal(m_window.get());
+  }
+}
+
+ControlColors CReflashDlg::OnCtlColor(int id) {
+  ControlColors colors;
+  colors.blueText = IsNotice(id);
+  colors.transparent = IsTransparent(id);
+  return colors;
+}

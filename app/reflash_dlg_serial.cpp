@@ -1,0 +1,87 @@
+// Serial-number writing: the "SN=" option (one number for the first
+// listed device, then the run ends) and the "GETSN" prompt (asked for every
+// selected entry).
+#include <string>
+
+#include "app/log.h"
+#include "app/reflash_dlg.h"
+#include "app/resources/dialog_templates.h"
+#include "app/serial_number.h"
+#include "app/serial_number_dlg.h"
+#include "protocol/orvella_remote.h"
+
+using platform::ui::Icon;
+
+namespace {
+
+constexpr int kStatusLine = resources::IDC_STATUS;
+constexpr const char* kCaption = "Orvella(n) Firmware Update";
+// Numbers printed with this model code belong to an Orvella(n).
+constexpr uint32_t kPrintedModel = 0x43;
+constexpr uint32_t kOrvellaModel = 0x60;
+
+}  // namespace
+
+bool CReflashDlg::HandleSerialOption(const std::string& text) {
+  uint32_t serial = PackSerialNumber(text);
+  if ((serial >> 24) == kPrintedModel) serial = (serial & 0x00FFFFFF) | (kOrvellaModel << 24);
+  if (!IsValidSerialNumber(serial)) {
+    ShowRunMessage("Invalid Serial Number!", kCaption, Icon::Warning);
+    m_outcome = RunOutcome::SerialFailed;
+    CloseWindow(0);
+    return false;
+  }
+  m_options.m_dwCommandLineSerial = serial;
+  return true;
+}
+
+// Both flows hand the number to the device the same way; only the texts
+// of a failed commit differ.
+bool CReflashDlg::WriteSerial(uint32_t serial, uint32_t commitLimitMs, const char* failureText) {
+  const int written = m_options.m_bCardMode ? m_pRemote->WriteZSlotSerialNumber(serial)
+                                            : m_pRemote->WriteSerialNumber(serial);
+  if (written != 0) return false;  // the remote has shown its own message
+  const uint8_t status = WaitForCompletion(commitLimitMs);
+  if (status != 0) {
+    std::string text = failureText;
+    AppendStatusFlags(text, status);
+    LogMessage("%s", text.c_str());
+    ShowRunMessage(text, kCaption, Icon::None);
+    return false;
+  }
+  return true;
+}
+
+bool CReflashDlg::WriteCommandLineSerial() {
+  const bool ok = WriteSerial(m_options.m_dwCommandLineSerial, 1000, "Wait for WriteSerialNumber Failed!\nSN=\n");
+  m_outcome = ok ? RunOutcome::SerialWritten : RunOutcome::SerialFailed;
+  CloseWindow(0);
+  return ok;
+}
+
+bool CReflashDlg::WriteDialogSerial(uint32_t& serial) {
+  m_pRemote->SetPollMode(3);
+  CGetSerialNumberDlg dialog;
+  dialog.m_dwSerialNumber = 0;
+  if (dialog.DoModal(m_window.get()) != CGetSerialNumberDlg::kOk) {
+    LogMessage("Invalid Serial Number. User Pressed Cancel.\n");
+    // A number written for an earlier entry stays written and is reported.
+    if (m_outcome != RunOutcome::SerialWritten) m_outcome = RunOutcome::UpdateCancelled;
+    CloseWindow(0);
+    return false;
+  }
+
+  m_pRemote->SetPollMode(1);
+  SetDialogState(kStateBusy);
+  m_window->SetText(kStatusLine, "Writing Serial Number... Please wait...");
+  if (!WriteSerial(dialog.m_dwSerialNumber, 3000, "Wait for WriteSerialNumber Failed!\nUser Dialog\n")) {
+    m_outcome = RunOutcome::SerialFailed;
+    CloseWindow(0);
+    return false;
+  }
+  m_window->SetText(kStatusLine, "Writing Serial Number Complete...");
+  SetDialogState(kStateReady);
+  serial = dialog.m_dwSerialNumber;
+  m_outcome = RunOutcome::SerialWritten;
+  return true;
+}

@@ -1,0 +1,399 @@
+// Unit discovery and selection: the unit search that builds the list, and
+// the display of the selected entry (kind, identity, serial number, current
+// and new firmware, row visibility).
+#include <cstdio>
+#include <string>
+
+#include "app/log.h"
+#include "app/reflash_dlg.h"
+#include "app/resources/dialog_templates.h"
+#include "app/serial_number.h"
+#include "platform/core/service.h"
+#include "protocol/orvella_remote.h"
+
+using platform::ui::Buttons;
+using platform::ui::FontKind;
+using platform::ui::Icon;
+using platform::ui::MessageBoxRequest;
+
+namespace {
+
+using namespace resources;
+
+constexpr const char* kCaption = "Orvella(n) Firmware Update";
+constexpr uint8_t kOrvellaN = 96;
+constexpr uint8_t kModuleId = 2;  // register 25 with a ZM-DIG module
+constexpr uint16_t kRegModule = 25;
+constexpr uint8_t kCardZiRerar = 21;
+constexpr uint8_t kCardVeZer = 50;
+constexpr uint8_t kNoFirmwareMajor = 63;
+// The description buffers of the original window: 260 at the search, 256 for the selected entry.
+constexpr int kSearchText = 260;
+constexpr int kSelectedText = 256;
+
+std::string Printf(const char* format, const std::string& a, const std::string& b = {}) {
+  char buffer[600];
+  std::snprintf(buffer, sizeof buffer, format, a.c_str(), b.c_str());
+  return buffer;
+}
+
+void ShowWindowMessage(platform::ui::DialogWindow& window, const char* text, Icon icon) {
+  MessageBoxRequest request;
+  request.text = text;
+  request.caption = kCaption;
+  request.buttons = Buttons::Ok;
+  request.icon = icon;
+  window.MessageBox(request);
+}
+
+}  // namespace
+
+// ------------------------------------------------------------- field rules
+
+std::string CReflashDlg::ManufactureDate(uint32_t serial) {
+  static const char* const kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  // February counts 28 days in every year: the week alone places the date.
+  static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const int week = static_cast<int>((serial >> 12) & 0x3F);
+  const int year = 2000 + static_cast<int>((((serial >> 18) & 0x03) << 4) | ((serial >> 20) & 0x0F));
+  int day = (week - 1) * 7 + 1;
+  if (day < 1 || day > 365) return {};
+  int month = 0;
+  while (day > kDays[month]) {
+    day -= kDays[month];
+    ++month;
+  }
+  char text[32];
+  std::snprintf(text, sizeof text, "%s %02d, %04d", kMonths[month], day, year);
+  return text;
+}
+
+bool CReflashDlg::FirmwarePresent(uint8_t major, uint8_t minor) {
+  return major != kNoFirmwareMajor && !(major == 0 && minor == 0);
+}
+
+std::string CReflashDlg::FirmwareVersionText(uint8_t major, uint8_t minor) {
+  if (!FirmwarePresent(major, minor)) return "Not Present";
+  char text[16];
+  std::snprintf(text, sizeof text, "%d.%d", major, minor);
+  return text;
+}
+
+std::string CReflashDlg::PcbRevisionText(uint8_t revision) {
+  if (revision == 0) return "NC";
+  return std::string(1, static_cast<char>(revision + 64));
+}
+
+const char* CReflashDlg::CardName(uint8_t cardId) {
+  switch (cardId) {
+    case 19:
+      return "ZT-MADI";
+    case 21:
+      return "ZI-RERAR";
+    case 24:
+      return "ZT-HD";
+    case 25:
+      return "ZT-FW";
+    case 50:
+      return "VE-ZER";
+    default:
+      return "Unknown";
+  }
+}
+
+// ------------------------------------------------------------- unit search
+
+bool CReflashDlg::AddEntry(const std::string& text, uint32_t word) {
+  // The table holds 16 entries; units beyond it are not listed.
+  if (m_nEntryCount >= kMaxEntries) return false;
+  const int item = m_window->ComboAdd(IDC_MODEL, text);
+  m_window->ComboSetData(IDC_MODEL, item, static_cast<uint32_t>(m_nEntryCount));
+  m_EntryTable[m_nEntryCount++] = word;
+  return true;
+}
+
+void CReflashDlg::EndRunWithoutUnit() {
+  if (m_outcome == RunOutcome::Nothing) m_outcome = RunOutcome::NoUnit;
+  CloseWindow(0);
+}
+
+bool CReflashDlg::SearchUnits() {
+  auto& host = platform::Use<platform::ui::Host>();
+  host.SetWaitCursor(true);
+  m_pRemote = std::make_unique<COrvellaRemote>();
+  uint16_t connections = 0;
+  if (m_pRemote->Open() == 0) {
+    if (m_pRemote->GetNumberOfConnections(&connections) != 0) connections = 0;
+    LogMessage("Found Orvella(n). Number Of Connections: %u\n", static_cast<unsigned>(connections));
+  }
+  if (connections == 0) m_pRemote.reset();
+  host.SetWaitCursor(false);
+
+  if (!m_pRemote) {
+    LogMessage("Unable to locate an Orvella(n)!\n");
+    ShowWindowMessage(*m_window, "Unable to locate an Orvella(n)!", Icon::None);
+    EndRunWithoutUnit();
+    return false;
+  }
+
+  bool full = false;
+  for (uint16_t k = 0; k < connections && !full; ++k) {
+    m_pRemote->SelectConnection(k);
+    uint8_t productId = 0;
+    m_pRemote->GetProductID(&productId);
+    if (productId != kOrvellaN) continue;
+
+    char description[kSearchText] = {};
+    uint8_t describedId = 0;
+    if (m_pRemote->GetConnectionDescription(k, description, kSearchText, &describedId) != 0) continue;
+    LogMessage("Found %s\n", description);
+    if (!AddEntry(description, k)) break;
+    uint8_t cardId = 0;
+    m_pRemote->GetCardID(&cardId);
+
+    uint8_t module = 0;
+    m_pRemote->ReadRegister(kRegModule, &module);
+    if (module == kModuleId) {
+      // A unit with a module ends the search: neither its card nor any
+      // later unit is listed.
+      const std::string text = Printf("ZM-DIG in %s", description);
+      LogMessage("Found %s\n", text.c_str());
+      AddEntry(text, k | kModuleEntry);
+      break;
+    }
+
+    switch (cardId) {
+      case kCardZiRerar:
+      case kCardVeZer: {
+        // A VE-ZER card is programmed through its USB updater; without one
+        // it cannot be updated and is not offered.
+        if (cardId == kCardVeZer && m_pRemote->GetCardUpdater() == nullptr) break;
+        const std::string text = Printf("%s in %s", CardName(cardId), description);
+        LogMessage("Found %s\n", text.c_str());
+        full = !AddEntry(text, k | kCardEntry);
+        break;
+      }
+      case 19:
+      case 24:
+      case 25: {
+        const std::string text = Printf("%s in %s", CardName(cardId), description);
+        LogMessage("Found %s\n", text.c_str());
+        break;
+      }
+      default:
+        break;
+    }
+  }
+
+  if (m_nEntryCount == 0) {
+    LogMessage("No Orvella(n) Found!\n");
+    ShowWindowMessage(*m_window, "No Orvella(n) Found!", Icon::None);
+    EndRunWithoutUnit();
+    return false;
+  }
+
+  m_window->ComboSetSel(IDC_MODEL, 0);
+  if (!UpdateSelectedConnection(0)) {
+    LogMessage("UpdateSelectedConnection Failed!\n");
+    EndRunWithoutUnit();
+    return false;
+  }
+
+  for (int id = IDC_NOTICE1; id <= IDC_CONGRATULATIONS; ++id) m_window->SetFont(id, FontKind::Bold);
+  SetDialogState(kStateReady);
+  return true;
+}
+
+// -------------------------------------------------------- selected entry
+
+void CReflashDlg::OnSelChangeModel() {
+  LogMessage("OnSelChangeModel\n");
+  const int item = m_window->ComboSel(IDC_MODEL);
+  if (item < 0) return;
+  const uint32_t entry = m_window->ComboData(IDC_MODEL, item);
+  // A file given on the command line or dropped belongs to the entry it
+  // was chosen for; the built-in images apply again.
+  m_Images.m_bExternalFile = false;
+  UpdateSelectedConnection(static_cast<uint16_t>(entry));
+}
+
+void CReflashDlg::SetValue(int id, const std::string& text) {
+  m_window->SetText(id, text);
+  m_window->SetFont(id, FontKind::Bold);
+}
+
+void CReflashDlg::ShowDetailRows(bool serialRows, bool promRow) {
+  for (int id : {IDC_SERIAL_LABEL, IDC_SERIAL, IDC_MFG_DATE_LABEL, IDC_MFG_DATE}) m_window->Show(id, serialRows);
+  for (int id : {IDC_PROM_LABEL, IDC_PROM}) m_window->Show(id, promRow);
+}
+
+bool CReflashDlg::UpdateSelectedConnection(uint16_t entry) {
+  if (!m_pRemote || !m_window || entry >= m_nEntryCount) {
+    EndRunWithoutUnit();
+    return false;
+  }
+  const uint32_t word = m_EntryTable[entry];
+
+  // 1. Kind of the entry.
+  if (!m_options.m_bCardModeFixed) {
+    m_bModuleMode = (word & kModuleEntry) != 0;
+    m_options.m_bCardMode = !m_bModuleMode && (word & kCardEntry) != 0;
+  } else {
+    m_options.m_bCardMode = true;
+    m_bModuleMode = false;
+  }
+
+  // 2. Selection on the remote. A transport that knows no module index
+  // (bit 15) keeps the unit's own connection, which carries the module.
+  m_nConnection = static_cast<uint16_t>(word & 0xFFFF);
+  uint16_t describe = m_nConnection;
+  if (m_pRemote->SelectConnection(m_nConnection) != 0 && (m_nConnection & kModuleEntry)) {
+    describe = static_cast<uint16_t>(m_nConnection & ~kModuleEntry);
+    m_pRemote->SelectConnection(describe);
+  }
+
+  // 3. Device id and entry text.
+  char description[kSearchText] = {};
+  if (m_bModuleMode) {
+    m_pRemote->GetConnectionDescription(describe, description, kSearchText, &m_nDeviceId);
+    m_szDeviceName = description;
+    uint8_t module = 0;
+    m_pRemote->ReadRegister(kRegModule, &module);
+    if (module == kModuleId) {
+      m_nDeviceId = kModuleId;
+      m_szDeviceName = Printf("ZM-DIG in %s", description);
+    }
+  } else if (m_options.m_bCardMode) {
+    m_pRemote->GetConnectionDescription(describe, description, kSearchText, &m_nDeviceId);
+    m_pRemote->GetCardID(&m_nDeviceId);
+    m_szDeviceName = Printf("%s in %s", CardName(m_nDeviceId), description);
+  } else {
+    m_pRemote->GetConnectionDescription(describe, description, kSelectedText, &m_nDeviceId);
+    m_szDeviceName = description;
+  }
+
+  // 4. The selected item shows the rebuilt text.
+  const int item = m_window->ComboSel(IDC_MODEL);
+  if (item >= 0) {
+    m_window->ComboDelete(IDC_MODEL, item);
+    m_window->ComboInsert(IDC_MODEL, item, m_szDeviceName);
+    m_window->ComboSetData(IDC_MODEL, item, entry);
+    m_window->ComboSetSel(IDC_MODEL, item);
+  }
+
+  // 5.
+  m_pRemote->SetPollMode(1);
+
+  // 6. Serial-number writing asked for on the command line.
+  if (m_options.m_dwCommandLineSerial != 0) return WriteCommandLineSerial();
+  uint32_t serial = 0;
+  if (m_bModuleMode) {
+    serial = 0;
+  } else if (m_options.m_bCardMode) {
+    m_pRemote->GetZSlotSerialNumber(&serial);
+  } else {
+    m_pRemote->GetSerialNumber(&serial);
+  }
+  if (m_options.m_bGetSerialNumber && !WriteDialogSerial(serial)) return false;
+
+  // 7. Serial number: only a number of this device's model counts.
+  std::string serialText = "Not Present";
+  if (serial != 0 && serial != 0xFFFFFFFF && (serial >> 24) == m_nDeviceId) {
+    serialText = FormatSerialNumber(serial);
+  } else {
+    serial = 0;
+  }
+  LogMessage("SN: %s\n", serialText.c_str());
+  SetValue(IDC_SERIAL, serialText);
+
+  // 8.
+  SetValue(IDC_MFG_DATE, serial != 0 ? ManufactureDate(serial) : std::string());
+
+  // 9. PCB revision.
+  uint8_t revision = 0;
+  if (m_bModuleMode) {
+    uint8_t module = 0;
+    m_pRemote->ReadRegister(kRegModule, &module);
+    revision = module & 0x03;
+  } else if (m_options.m_bCardMode) {
+    m_pRemote->GetCardPCBRevision(&revision);
+  } else {
+    m_pRemote->GetPCBRevision(&revision);
+  }
+  SetValue(IDC_PCB_REV, PcbRevisionText(revision));
+
+  // 10. Current firmware. The module reports no version of its own.
+  uint8_t major = 0;
+  uint8_t minor = 0;
+  if (m_bModuleMode) {
+    major = 1;
+    minor = 0;
+  } else if (m_options.m_bCardMode) {
+    m_pRemote->GetCardFirmwareVersion(&major, &minor);
+  } else {
+    m_pRemote->GetFirmwareMajor(&major);
+    m_pRemote->GetFirmwareMinor(&minor);
+  }
+  const std::string versionText = FirmwareVersionText(major, minor);
+  LogMessage("FWRev: %s\n", versionText.c_str());
+  SetValue(IDC_FW_VERSION, versionText);
+
+  // 11.
+  std::string dateText;
+  if (FirmwarePresent(major, minor)) {
+    int64_t when = 0;
+    LookupFirmwareDate(major, &when, m_nDeviceId, false, m_pRemote.get());
+    dateText = FormatDate(when);
+  }
+  SetValue(IDC_FW_DATE, dateText);
+
+  // 12. The image Update would program.
+  if (!m_Images.m_bExternalFile) {
+    m_Images.EnumerateEmbeddedImages();
+    m_Images.FindEmbeddedImage(m_nDeviceId);
+  }
+  if (m_Images.m_nImageMajor == 0xFFFF) {
+    m_Images.m_nImageMajor = 0;
+    LogMessage("Unable to determine New Firmware Version!\n");
+    ShowWindowMessage(*m_window, "Unable to determine New Firmware Version!", Icon::Exclamation);
+    EndRunWithoutUnit();
+    return false;
+  }
+  if (!m_Images.m_bExternalFile) {
+    // A built-in image's number is still whole (an external file's was
+    // split when it was taken); splitting it here only once keeps a
+    // re-shown entry from being split twice.
+    const uint16_t number = m_Images.m_nImageMajor;
+    m_Images.m_nImageMajor = number / 100;
+    m_Images.m_nImageMinor = static_cast<uint8_t>(number % 100);
+  }
+  char newVersion[16];
+  std::snprintf(newVersion, sizeof newVersion, "%d.%d", m_Images.m_nImageMajor, m_Images.m_nImageMinor);
+  SetValue(IDC_NEW_FW_VERSION, newVersion);
+  LogMessage("New FWRev: %s\n", newVersion);
+
+  // 13. The date of a built-in image; an external file's date stays.
+  if (!m_Images.m_bExternalFile) {
+    if (m_Images.m_nImageMajor >= 11) {
+      SetValue(IDC_NEW_FW_DATE, "Unknown");
+    } else {
+      m_Images.m_pImageDate = 0;
+      LookupFirmwareDate(static_cast<uint8_t>(m_Images.m_nImageMajor), &m_Images.m_pImageDate, m_nDeviceId, true,
+                         m_pRemote.get());
+      SetValue(IDC_NEW_FW_DATE, FormatDate(m_Images.m_pImageDate));
+    }
+  }
+
+  // 14. Rows by kind.
+  if (m_bModuleMode) {
+    ShowDetailRows(false, false);
+  } else if (m_options.m_bCardMode) {
+    ShowDetailRows(true, false);
+  } else {
+    ShowDetailRows(true, true);
+    const char* prom = m_options.m_nPromSelect == 2 ? "Both" : (m_options.m_nPromSelect == 0 ? "1" : "2");
+    SetValue(IDC_PROM, prom);
+  }
+  return true;
+}

@@ -1,0 +1,296 @@
+// The Update button's run and the unit's own PROM programming: the image
+// goes down in acknowledged 128-byte packets, then the unit erases,
+// programs and verifies by itself while the window shows its progress.
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+#include "app/log.h"
+#include "app/reflash_dlg.h"
+#include "app/resources/dialog_templates.h"
+#include "platform/core/clock.h"
+#include "platform/core/message_pump.h"
+#include "protocol/orvella_remote.h"
+#include "transports/ztusb.h"
+
+using platform::ui::Answer;
+using platform::ui::Buttons;
+using platform::ui::Icon;
+using platform::ui::MessageBoxRequest;
+
+namespace {
+
+constexpr int kProgressBar = resources::IDC_PROGRESS;
+constexpr int kStatusLine = resources::IDC_STATUS;
+constexpr int kPollTimer = 1;
+constexpr unsigned kPollTimerMs = 16;
+constexpr uint32_t kPacketBytes = 128;
+// The card run's erase bar counts tenths of a second up to its range's end.
+constexpr uint32_t kEraseBarFull = 40;
+
+constexpr uint8_t kProductVeZer = 50;
+constexpr uint8_t kProductZiRerar = 21;
+
+constexpr uint8_t kRegPromSwitches = 5;
+constexpr uint8_t kPromSwitchAtProm2 = 0x20;
+constexpr uint8_t kRegModuleTarget = 53;
+constexpr uint8_t kModuleTargetValue = 5;
+
+constexpr const char* kWindowCaption = "Orvella(n) Firmware Update";
+constexpr const char* kFailureCaption = "EEPROM Programming Failure";
+
+// The window's progress bar as the VE-ZER updater sees it.
+class WindowProgress final : public CZTUSBProgress {
+ public:
+  explicit WindowProgress(platform::ui::DialogWindow& window) : window_(window) {}
+  void SetRange(int low, int high) override { window_.ProgressRange(kProgressBar, low, high); }
+  void SetPos(int pos) override { window_.ProgressPos(kProgressBar, pos); }
+
+ private:
+  platform::ui::DialogWindow& window_;
+};
+
+}  // namespace
+
+void CReflashDlg::ShowRunMessage(const std::string& text, const char* caption, Icon icon) {
+  MessageBoxRequest request;
+  request.text = text;
+  request.caption = caption ? std::optional<std::string>(caption) : std::nullopt;
+  request.buttons = Buttons::Ok;
+  request.icon = icon;
+  if (m_window) {
+    m_window->MessageBox(request);
+  } else {
+    platform::Use<platform::ui::Host>().MessageBox(request);
+  }
+}
+
+void CReflashDlg::AppendStatusFlags(std::string& text, uint8_t flags) {
+  if (flags & PIP) text += "\nPIP\n";
+  if (flags & PGMERR) text += "\nPGMERR\n";
+  if (flags & TXERR) text += "\nTXERR\n";
+  if (flags & PAKRDY) text += "\nPAKRDY\n";
+  if (flags & TIMEOUT) text += "\nTIMEOUT\n";
+}
+
+uint8_t CReflashDlg::WaitForCompletion(uint32_t limitMs) { return WaitForStatus(limitMs, PGMERR | TXERR, true, false); }
+
+uint8_t CReflashDlg::WaitForStatus(uint32_t limitMs, uint8_t endFlags, bool endOnZero, bool eraseProgress) {
+  if (m_pRemote->WaitForResponse(1) != 0) {
+    LogMessage("CReflashDlg::WaitForCompletion: WaitForResponse FAILED!\n");
+    return TIMEOUT;
+  }
+  const uint32_t start = platform::TickCount();
+  for (;;) {
+    const uint32_t elapsed = platform::TickCount() - start;
+    if (elapsed > limitMs) return TIMEOUT;
+    if (eraseProgress && m_window) {
+      m_window->ProgressPos(kProgressBar, static_cast<int>(std::min(elapsed / 100, kEraseBarFull)));
+    }
+    uint8_t status = 0;
+    m_pRemote->GetProgrammingStatus(&status);
+    status &= 0x3F;
+    if (status & endFlags) return status;
+    if (endOnZero && status == 0) return 0;
+    platform::PumpOneMessage();
+  }
+}
+
+void CReflashDlg::OnTimer(int timerId) {
+  if (timerId == kPollTimer && m_pRemote) m_pRemote->Poll();
+}
+
+void CReflashDlg::OnStartUpdate() {
+  if (!m_pRemote || !m_window) return;  // Update is offered only with a unit shown
+  SetDialogState(kStateBusy);
+  m_pRemote->SetPollMode(3);
+
+  if (!m_Images.LoadFirmwareImage(m_window.get())) {
+    m_outcome = RunOutcome::UpdateFailed;
+    SetDialogState(kStateReady);
+    return;
+  }
+
+  m_window->SetTimer(kPollTimer, kPollTimerMs);
+  m_timerRunning = true;
+
+  if (!m_options.m_bCardMode) {
+    uint8_t switches = 0;
+    m_pRemote->ReadRegister(kRegPromSwitches, &switches);
+    if (!(switches & kPromSwitchAtProm2) && m_options.m_nPromSelect == 1) {
+      MessageBoxRequest warning;
+      warning.text =
+          "The PROM select switches on your Orvella(n) are set to PROM1.\n\n"
+          "This program only updates PROM2.  The PROM select switches\n"
+          "must MANUALLY be moved to PROM2 (SW3 OFF, SW4 ON) before the\n"
+          "new firmware will become active.";
+      warning.caption = "PROM select switch warning";
+      warning.icon = Icon::Exclamation;
+      m_window->MessageBox(warning);
+    }
+  }
+
+  char question[512];
+  std::snprintf(question, sizeof question, "About to program the %s with Firmware Version %d.%d\n",
+                m_szDeviceName.c_str(), m_Images.m_nImageMajor, m_Images.m_nImageMinor);
+  LogMessage("%s", question);
+  MessageBoxRequest confirm;
+  confirm.text = question;
+  confirm.caption = m_Images.m_bExternalFile ? std::string(m_Images.m_szImageName)
+                                             : std::string("Firmware Update Confirmation");
+  confirm.buttons = Buttons::OkCancel;
+  confirm.icon = Icon::Exclamation;
+  confirm.defaultButton = 1;
+  const Answer answer = m_window->MessageBox(confirm);
+
+  m_window->KillTimer(kPollTimer);
+  m_timerRunning = false;
+
+  bool succeeded = false;
+  if (answer == Answer::Ok) {
+    platform::Use<platform::ui::Host>().SetWaitCursor(true);
+    succeeded = RunProgramming();
+    platform::Use<platform::ui::Host>().SetWaitCursor(false);
+    m_outcome = succeeded ? RunOutcome::UpdateSucceeded : RunOutcome::UpdateFailed;
+  } else {
+    m_outcome = RunOutcome::UpdateCancelled;
+  }
+
+  m_Images.FreeImage();
+  SetDialogState(succeeded ? kStateDone : kStateReady);
+}
+
+// The image's product id, not the selected entry's, decides the run: a
+// dropped card image programs the card whatever entry is selected.
+bool CReflashDlg::RunProgramming() {
+  switch (m_Images.m_nImageDeviceId) {
+    case kProductVeZer: {
+      // With no updater held (no VE-ZER card reached over MIDI) nothing can
+      // be programmed; saying so beats returning to the ready state in silence.
+      CZTUSB* updater = m_pRemote->GetCardUpdater();
+      WindowProgress progress(*m_window);
+      if (updater && updater->ProgramUsbFirmware(m_Images.m_pImage, m_Images.m_nImageSize, &progress)) return true;
+      ShowRunMessage("VE-ZER Firmware Update Failed!", kFailureCaption, Icon::Exclamation);
+      LogMessage("VE-ZER Firmware Update Failed!\n");
+      return false;
+    }
+    case kProductZiRerar:
+      if (ProgramZSlotEEPROM()) return true;
+      ShowRunMessage("ZI-RERAR Firmware Update Failed!", kFailureCaption, Icon::Exclamation);
+      LogMessage("ZI-RERAR Firmware Update Failed!\n");
+      return false;
+    default:
+      if (ProgramEEPROM()) return true;
+      m_pRemote->CancelProgramming();
+      ShowRunMessage("Updating the Firmware on the Orvella(n) FAILED!", kFailureCaption, Icon::Exclamation);
+      LogMessage("Updating the Firmware on the Orvella(n) FAILED!\n");
+      return false;
+  }
+}
+
+bool CReflashDlg::ProgramEEPROM() {
+  const uint32_t count = static_cast<uint32_t>((uint64_t{m_Images.m_nImageSize} + 127) / kPacketBytes);
+  LogMessage("ProgramEEPROM\n");
+
+  m_pRemote->SelectZSlotFirmware(false);
+  if (m_bModuleMode) m_pRemote->WriteRegister(kRegModuleTarget, kModuleTargetValue);
+  m_pRemote->SetFirmwareSize(m_Images.m_nImageSize);
+
+  if (m_options.m_nPromSelect == 2) {
+    LogMessage("SelectBank BOTH\n");
+    m_pRemote->SelectBank(0);
+    m_pRemote->SelectBank(1);
+  } else {
+    LogMessage("SelectBank %d\n", m_options.m_nPromSelect);
+    m_pRemote->SelectBank(m_options.m_nPromSelect);
+  }
+
+  if (m_pRemote->WaitForResponse(1) != 0) {
+    LogMessage("ProgramEEPROM: WaitForResponse Failed!\n");
+    ShowRunMessage("ProgramEEPROM: WaitForResponse Failed!\n", kWindowCaption, Icon::None);
+    return false;
+  }
+
+  m_window->SetText(kStatusLine, "Downloading...");
+  LogMessage("Downloading\n");
+  const uint32_t started = platform::TickCount();
+  m_window->ProgressRange(kProgressBar, 0, 100);
+  int shown = 0;
+
+  for (uint32_t i = 0; i < count; ++i) {
+    const int percent = static_cast<int>(uint64_t{i} * 100 / count);
+    if (percent != shown) {
+      shown = percent;
+      m_window->ProgressPos(kProgressBar, percent);
+    }
+    platform::PumpOneMessage();
+    if (m_pRemote->WriteFirmwarePacket(m_Images.m_pImage + size_t{i} * kPacketBytes, kPacketBytes) != 0) {
+      ShowRunMessage("WriteFirmwarePacket Failed!", kWindowCaption, Icon::None);
+      return false;
+    }
+    const uint8_t status = WaitForCompletion(1000);
+    if (status != 0) {
+      std::string text = "Wait for Write Firmware Packet Failed!\n";
+      AppendStatusFlags(text, status);
+      LogMessage("%s", text.c_str());
+      ShowRunMessage(text, kWindowCaption, Icon::None);
+      return false;
+    }
+  }
+
+  LogMessage("Download took: %s\n", FormatElapsed(platform::TickCount() - started).c_str());
+  return WatchUnitProgramming();
+}
+
+std::string CReflashDlg::FormatElapsed(uint32_t ms) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%02u:%02u:%02u.%03u", ms / 3600000u, ms / 60000u % 60u, ms / 1000u % 60u,
+                ms % 1000u);
+  return text;
+}
+
+// The unit erases, programs and verifies by itself; we only show what it
+// reports. A unit that stops reporting (a lost link zeroes the register
+// copy, so the state never reaches 6) would otherwise hold the busy window
+// for ever: no change for kProgressSilenceMs ends the run as failed.
+bool CReflashDlg::WatchUnitProgramming() {
+  m_pRemote->SetPollMode(5);
+  m_window->ProgressRange(kProgressBar, 0, 100);
+  uint8_t lastState = 0;
+  uint8_t lastPercent = 0;
+  uint8_t seenState = 0;
+  uint8_t seenPercent = 0;
+  uint32_t lastChange = platform::TickCount();
+
+  for (;;) {
+    uint8_t state = 0, percent = 0, aux = 0;
+    m_pRemote->GetProgrammingProgress(&state, &percent, &aux);
+    if (state == 6) break;
+    if (state >= 2 && state <= 5) {
+      if (state != lastState) {
+        lastState = state;
+        const char* status = state == 4 ? "Programming..." : state == 5 ? "Verifying..." : "Erasing...";
+        const char* record = state == 4 ? "Programming\n" : state == 5 ? "Verifying\n" : "Erasing\n";
+        m_window->SetText(kStatusLine, status);
+        LogMessage("%s", record);
+      }
+      if (percent != lastPercent) {
+        lastPercent = percent;
+        m_window->ProgressPos(kProgressBar, percent);
+      }
+    }
+    if (state != seenState || percent != seenPercent) {
+      seenState = state;
+      seenPercent = percent;
+      lastChange = platform::TickCount();
+    } else if (platform::TickCount() - lastChange > kProgressSilenceMs) {
+      LogMessage("ProgramEEPROM: Unit stopped reporting progress!\n");
+      ShowRunMessage("ProgramEEPROM: Unit stopped reporting progress!\n", kWindowCaption, Icon::None);
+      return false;
+    }
+    platform::PumpOneMessage();
+  }
+
+  LogMessage("Programming Complete\n");
+  return true;
+}

@@ -1,0 +1,150 @@
+#include "app/resources/dialog_templates.h"
+
+namespace resources {
+namespace {
+
+using platform::ui::Align;
+using platform::ui::ControlKind;
+using platform::ui::ControlTemplate;
+using platform::ui::DialogTemplate;
+using platform::ui::kNoId;
+
+ControlTemplate Label(int id, const char* text, int x, int y, int w, int h, Align align = Align::Left,
+                      bool visible = true) {
+  ControlTemplate c;
+  c.id = id;
+  c.kind = ControlKind::Label;
+  c.text = text;
+  c.x = x;
+  c.y = y;
+  c.width = w;
+  c.height = h;
+  c.align = align;
+  c.visible = visible;
+  return c;
+}
+
+ControlTemplate Control(int id, ControlKind kind, const char* text, int x, int y, int w, int h,
+                        bool visible = true) {
+  ControlTemplate c = Label(id, text, x, y, w, h, Align::Left, visible);
+  c.kind = kind;
+  return c;
+}
+
+DialogTemplate BuildMain() {
+  DialogTemplate t;
+  t.id = kMainDialog;
+  t.caption = "Orvella(n) Firmware Update";
+  t.fontName = "Tahoma";
+  t.fontPoints = 8;
+  t.width = 330;
+  t.height = 166;
+  t.systemMenu = true;
+  auto& c = t.controls;
+  c.push_back(Label(kNoId, "Select Unit to Update:", 7, 9, 90, 8, Align::Right));
+  c.push_back(Control(IDC_MODEL, ControlKind::ComboBox, "", 100, 7, 210, 160));
+  c.push_back(Label(IDC_SERIAL_LABEL, "Serial Number:", 7, 22, 90, 8, Align::Right));
+  c.push_back(Label(IDC_SERIAL, "", 100, 22, 70, 8));
+  c.push_back(Label(IDC_MFG_DATE_LABEL, "Manufacture Date:", 7, 32, 90, 8, Align::Right));
+  c.push_back(Label(IDC_MFG_DATE, "", 99, 32, 70, 8));
+  c.push_back(Label(IDC_PCB_REV_LABEL, "PCB Revision:", 7, 42, 90, 8, Align::Right));
+  c.push_back(Label(IDC_PCB_REV, "", 100, 42, 70, 8));
+  c.push_back(Label(kNoId, "Current Firmware Version:", 7, 52, 90, 8, Align::Right));
+  c.push_back(Label(IDC_FW_VERSION, "", 100, 52, 70, 8));
+  c.push_back(Label(kNoId, "Current Firmware Date:", 7, 62, 90, 8, Align::Right));
+  c.push_back(Label(IDC_FW_DATE, "", 100, 62, 70, 8));
+  c.push_back(Label(kNoId, "New Firmware Version:", 175, 52, 75, 8, Align::Right));
+  c.push_back(Label(IDC_NEW_FW_VERSION, "", 253, 52, 70, 8));
+  c.push_back(Label(kNoId, "New Firmware Date:", 175, 62, 75, 8, Align::Right));
+  c.push_back(Label(IDC_NEW_FW_DATE, "", 253, 62, 70, 8));
+  c.push_back(Label(IDC_PROM_LABEL, "PROM to Program:", 7, 72, 90, 8, Align::Right));
+  c.push_back(Label(IDC_PROM, "", 100, 72, 70, 8));
+  c.push_back(Label(IDC_NOTICE1, "This program will update the firmware on the selected device.", 7, 96, 316, 8));
+  c.push_back(Label(IDC_NOTICE2,
+                    "Once the firmware update process has begun DO NOT interrupt it or power off this computer "
+                    "or the Orvella(n).",
+                    7, 107, 316, 16));
+  c.push_back(Label(IDC_NOTICE3, "", 7, 125, 316, 16));
+  c.push_back(Label(IDC_DONT_INTERRUPT,
+                    "Do NOT interrupt this process or power off this computer or the Orvella(n)!", 7, 108, 316, 8,
+                    Align::Center, false));
+  c.push_back(Label(IDC_STATUS, "Programming...", 7, 132, 316, 10, Align::Center, false));
+  c.push_back(Label(IDC_CONGRATULATIONS,
+                    "Congratulations!\n\nThe firmware has been successfully updated on the Orvella(n).  To "
+                    "complete this process, you must POWER OFF the Orvella(n) using the main power switch on "
+                    "the front of the unit.",
+                    7, 90, 316, 45, Align::Center, false));
+  c.push_back(Control(IDCANCEL_BUTTON, ControlKind::DefaultButton, "Cancel", 107, 145, 50, 14));
+  c.push_back(Control(IDC_UPDATE, ControlKind::Button, "Update", 173, 145, 50, 14));
+  c.push_back(Control(IDOK_CLOSE, ControlKind::Button, "Close", 139, 145, 50, 14));
+  c.push_back(Control(IDC_PROGRESS, ControlKind::ProgressBar, "", 7, 145, 316, 14, false));
+  return t;
+}
+
+DialogTemplate BuildSerial() {
+  DialogTemplate t;
+  t.id = kSerialDialog;
+  t.caption = "Enter Serial Number";
+  t.fontName = "Tahoma";
+  t.fontPoints = 8;
+  t.width = 220;
+  t.height = 82;
+  t.systemMenu = true;
+  auto& c = t.controls;
+  c.push_back(Label(kNoId,
+                    "The Serial Number on your Orvella(n) is blank.  To proceed, you must enter the serial "
+                    "number printed on the back of your Orvella(n).",
+                    7, 7, 206, 24));
+  c.push_back(Label(kNoId, "Serial Number:", 7, 40, 60, 8, Align::Right));
+  ControlTemplate edit = Control(IDC_SERIAL_EDIT, ControlKind::Edit, "", 70, 38, 80, 12);
+  edit.digitsOnly = true;
+  c.push_back(edit);
+  c.push_back(Control(1, ControlKind::DefaultButton, "OK", 56, 61, 50, 14));
+  c.push_back(Control(2, ControlKind::Button, "Cancel", 114, 61, 50, 14));
+  return t;
+}
+
+DialogTemplate BuildAbout() {
+  DialogTemplate t;
+  t.id = kAboutDialog;
+  t.caption = "About Orvella(n) Update";
+  t.fontName = "MS Sans Serif";
+  t.fontPoints = 8;
+  t.width = 235;
+  t.height = 55;
+  t.systemMenu = true;
+  auto& c = t.controls;
+  c.push_back(Control(kNoId, ControlKind::Icon, "", 11, 17, 20, 20));
+  c.push_back(Label(kNoId, "Orvella(n) Update Build 2018.11.02", 40, 10, 119, 8));
+  c.push_back(Label(kNoId, "Copyright (C) 2018. All rights reserved.", 40, 25, 188, 8));
+  c.push_back(Control(1, ControlKind::DefaultButton, "OK", 178, 7, 50, 14));
+  return t;
+}
+
+}  // namespace
+
+const DialogTemplate& MainDialogTemplate() {
+  static const DialogTemplate t = BuildMain();
+  return t;
+}
+
+const DialogTemplate& SerialDialogTemplate() {
+  static const DialogTemplate t = BuildSerial();
+  return t;
+}
+
+const DialogTemplate& AboutDialogTemplate() {
+  static const DialogTemplate t = BuildAbout();
+  return t;
+}
+
+std::string LoadString(int id) {
+  switch (id) {
+    case kAboutMenuString:
+      return "&About Orvella(n) Firmware Update...";
+    default:
+      return {};
+  }
+}
+
+}  // namespace resources

@@ -1,0 +1,65 @@
+#include "app/serial_number.h"
+
+#include <cstdio>
+
+namespace {
+
+int DigitValue(char c, int base) {
+  int v = -1;
+  if (c >= '0' && c <= '9') {
+    v = c - '0';
+  } else if (c >= 'a' && c <= 'f') {
+    v = c - 'a' + 10;
+  } else if (c >= 'A' && c <= 'F') {
+    v = c - 'A' + 10;
+  }
+  return v < base ? v : -1;
+}
+
+// Reads the field of `length` characters at `start` as a number in `base`,
+// stopping at the first character that is not a digit. A field that lies
+// beyond the text, or starts with a non-digit, reads as 0.
+uint32_t ReadField(const std::string& text, size_t start, size_t length, int base) {
+  uint32_t value = 0;
+  for (size_t i = start; i < start + length && i < text.size(); ++i) {
+    int digit = DigitValue(text[i], base);
+    if (digit < 0) {
+      break;
+    }
+    value = value * static_cast<uint32_t>(base) + static_cast<uint32_t>(digit);
+  }
+  return value;
+}
+
+uint32_t Model(uint32_t serial) { return serial >> 24; }
+uint32_t Year(uint32_t serial) { return (((serial >> 18) & 0x03) << 4) | ((serial >> 20) & 0x0F); }
+uint32_t Week(uint32_t serial) { return (serial >> 12) & 0x3F; }
+uint32_t Unit(uint32_t serial) { return serial & 0x0FFF; }
+
+}  // namespace
+
+uint32_t PackSerialNumber(const std::string& text) {
+  uint32_t model = ReadField(text, 0, 2, 16);
+  uint32_t year = ReadField(text, 2, 2, 10);
+  uint32_t week = ReadField(text, 4, 2, 10);
+  uint32_t unit = ReadField(text, 6, 4, 10);
+  // The week is masked to eight bits: a week of 64 or more spills into the
+  // high year bits, as the devices' own packing does.
+  return (model << 24) | ((year & 0x0F) << 20) | ((year & 0x30) << 14) | ((week & 0xFF) << 12) | (unit & 0x0FFF);
+}
+
+std::string FormatSerialNumber(uint32_t serial) {
+  char text[64];  // room for any long, so the compiler can prove no truncation
+  std::snprintf(text, sizeof text, "%02lx%02ld%02ld%04ld", static_cast<unsigned long>(Model(serial)),
+                static_cast<long>(Year(serial)), static_cast<long>(Week(serial)), static_cast<long>(Unit(serial)));
+  return text;
+}
+
+bool IsValidSerialNumber(uint32_t serial) {
+  uint32_t model = Model(serial);
+  bool knownModel = model == 0x15 || model == 0x26 || model == 0x32 || model == 0x60;
+  uint32_t year = Year(serial);
+  uint32_t week = Week(serial);
+  uint32_t unit = Unit(serial);
+  return knownModel && year >= 1 && year <= 63 && week >= 1 && week <= 53 && unit >= 1 && unit <= 4095;
+}

@@ -1,0 +1,182 @@
+// The main job as the window runs it: the built-in main-unit image through
+// OnStartUpdate and ProgramEEPROM into a simulated unit.
+//
+// MainJobInProcess: the default scenario's unit on the unpaced in-process
+// link. Reports packets per second of real time and host CPU time per
+// packet over the download (first to last data packet), so image
+// expansion and the unit's own programming phase (virtual time) do not
+// count.
+//
+// MainJobMidiPaced: a 64 KiB external image over the simulated MIDI link at
+// wire rate (31,250 baud), on the virtual clock. Reports the download time
+// the window logged against the wire-rate limit for the same traffic: per
+// packet 176 bytes out (three 8-byte messages and the 152-byte data frame)
+// and the 10-byte register-9 answer in, at 0.32 ms a byte.
+#include <benchmark/benchmark.h>
+#include <time.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/log.h"
+#include "app/reflash_dlg.h"
+#include "app/resources/dialog_templates.h"
+#include "platform/core/clock.h"
+#include "protocol/codec.h"
+#include "protocol/transport_factory.h"
+#include "sim/links/inprocess_link.h"
+#include "sim/scenarios/scenarios.h"
+#include "sim/unit/unit_model.h"
+#include "tests/support/scripted_host.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+double CpuSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+double WallSeconds() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+// A working folder of its own, so the log does not land in the caller's.
+class BenchDir {
+ public:
+  BenchDir() : previous_(fs::current_path()) {
+    std::string pattern = (fs::temp_directory_path() / "reflash-bench-XXXXXX").string();
+    path_ = mkdtemp(pattern.data());
+    fs::current_path(path_);
+    CloseLog();
+  }
+  ~BenchDir() {
+    CloseLog();
+    fs::current_path(previous_);
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+  }
+  const fs::path& path() const { return path_; }
+
+ private:
+  fs::path previous_;
+  fs::path path_;
+};
+
+// Times the download between the first and the last data packet.
+class PacketTimer final : public sim::BytePeer {
+ public:
+  explicit PacketTimer(sim::UnitModel& unit) : unit_(unit) {}
+  void FromHost(const uint8_t* data, size_t n, bool toCard) override {
+    if (n > 4 && ((data[4] >> 3) & 0x0F) == codec::kDataPacket) {
+      if (packets == 0) {
+        firstWall = WallSeconds();
+        firstCpu = CpuSeconds();
+      }
+      ++packets;
+      lastWall = WallSeconds();
+      lastCpu = CpuSeconds();
+    }
+    unit_.FromHost(data, n, toCard);
+  }
+  size_t ToHost(uint8_t* out, size_t max) override { return unit_.ToHost(out, max); }
+
+  int packets = 0;
+  double firstWall = 0, lastWall = 0, firstCpu = 0, lastCpu = 0;
+
+ private:
+  sim::UnitModel& unit_;
+};
+
+void MainJobInProcess(benchmark::State& state) {
+  const sim::UnitConfig config = sim::MakeScenario("")->Units().at(0)->config();
+  for (auto _ : state) {
+    BenchDir dir;
+    platform::VirtualClock clock;
+    platform::Override<platform::Clock> useClock(clock);
+    test_support::ScriptedHost host;
+    sim::UnitModel unit(config);
+    PacketTimer timer(unit);
+    sim::LinkWiring wiring;
+    wiring.Add(&timer, "Bench Link");
+    sim::InProcessTransports transports;
+    transports.Serve(kTransportMidi, &wiring);
+    platform::Override<TransportFactory> useTransports(transports);
+    host.ScriptFor(resources::kMainDialog).Press(resources::IDC_UPDATE);
+
+    CReflashDlg dlg("");
+    dlg.DoModal();
+    if (dlg.Outcome() != RunOutcome::UpdateSucceeded || timer.packets < 2) {
+      state.SkipWithError("the main job failed");
+      return;
+    }
+    const double wall = timer.lastWall - timer.firstWall;
+    const double cpu = timer.lastCpu - timer.firstCpu;
+    state.counters["packets"] = timer.packets;
+    state.counters["packets_per_s"] = (timer.packets - 1) / wall;
+    state.counters["cpu_us_per_packet"] = cpu * 1e6 / (timer.packets - 1);
+  }
+}
+BENCHMARK(MainJobInProcess)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
+
+// "Download took: hh:mm:ss.mmm" of the log, in milliseconds; -1 when absent.
+double LoggedDownloadMs(const fs::path& log) {
+  std::ifstream in(log);
+  std::stringstream text;
+  text << in.rdbuf();
+  const std::string s = text.str();
+  const size_t at = s.find("Download took: ");
+  unsigned h = 0, m = 0, sec = 0, ms = 0;
+  if (at == std::string::npos ||
+      std::sscanf(s.c_str() + at, "Download took: %u:%u:%u.%u", &h, &m, &sec, &ms) != 4) {
+    return -1;
+  }
+  return ((h * 60.0 + m) * 60.0 + sec) * 1000.0 + ms;
+}
+
+void MainJobMidiPaced(benchmark::State& state) {
+  const size_t bytes = 64 * 1024;
+  double elapsed = -1;
+  for (auto _ : state) {
+    BenchDir dir;
+    platform::VirtualClock clock;
+    platform::Override<platform::Clock> useClock(clock);
+    test_support::ScriptedHost host;
+    sim::ScenarioOptions options;
+    options.pacing = true;
+    std::unique_ptr<sim::Scenario> scenario = sim::MakeScenario("", options);
+    scenario->Install();
+
+    const fs::path image = dir.path() / "NBT0110ANC.BIN";
+    std::vector<char> content(bytes);
+    for (size_t i = 0; i < bytes; ++i) content[i] = static_cast<char>(i * 13 + 5);
+    std::ofstream(image, std::ios::binary).write(content.data(), static_cast<std::streamsize>(bytes));
+    host.ScriptFor(resources::kMainDialog).Drop({image.string()}).Press(resources::IDC_UPDATE);
+
+    CReflashDlg dlg("");
+    dlg.DoModal();
+    CloseLog();
+    elapsed = LoggedDownloadMs(dir.path() / "OrvellaReflash.log");
+    if (dlg.Outcome() != RunOutcome::UpdateSucceeded || elapsed < 0) {
+      state.SkipWithError("the paced job failed");
+      return;
+    }
+  }
+  const double limit = static_cast<double>(bytes / 128) * (176 + 10) * 0.32;
+  state.counters["elapsed_ms"] = elapsed;
+  state.counters["wire_limit_ms"] = limit;
+  state.counters["ratio"] = elapsed / limit;
+}
+BENCHMARK(MainJobMidiPaced)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();

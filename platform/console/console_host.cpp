@@ -1,0 +1,221 @@
+#include "platform/console/console_host.h"
+
+#include <unistd.h>
+
+#include <iostream>
+
+#include "platform/console/window_text.h"
+#include "platform/core/clock.h"
+
+namespace platform::console {
+
+class ConsoleDialog final : public MemoryDialog {
+ public:
+  ConsoleDialog(ConsoleHost& host, const ui::DialogTemplate& tmpl, ui::DialogEvents& events, bool isMain)
+      : MemoryDialog(tmpl, events, &host.registry_), host_(host), isMain_(isMain) {}
+
+  int RunModal() override {
+    if (Initialise()) {
+      if (FindEdit()) {
+        RunEdit(*FindEdit());
+      } else if (isMain_) {
+        RunMain();
+      } else {
+        host_.out_ << RenderWindow(State());
+        Press(1);
+      }
+    }
+    if (!Ended()) EndDialog(2);
+    return State().result;
+  }
+
+  ui::Answer MessageBox(const ui::MessageBoxRequest& request) override { return host_.MessageBox(request); }
+
+ protected:
+  void TextChanged(ControlState& c) override {
+    if (c.tmpl.id == host_.options_.statusId && c.visible) PrintStatus(c.text);
+  }
+
+  void VisibilityChanged(ControlState& c) override {
+    if (c.tmpl.id == host_.options_.statusId && c.visible) PrintStatus(c.text);
+    if (c.tmpl.id == host_.options_.progressId && !c.visible) {
+      host_.BreakBar();
+      lastPercent_ = -1;
+    }
+  }
+
+  void ProgressChanged(ControlState& c) override {
+    if (c.tmpl.id != host_.options_.progressId || !c.visible) return;
+    int span = c.high - c.low;
+    int percent = span > 0 ? static_cast<int>((static_cast<long long>(c.pos - c.low) * 100) / span) : 0;
+    if (percent == lastPercent_) return;
+    if (host_.options_.redrawBar) {
+      lastPercent_ = percent;
+      constexpr int kWidth = 40;
+      int filled = percent * kWidth / 100;
+      host_.out_ << "\r[" << std::string(filled, '#') << std::string(kWidth - filled, '.') << "] " << percent
+                 << "%" << std::flush;
+      host_.barOpen_ = true;
+    } else if (lastPercent_ < 0 || percent / 10 != lastPercent_ / 10) {
+      // Not a terminal: one line per tenth keeps a captured log readable.
+      lastPercent_ = percent;
+      host_.out_ << "Progress: " << percent << "%\n";
+    }
+  }
+
+ private:
+  void PrintStatus(const std::string& text) {
+    if (text.empty() || text == lastStatus_) return;
+    lastStatus_ = text;
+    host_.BreakBar();
+    host_.out_ << text << "\n";
+  }
+
+  void Press(int id) {
+    if (!Ended()) Events().OnCommand(id);
+  }
+
+  ControlState* FindEdit() {
+    for (auto& c : State().controls) {
+      if (c.tmpl.kind == ui::ControlKind::Edit) return &c;
+    }
+    return nullptr;
+  }
+
+  void RunMain() {
+    const ConsoleOptions& o = host_.options_;
+    if (o.select) {
+      int index = *o.select;
+      if (index >= 0 && index < ComboCount(o.listId)) {
+        UserSelect(o.listId, index);
+      } else {
+        host_.err_ << "--select=" << *o.select << ": there is no entry " << *o.select << "\n";
+      }
+    }
+    if (Ended()) return;
+    host_.out_ << RenderWindow(State());
+    if (IsVisible(o.goButton)) {
+      bool go = o.yes || (o.interactive && host_.Ask("Press Update? [y/N] ", false));
+      if (go) {
+        Press(o.goButton);
+        if (!Ended()) {
+          host_.BreakBar();
+          host_.out_ << RenderWindow(State());
+        }
+      }
+    }
+    // Leave through the window's own buttons, so its logic decides.
+    Press(IsVisible(1) ? 1 : 2);
+  }
+
+  void RunEdit(ControlState& edit) {
+    const ConsoleOptions& o = host_.options_;
+    int id = edit.tmpl.id;
+    if (o.yes) {
+      if (o.editText) {
+        host_.out_ << RenderWindow(State());
+        State().Find(id)->text.clear();
+        UserType(id, *o.editText);
+        Press(1);
+      } else {
+        host_.err_ << State().tmpl.caption << ": no text given (--serial=...)\n";
+      }
+    } else if (o.interactive) {
+      host_.out_ << RenderWindow(State());
+      while (!Ended()) {
+        auto line = host_.ReadLine("Serial Number (empty line cancels): ");
+        if (!line || line->empty()) break;
+        State().Find(id)->text.clear();
+        UserType(id, *line);
+        Press(1);
+      }
+    } else {
+      host_.err_ << State().tmpl.caption << ": cancelled (no terminal; --yes with --serial=... answers it)\n";
+    }
+    Press(2);
+  }
+
+  ConsoleHost& host_;
+  bool isMain_;
+  int lastPercent_ = -1;
+  std::string lastStatus_;
+};
+
+ConsoleHost::ConsoleHost(ConsoleOptions options, std::ostream* out, std::ostream* err, std::istream* in)
+    : options_(std::move(options)), out_(out ? *out : std::cout), err_(err ? *err : std::cerr), in_(in ? *in : std::cin) {}
+
+ConsoleHost::~ConsoleHost() { BreakBar(); }
+
+std::unique_ptr<ui::DialogWindow> ConsoleHost::CreateDialog(const ui::DialogTemplate& tmpl, ui::DialogEvents& events,
+                                                            ui::DialogWindow* parent) {
+  return std::make_unique<ConsoleDialog>(*this, tmpl, events, parent == nullptr);
+}
+
+ui::Answer ConsoleHost::MessageBox(const ui::MessageBoxRequest& request) {
+  BreakBar();
+  out_ << std::flush;
+  err_ << RenderMessageBox(request);
+  if (request.buttons == ui::Buttons::Ok) {
+    err_ << "\n" << std::flush;
+    return ui::Answer::Ok;
+  }
+  ui::Answer answer = ui::Answer::Cancel;
+  if (options_.yes) {
+    answer = ui::Answer::Ok;
+    err_ << " -> OK\n";
+  } else if (options_.interactive) {
+    err_ << "\n" << std::flush;
+    answer = Ask(request.defaultButton == 0 ? "OK? [Y/n] " : "OK? [y/N] ", request.defaultButton == 0)
+                 ? ui::Answer::Ok
+                 : ui::Answer::Cancel;
+  } else {
+    err_ << " -> Cancel (no terminal; --yes answers OK)\n";
+  }
+  err_ << std::flush;
+  return answer;
+}
+
+bool ConsoleHost::PumpOne() { return registry_.PumpOne(TickCount()); }
+
+bool ConsoleHost::StdinIsTerminal() { return isatty(STDIN_FILENO) == 1; }
+bool ConsoleHost::StdoutIsTerminal() { return isatty(STDOUT_FILENO) == 1; }
+
+bool ConsoleHost::Ask(const std::string& question, bool defaultYes) {
+  auto line = ReadLine(question);
+  if (!line) return false;
+  if (line->empty()) return defaultYes;
+  char c = (*line)[0];
+  return c == 'y' || c == 'Y' || c == 'o' || c == 'O';
+}
+
+std::optional<std::string> ConsoleHost::ReadLine(const std::string& prompt) {
+  BreakBar();
+  out_ << prompt << std::flush;
+  std::string line;
+  if (!std::getline(in_, line)) {
+    out_ << "\n";
+    return std::nullopt;
+  }
+  return line;
+}
+
+void ConsoleHost::BreakBar() {
+  if (barOpen_) {
+    out_ << "\n" << std::flush;
+    barOpen_ = false;
+  }
+}
+
+}  // namespace platform::console
+
+namespace platform {
+
+// Without a host installed (start-up failures before main chose one, tools),
+// windows and messages go to the console and no question is answered OK.
+template <>
+ui::Host& DefaultService<ui::Host>() {
+  static console::ConsoleHost host(console::ConsoleOptions{});
+  return host;
+}
+
+}  // namespace platform

@@ -1,0 +1,37 @@
+#pragma once
+// Device control: named devices of a host driver, opened by name and asked
+// synchronous requests by code with an input and an output buffer (the
+// host driver's Z2Mixer0..7 devices). Every request blocks until the driver
+// has answered.
+#include <cstdint>
+
+#include "platform/core/service.h"
+
+namespace platform {
+
+// Opaque; kNoDevice when not open.
+using DeviceHandle = intptr_t;
+constexpr DeviceHandle kNoDevice = -1;
+
+class DeviceControl {
+ public:
+  virtual ~DeviceControl() = default;
+  // Opens the device `name` (as the driver publishes it, for example
+  // "\\.\Z2Mixer0") for reading and writing. Returns kNoDevice when there
+  // is no such device or it cannot be opened.
+  virtual DeviceHandle OpenDevice(const char* name) = 0;
+  // Sends request `code` with `inSize` bytes of `in` and lets the driver
+  // write up to `outSize` bytes into `out` (which may be the same memory);
+  // the count written goes to `returned` when not null. Returns true when
+  // the driver completed the request, false when it failed or the handle is
+  // not open.
+  virtual bool Request(DeviceHandle device, uint32_t code, const void* in, uint32_t inSize, void* out,
+                       uint32_t outSize, uint32_t* returned) = 0;
+  // Closes a device opened by OpenDevice; kNoDevice is ignored.
+  virtual void CloseDevice(DeviceHandle device) = 0;
+};
+
+// The device-control service in force.
+inline DeviceControl& Devices() { return Use<DeviceControl>(); }
+
+}  // namespace platform

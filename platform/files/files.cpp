@@ -1,0 +1,168 @@
+#include "platform/files/files.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <vector>
+
+namespace platform {
+namespace {
+
+class PosixFile final : public File {
+ public:
+  explicit PosixFile(int fd) : fd_(fd) {}
+  ~PosixFile() override { ::close(fd_); }
+
+  int64_t Read(void* buffer, size_t size) override {
+    auto* p = static_cast<uint8_t*>(buffer);
+    size_t done = 0;
+    while (done < size) {
+      ssize_t n = ::read(fd_, p + done, size - done);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        error_ = static_cast<uint32_t>(errno);
+        return -1;
+      }
+      if (n == 0) break;
+      done += static_cast<size_t>(n);
+    }
+    return static_cast<int64_t>(done);
+  }
+
+  int64_t Write(const void* buffer, size_t size) override {
+    const auto* p = static_cast<const uint8_t*>(buffer);
+    size_t done = 0;
+    while (done < size) {
+      ssize_t n = ::write(fd_, p + done, size - done);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        error_ = static_cast<uint32_t>(errno);
+        break;
+      }
+      if (n == 0) {
+        error_ = ENOSPC;
+        break;
+      }
+      done += static_cast<size_t>(n);
+    }
+    return static_cast<int64_t>(done);
+  }
+
+  bool Seek(int64_t offset, int whence) override {
+    if (::lseek(fd_, static_cast<off_t>(offset), whence) < 0) {
+      error_ = static_cast<uint32_t>(errno);
+      return false;
+    }
+    return true;
+  }
+
+  int64_t Tell() override {
+    off_t at = ::lseek(fd_, 0, SEEK_CUR);
+    if (at < 0) error_ = static_cast<uint32_t>(errno);
+    return at;
+  }
+
+  int64_t Size() override {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) {
+      error_ = static_cast<uint32_t>(errno);
+      return -1;
+    }
+    return st.st_size;
+  }
+
+  int64_t LastWriteTime() override {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) {
+      error_ = static_cast<uint32_t>(errno);
+      return -1;
+    }
+    return st.st_mtime;
+  }
+
+  uint32_t LastError() override { return error_; }
+
+ private:
+  int fd_;
+  uint32_t error_ = 0;
+};
+
+}  // namespace
+
+template <>
+Files& DefaultService<Files>() {
+  static PosixFiles files;
+  return files;
+}
+
+std::string PosixFiles::TempFolder() {
+  const char* dir = std::getenv("TMPDIR");
+  std::string path = dir && *dir ? dir : "/tmp";
+  if (path.back() != '/') path += '/';
+  return path;
+}
+
+std::string PosixFiles::MakePrivateFolder(const std::string& parent, uint32_t* error) {
+  std::vector<char> name(parent.begin(), parent.end());
+  const char kPattern[] = "reflash-XXXXXX";
+  name.insert(name.end(), kPattern, kPattern + sizeof kPattern);  // with the terminator
+  // mkdtemp creates the folder with mode 0700 and fails rather than reuse
+  // anything that is already there.
+  if (!::mkdtemp(name.data())) {
+    if (error) *error = static_cast<uint32_t>(errno);
+    return {};
+  }
+  return std::string(name.data()) + '/';
+}
+
+bool PosixFiles::RemoveFolder(const std::string& folder) {
+  int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (dirFd < 0) return false;
+  DIR* dir = ::fdopendir(dirFd);
+  if (!dir) {
+    ::close(dirFd);
+    return false;
+  }
+  bool clean = true;
+  while (dirent* entry = ::readdir(dir)) {
+    std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    // unlinkat relative to the open folder cannot be redirected elsewhere.
+    if (::unlinkat(dirFd, name.c_str(), 0) != 0) clean = false;
+  }
+  ::closedir(dir);
+  if (::rmdir(folder.c_str()) != 0) clean = false;
+  return clean;
+}
+
+std::unique_ptr<File> PosixFiles::OpenRead(const std::string& path, uint32_t* error) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    if (error) *error = static_cast<uint32_t>(errno);
+    return nullptr;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (error) *error = S_ISDIR(st.st_mode) ? EISDIR : static_cast<uint32_t>(errno);
+    ::close(fd);
+    return nullptr;
+  }
+  return std::make_unique<PosixFile>(fd);
+}
+
+std::unique_ptr<File> PosixFiles::Create(const std::string& path, uint32_t* error) {
+  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) {
+    if (error) *error = static_cast<uint32_t>(errno);
+    return nullptr;
+  }
+  return std::make_unique<PosixFile>(fd);
+}
+
+bool PosixFiles::Remove(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+}  // namespace platform

@@ -1,0 +1,71 @@
+#pragma once
+// Files and the temporary folder: the only way the application touches the
+// file system. The real backend is POSIX; a test derives from PosixFiles to
+// move the temporary folder or to make a file misbehave.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/core/service.h"
+
+namespace platform {
+
+// One open file. Closed when the object is destroyed.
+class File {
+ public:
+  virtual ~File() = default;
+  // Reads up to `size` bytes from the current position, retrying until the
+  // end of the file. Returns the bytes read (fewer only at the end), or -1
+  // on an error (LastError tells which).
+  virtual int64_t Read(void* buffer, size_t size) = 0;
+  // Writes `size` bytes at the current position, retrying partial writes.
+  // Returns the bytes written; fewer than `size` means the write failed
+  // (LastError tells why; a device that takes nothing more reports ENOSPC).
+  virtual int64_t Write(const void* buffer, size_t size) = 0;
+  // Moves the position (whence as for lseek). False on failure.
+  virtual bool Seek(int64_t offset, int whence) = 0;
+  // The current position, or -1 on failure.
+  virtual int64_t Tell() = 0;
+  // The file's size in bytes, or -1 on failure.
+  virtual int64_t Size() = 0;
+  // The last modification in seconds since 1970 (UTC), or -1 on failure.
+  virtual int64_t LastWriteTime() = 0;
+  // The system error code (errno) of the last failed operation, 0 if none.
+  virtual uint32_t LastError() = 0;
+};
+
+class Files {
+ public:
+  virtual ~Files() = default;
+  // The user's temporary folder ($TMPDIR, else /tmp), ending in '/'.
+  virtual std::string TempFolder() = 0;
+  // Creates a new folder, readable only by this user, under `parent` (which
+  // ends in '/') with a fresh unpredictable name. Returns its path ending in
+  // '/', or an empty text with *error set when it cannot be made.
+  virtual std::string MakePrivateFolder(const std::string& parent, uint32_t* error) = 0;
+  // Deletes the files directly inside `folder`, then the folder itself.
+  // Returns false when something stayed behind.
+  virtual bool RemoveFolder(const std::string& folder) = 0;
+  // Opens an existing file for reading. Null with *error set on failure.
+  virtual std::unique_ptr<File> OpenRead(const std::string& path, uint32_t* error) = 0;
+  // Creates `path` anew for reading and writing (an existing file is
+  // emptied; a symbolic link is never followed), readable only by this
+  // user. Null with *error set on failure.
+  virtual std::unique_ptr<File> Create(const std::string& path, uint32_t* error) = 0;
+  // Deletes a file. False when it could not be deleted.
+  virtual bool Remove(const std::string& path) = 0;
+};
+
+// The real backend over POSIX calls.
+class PosixFiles : public Files {
+ public:
+  std::string TempFolder() override;
+  std::string MakePrivateFolder(const std::string& parent, uint32_t* error) override;
+  bool RemoveFolder(const std::string& folder) override;
+  std::unique_ptr<File> OpenRead(const std::string& path, uint32_t* error) override;
+  std::unique_ptr<File> Create(const std::string& path, uint32_t* error) override;
+  bool Remove(const std::string& path) override;
+};
+
+}  // namespace platform

@@ -1,0 +1,126 @@
+#pragma once
+// One dialog of the UI host seam as a Qt widget: built from its template,
+// laid out in dialog units of its own font, fixed size, centred.
+#include <QDialog>
+#include <QPixmap>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/qt/qt_units.h"
+#include "platform/ui/ui_host.h"
+
+class QEventLoop;
+class QMenu;
+
+namespace platform::qt {
+
+class QtHost;
+class QtDialogWindow;
+
+// The top-level widget of a dialog. It turns Qt's window events into the
+// dialog's events and paints the background picture when asked to.
+class DialogWidget final : public QDialog {
+ public:
+  DialogWidget(QtDialogWindow& owner, QWidget* parent);
+
+  void SetPicture(const QPixmap& picture);
+  bool HasPicture() const { return !picture_.isNull(); }
+  void AddMenuItem(int commandId, const QString& text);
+  // The about entry and any other system-menu items, in order.
+  const std::vector<std::pair<int, QString>>& MenuItems() const { return menuItems_; }
+  // The menu that a right click opens (built on demand; empty without items).
+  QMenu* BuildMenu();
+
+  // Esc and the close box act as Cancel (id 2), as in any dialog.
+  void reject() override;
+  void accept() override {}
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void timerEvent(QTimerEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  QtDialogWindow& owner_;
+  QPixmap picture_;
+  std::vector<std::pair<int, QString>> menuItems_;
+  QMenu* menu_ = nullptr;
+  bool announced_ = false;
+};
+
+class QtDialogWindow final : public ui::DialogWindow {
+ public:
+  QtDialogWindow(QtHost& host, const ui::DialogTemplate& tmpl, ui::DialogEvents& events, QtDialogWindow* parent);
+  ~QtDialogWindow() override;
+
+  // ---- ui::DialogWindow
+  void SetText(int id, const std::string& text) override;
+  std::string GetText(int id) override;
+  void Show(int id, bool visible) override;
+  bool IsVisible(int id) override;
+  void SetFont(int id, ui::FontKind font) override;
+  void SetTextLimit(int id, int chars) override;
+  int ComboAdd(int id, const std::string& text) override;
+  int ComboInsert(int id, int index, const std::string& text) override;
+  void ComboDelete(int id, int index) override;
+  int ComboCount(int id) override;
+  std::string ComboText(int id, int index) override;
+  void ComboSetData(int id, int index, uint32_t data) override;
+  uint32_t ComboData(int id, int index) override;
+  void ComboSetSel(int id, int index) override;
+  int ComboSel(int id) override;
+  void ProgressRange(int id, int low, int high) override;
+  void ProgressPos(int id, int pos) override;
+  void SetTimer(int timerId, unsigned ms) override;
+  void KillTimer(int timerId) override;
+  void AddSystemMenuItem(int commandId, const std::string& text) override;
+  void SetBackgroundPicture() override;
+  int RunModal() override;
+  void EndDialog(int result) override;
+  ui::Answer MessageBox(const ui::MessageBoxRequest& request) override;
+
+  // ---- for the host, tests and screenshots
+  DialogWidget* Widget() const { return widget_; }
+  QWidget* Control(int id) const;
+  int TemplateId() const { return templateId_; }
+  const BaseUnits& Units() const { return units_; }
+  ui::DialogEvents& Events() { return events_; }
+  bool IsTopLevel() const { return parent_ == nullptr; }
+  // True between the start of the modal loop and EndDialog.
+  bool IsRunning() const { return loop_ != nullptr && !ended_; }
+  // Delivers a command as a click of button `id` would.
+  void Command(int id);
+  // Whether Esc and the close box may cancel: not while the dialog's Close
+  // and Cancel buttons are all hidden (a run that must not be left).
+  bool MayCancel() const;
+  // Timer bookkeeping for DialogWidget::timerEvent: our id for Qt's, or -1.
+  int TimerIdFor(int qtTimerId) const;
+
+ private:
+  void Build(const ui::DialogTemplate& tmpl);
+  void Centre();
+  template <class Widget>
+  Widget* Find(int id) const;
+
+  QtHost& host_;
+  ui::DialogEvents& events_;
+  QtDialogWindow* parent_;
+  DialogWidget* widget_;  // owned; deleted with its controls
+  BaseUnits units_;
+  int templateId_ = 0;
+  std::map<int, QWidget*> controls_;
+  std::map<int, int> timers_;  // our timer id -> Qt timer id
+  int comboQuiet_ = 0;         // >0 while the logic itself changes a combo box
+  QEventLoop* loop_ = nullptr;
+  bool ended_ = false;
+  int result_ = 0;
+
+  friend class DialogWidget;
+};
+
+}  // namespace platform::qt

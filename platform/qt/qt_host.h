@@ -1,0 +1,106 @@
+#pragma once
+// The desktop window system: the UI host seam on Qt 6 Widgets.
+//
+// main() takes the desktop's own options out of argv before it parses the
+// rest, and opens a QtSession when DisplayAvailable() says windows can be
+// shown and --console was not given:
+//
+//   platform::qt::QtOptions qtOptions = platform::qt::TakeQtOptions(argc, argv);
+//   ... parse the remaining arguments ...
+//   std::optional<platform::qt::QtSession> session;
+//   if (!console && platform::qt::DisplayAvailable()) session.emplace(argc, argv, qtOptions);
+//   ... run the application as usual; it reaches the host through
+//       platform::Use<platform::ui::Host>() and pumps through
+//       platform::PumpOneMessage() ...
+//
+// This header needs no Qt headers.
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/core/message_pump.h"
+#include "platform/ui/ui_host.h"
+
+class QWidget;
+
+namespace platform::qt {
+
+class QtDialogWindow;
+
+// Options of the desktop window only (see qt_screenshot.h).
+struct QtOptions {
+  std::string screenshot;  // the value of "--screenshot=", empty: none
+};
+
+// Removes the desktop's options from argv (the last of each counts).
+QtOptions TakeQtOptions(int& argc, char** argv);
+
+// True when a window can be opened: QT_QPA_PLATFORM names a Qt platform
+// plugin, or a Wayland or X11 display is named in the environment and, when
+// it is local, its socket exists.
+bool DisplayAvailable();
+
+class QtHost final : public ui::Host, public MessagePump {
+ public:
+  QtHost();
+  ~QtHost() override;
+
+  // ---- ui::Host
+  std::unique_ptr<ui::DialogWindow> CreateDialog(const ui::DialogTemplate& tmpl, ui::DialogEvents& events,
+                                                 ui::DialogWindow* parent) override;
+  ui::Answer MessageBox(const ui::MessageBoxRequest& request) override;
+  // Nested calls balance: the cursor returns after as many restores as waits.
+  void SetWaitCursor(bool wait) override;
+
+  // ---- MessagePump
+  // One pass of Qt's event dispatcher without waiting: the events pending
+  // at this moment (posted events such as paints, due timers, window-system
+  // input) are delivered; events they post wait for the next pass. Qt
+  // offers no way to take exactly one event, and a pass is what keeps
+  // paints and timers flowing in a tight wait loop. True when anything was
+  // delivered.
+  bool PumpOne() override;
+
+  // ---- hooks for tests and screenshots
+  // Consulted before a message box is shown; an answer skips the box.
+  using MessageBoxHook = std::function<std::optional<ui::Answer>(const ui::MessageBoxRequest&)>;
+  void SetMessageBoxHook(MessageBoxHook hook) { messageBoxHook_ = std::move(hook); }
+  // Called from the event loop once a dialog has been shown.
+  using DialogHook = std::function<void(QtDialogWindow&)>;
+  void SetShownHook(DialogHook hook) { shownHook_ = std::move(hook); }
+
+  // Shows a message box owned by `owner` (null: none). QtDialogWindow's
+  // message boxes come through here too.
+  ui::Answer ShowMessageBox(const ui::MessageBoxRequest& request, QWidget* owner);
+  // Called by a dialog when it has been shown.
+  void NotifyShown(QtDialogWindow& dialog);
+  int WaitCursorDepth() const { return waitDepth_; }
+
+ private:
+  MessageBoxHook messageBoxHook_;
+  DialogHook shownHook_;
+  int waitDepth_ = 0;
+};
+
+// One desktop run: creates the QApplication, loads Tahoma, sets the
+// program icon, and puts a QtHost in force as the UI host and the message
+// pump until it is destroyed. `argc` and `argv` must outlive the session.
+// Without a screenshot option, the environment variable REFLASH_SCREENSHOT
+// may carry the same value. A malformed request is reported on stderr and
+// ignored.
+class QtSession {
+ public:
+  QtSession(int& argc, char** argv, const QtOptions& options = {});
+  ~QtSession();
+  QtSession(const QtSession&) = delete;
+  QtSession& operator=(const QtSession&) = delete;
+
+  QtHost& Host();
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace platform::qt

@@ -1,0 +1,165 @@
+// Selecting a connection, the identity read, and the identity getters. The
+// getters read the register image only.
+#include <cstdio>
+
+#include "platform/core/clock.h"
+#include "platform/core/log.h"
+#include "protocol/driver_queries.h"
+#include "protocol/orvella_remote.h"
+
+int COrvellaRemote::SelectConnection(uint16_t index) {
+  if (!m_pMidiIF) return 1;
+  if (index == m_nSelectedConnection) return 0;
+
+  m_bHighRegisterRange = false;
+  m_bExtendedAddressing = false;
+  m_dwLastReceiveTime = platform::TickCount();
+  m_bLost = true;  // no periodic requests while the identity is read
+  SetPollMode(kPollIdle);
+
+  if (m_pMidiIF->SelectConnection(index) != 0) {
+    LogMessage("COrvellaRemote::SelectConnection: m_pMidiIF->SelectConnection FAILED!\n");
+    return 1;
+  }
+
+  if (m_nInterfaceType == kTransportDriver) {
+    // The driver knows the unit before it answers; the identity read below
+    // normally overwrites these presets.
+    if (auto* driver = dynamic_cast<DriverQueries*>(m_pMidiIF)) {
+      m_RegisterImage[1] = static_cast<uint8_t>(driver->GetAdapterInfo() >> 8);
+      m_RegisterImage[16] = 20;
+      uint32_t value = 0;
+      driver->ReadAdapterValue(&value);
+      m_RegisterImage[10] = static_cast<uint8_t>(value & 0xFF);
+      value = 0;
+      driver->ReadAdapterValue(&value);
+      m_RegisterImage[11] = static_cast<uint8_t>((value >> 8) & 0xFF);
+    }
+  }
+
+  int rc = RequestRegisterStatusVerified(REG_ASTAT_PID, REMO_ZT_SN_SERNUMHI);
+  if (rc != 0) {
+    LogMessage("COrvellaRemote::SelectConnection: RequestRegisterStatus REG_ASTAT_PID/REMO_ZT_SN_SERNUMHI FAILED!\n");
+    return 1;
+  }
+  if (m_RegisterImage[16] == 25) rc = RequestRegisterStatusVerified(32, 32);
+  if (m_RegisterImage[16] == 50 && m_nInterfaceType == kTransportMidi && !m_pZTUSB) CreateCardUpdater(index);
+
+  const uint8_t major = FirmwareMajor();
+  if (IsVinto()) {
+    SetReg27(0);
+    rc = RequestRegisterStatusVerified(0, 127);
+    if (major >= 6) {
+      m_bExtendedAddressing = true;
+      SetPollMode(kPollSlowCard);
+      rc = RequestRegisterStatusVerified(256, 547);
+      rc = RequestRegisterStatusVerified(1024, 2047);
+    }
+  } else if (ProductId() == 96) {
+    rc = RequestRegisterStatusVerified(0, 127);
+  } else if (major > 16) {
+    m_bHighRegisterRange = true;
+  }
+
+  m_nSelectedConnection = index;
+  m_nReconnectConnection = index;
+  m_bDisconnected = false;
+  m_bLost = false;
+  return rc;
+}
+
+int COrvellaRemote::GetConnectionDescription(uint16_t index, char* text, int size, uint8_t* productId) {
+  if (!m_pMidiIF) return 1;
+  SelectConnection(index);
+  const uint8_t product = ProductId();
+  if (productId) *productId = product;
+
+  const char* model;
+  switch (product) {
+    case 38: model = "Orvella 16"; break;
+    case 39: model = "Orvella 8"; break;
+    case 49: model = "Vinto"; break;
+    case 96: model = "Orvella(n)"; break;
+    case 128: model = "Tervik Signalport 4x4"; break;
+    default: model = "Unknown!"; break;
+  }
+  uint8_t is1824 = 0, isVT = 0;
+  Is1824Variant(&is1824);
+  IsVTVariant(&isVT);
+  const char* suffix = is1824 ? "/1824" : isVT ? "/VT" : "";
+  char name[255] = {};
+  if (m_pMidiIF->GetConnectionName(index, name, sizeof name) != 0) name[0] = '\0';
+  name[sizeof name - 1] = '\0';
+  // Callers pass 256 or 260 bytes; honour a smaller size rather than
+  // overrun it with a long port name.
+  const size_t limit = size > 0 ? static_cast<size_t>(size) : 256;
+  std::snprintf(text, limit, "%s%s connected via %s", model, suffix, name);
+  return 0;
+}
+
+uint8_t COrvellaRemote::ProductId() {
+  const uint8_t id = m_RegisterImage[1];
+  if ((id == 38 || id == 39) && m_RegisterImage[6] == 96) return 96;
+  return id;
+}
+
+uint8_t COrvellaRemote::CardId() { return m_RegisterImage[16] == 23 ? 19 : m_RegisterImage[16]; }
+
+uint8_t COrvellaRemote::FirmwareMajor() { return m_RegisterImage[10] & 0x3F; }
+
+bool COrvellaRemote::IsOrvellaN() { return IsVinto() || ProductId() == 96; }
+
+int COrvellaRemote::GetProductID(uint8_t* id) {
+  *id = ProductId();
+  return 0;
+}
+
+bool COrvellaRemote::IsVinto() { return ProductId() == 49; }
+
+int COrvellaRemote::GetPCBRevision(uint8_t* out) {
+  *out = m_RegisterImage[11] >> 4;
+  return 0;
+}
+
+int COrvellaRemote::GetFirmwareMajor(uint8_t* out) {
+  *out = FirmwareMajor();
+  return 0;
+}
+
+int COrvellaRemote::GetFirmwareMinor(uint8_t* out) {
+  *out = static_cast<uint8_t>(((m_RegisterImage[11] & 0x0F) << 2) + (m_RegisterImage[10] >> 6));
+  return 0;
+}
+
+int COrvellaRemote::Is1824Variant(uint8_t* out) {
+  *out = (FirmwareMajor() >= 18 && !(m_RegisterImage[7] & 0x40)) ? 1 : 0;
+  return 0;
+}
+
+int COrvellaRemote::IsVTVariant(uint8_t* out) {
+  *out = (FirmwareMajor() >= 18 && !(m_RegisterImage[7] & 0x80)) ? 1 : 0;
+  return 0;
+}
+
+int COrvellaRemote::GetCardID(uint8_t* id) {
+  *id = CardId();
+  return 0;
+}
+
+int COrvellaRemote::GetCardFirmwareVersion(uint8_t* major, uint8_t* minor) {
+  if (major) *major = m_RegisterImage[17];
+  if (IsOrvellaN() && minor && m_RegisterImage[16] != 50) *minor = m_RegisterImage[20];
+  return 0;
+}
+
+int COrvellaRemote::GetCardPCBRevision(uint8_t* out) {
+  *out = m_RegisterImage[18];
+  return 0;
+}
+
+bool COrvellaRemote::IsHighRegisterRange() { return m_bHighRegisterRange; }
+
+int COrvellaRemote::GetFirmwareDate(uint16_t* date) {
+  *date = static_cast<uint16_t>(m_RegisterImage[7] + 256 * m_RegisterImage[8]);
+  return 0;
+}

@@ -1,0 +1,332 @@
+#include "sim/links/sim_midi_service.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/core/clock.h"
+
+namespace sim {
+
+using platform::MidiBuffer;
+using platform::MidiHandle;
+
+// A virtual cable from an output straight back to an input.
+class SimMidiService::Loopback final : public BytePeer {
+ public:
+  void FromHost(const uint8_t* data, size_t n, bool) override { bytes_.insert(bytes_.end(), data, data + n); }
+  size_t ToHost(uint8_t* out, size_t max) override {
+    size_t n = std::min(max, bytes_.size());
+    std::copy(bytes_.begin(), bytes_.begin() + static_cast<long>(n), out);
+    bytes_.erase(bytes_.begin(), bytes_.begin() + static_cast<long>(n));
+    return n;
+  }
+
+ private:
+  std::deque<uint8_t> bytes_;
+};
+
+SimMidiService::SimMidiService(const SimMidiOptions& options) : options_(options) {}
+
+SimMidiService::~SimMidiService() = default;
+
+uint32_t SimMidiService::AddOutput(const std::string& name, BytePeer* peer, platform::MidiTechnology technology) {
+  Output out;
+  out.name = name;
+  out.peer = peer;
+  out.technology = technology;
+  outputs_.push_back(std::move(out));
+  return static_cast<uint32_t>(outputs_.size() - 1);
+}
+
+uint32_t SimMidiService::AddInput(const std::string& name, BytePeer* peer) {
+  inputs_.emplace_back();
+  inputs_.back().name = name;
+  inputs_.back().peer = peer;
+  return static_cast<uint32_t>(inputs_.size() - 1);
+}
+
+void SimMidiService::AddUnitPorts(const std::string& name, BytePeer* unit) {
+  AddOutput(name, unit);
+  AddInput(name, unit);
+}
+
+void SimMidiService::AddLoopbackPorts(const std::string& name) {
+  loopbacks_.push_back(std::make_unique<Loopback>());
+  AddUnitPorts(name, loopbacks_.back().get());
+}
+
+void SimMidiService::AddStandardExtras() {
+  AddOutput("Software Synthesizer", nullptr, platform::MidiTechnology::kSoftwareSynthesizer);
+  AddLoopbackPorts("Loopback Virtual MIDI");
+  AddLoopbackPorts("Virtual MIDI Bus 1");
+}
+
+void SimMidiService::RemoveOutput(uint32_t device) {
+  Output& out = outputs_.at(device);
+  out.present = false;
+  if (out.handle) CloseOutput(out.handle);
+}
+
+void SimMidiService::RemoveInput(uint32_t device) {
+  Input& in = inputs_.at(device);
+  in.present = false;
+  if (in.handle) CloseInput(in.handle);
+}
+
+uint32_t SimMidiService::InputCount() { return static_cast<uint32_t>(inputs_.size()); }
+uint32_t SimMidiService::OutputCount() { return static_cast<uint32_t>(outputs_.size()); }
+
+namespace {
+void CopyName(char* dst, const std::string& name) {
+  std::memset(dst, 0, platform::kMidiNameSize);
+  std::memcpy(dst, name.data(), std::min(name.size(), platform::kMidiNameSize - 1));
+}
+}  // namespace
+
+int SimMidiService::InputInfo(uint32_t device, platform::MidiDeviceInfo* info) {
+  if (!info) return platform::kMidiBadParameter;
+  if (device >= inputs_.size() || !inputs_[device].present) return platform::kMidiBadDevice;
+  CopyName(info->name, inputs_[device].name);
+  info->technology = platform::MidiTechnology::kMidiPort;
+  return platform::kMidiOk;
+}
+
+int SimMidiService::OutputInfo(uint32_t device, platform::MidiDeviceInfo* info) {
+  if (!info) return platform::kMidiBadParameter;
+  if (device >= outputs_.size() || !outputs_[device].present) return platform::kMidiBadDevice;
+  CopyName(info->name, outputs_[device].name);
+  info->technology = outputs_[device].technology;
+  return platform::kMidiOk;
+}
+
+int SimMidiService::OpenInput(uint32_t device, MidiHandle* handle) {
+  if (!handle) return platform::kMidiBadParameter;
+  *handle = 0;
+  if (device >= inputs_.size() || !inputs_[device].present) return platform::kMidiBadDevice;
+  Input& in = inputs_[device];
+  if (in.faults.failOpen) return platform::kMidiNotReady;
+  if (in.handle) return platform::kMidiAllocated;
+  UpdateNow();
+  in.handle = nextHandle_++;
+  in.opens++;
+  in.wire.clear();
+  in.betweenMessages = true;
+  handles_[in.handle] = {true, device};
+  *handle = in.handle;
+  return platform::kMidiOk;
+}
+
+int SimMidiService::OpenOutput(uint32_t device, MidiHandle* handle) {
+  if (!handle) return platform::kMidiBadParameter;
+  *handle = 0;
+  if (device >= outputs_.size() || !outputs_[device].present) return platform::kMidiBadDevice;
+  Output& out = outputs_[device];
+  if (out.faults.failOpen) return platform::kMidiNotReady;
+  if (out.handle) return platform::kMidiAllocated;
+  UpdateNow();
+  out.handle = nextHandle_++;
+  out.opens++;
+  handles_[out.handle] = {false, device};
+  *handle = out.handle;
+  return platform::kMidiOk;
+}
+
+SimMidiService::Output* SimMidiService::FindOutput(MidiHandle h) {
+  auto it = handles_.find(h);
+  if (it == handles_.end() || it->second.input) return nullptr;
+  return &outputs_[it->second.device];
+}
+
+SimMidiService::Input* SimMidiService::FindInput(MidiHandle h) {
+  auto it = handles_.find(h);
+  if (it == handles_.end() || !it->second.input) return nullptr;
+  return &inputs_[it->second.device];
+}
+
+int SimMidiService::PrepareBuffer(MidiHandle handle, MidiBuffer* buffer) {
+  if (!handles_.count(handle)) return platform::kMidiBadHandle;
+  if (!buffer || !buffer->data || buffer->length == 0) return platform::kMidiBadParameter;
+  buffer->prepared = true;
+  return platform::kMidiOk;
+}
+
+int SimMidiService::UnprepareBuffer(MidiHandle handle, MidiBuffer* buffer) {
+  if (!handles_.count(handle)) return platform::kMidiBadHandle;
+  if (!buffer) return platform::kMidiBadParameter;
+  if (buffer->queued) return platform::kMidiStillPlaying;
+  buffer->prepared = false;
+  return platform::kMidiOk;
+}
+
+int SimMidiService::SendSysEx(MidiHandle output, MidiBuffer* buffer) {
+  Output* out = FindOutput(output);
+  if (!out) return platform::kMidiBadHandle;
+  if (!buffer) return platform::kMidiBadParameter;
+  if (!buffer->prepared) return platform::kMidiUnprepared;
+  if (buffer->queued) return platform::kMidiStillPlaying;
+  UpdateNow();
+  buffer->done = false;
+  buffer->queued = true;
+  out->sent.emplace_back(buffer->data, buffer->data + buffer->length);
+  out->sends.push_back({buffer});
+  MoveOutput(*out);
+  return platform::kMidiOk;
+}
+
+void SimMidiService::GiveBackSends(Output& out) {
+  for (PendingSend& s : out.sends) {
+    s.buffer->queued = false;
+    s.buffer->done = true;
+  }
+  out.sends.clear();
+}
+
+int SimMidiService::ResetOutput(MidiHandle output) {
+  Output* out = FindOutput(output);
+  if (!out) return platform::kMidiBadHandle;
+  GiveBackSends(*out);
+  return platform::kMidiOk;
+}
+
+int SimMidiService::CloseOutput(MidiHandle output) {
+  Output* out = FindOutput(output);
+  if (!out) return platform::kMidiBadHandle;
+  GiveBackSends(*out);
+  // Bytes already on the wire still reach the device.
+  handles_.erase(output);
+  out->handle = 0;
+  return platform::kMidiOk;
+}
+
+int SimMidiService::AddInputBuffer(MidiHandle input, MidiBuffer* buffer) {
+  Input* in = FindInput(input);
+  if (!in) return platform::kMidiBadHandle;
+  if (!buffer) return platform::kMidiBadParameter;
+  if (!buffer->prepared) return platform::kMidiUnprepared;
+  if (buffer->queued) return platform::kMidiStillPlaying;
+  in->receiver.Add(buffer);
+  return platform::kMidiOk;
+}
+
+int SimMidiService::StartInput(MidiHandle input) {
+  Input* in = FindInput(input);
+  if (!in) return platform::kMidiBadHandle;
+  in->receiver.Start();
+  return platform::kMidiOk;
+}
+
+int SimMidiService::StopInput(MidiHandle input) {
+  Input* in = FindInput(input);
+  if (!in) return platform::kMidiBadHandle;
+  in->receiver.Stop();
+  return platform::kMidiOk;
+}
+
+int SimMidiService::ResetInput(MidiHandle input) {
+  Input* in = FindInput(input);
+  if (!in) return platform::kMidiBadHandle;
+  in->receiver.Reset();
+  return platform::kMidiOk;
+}
+
+int SimMidiService::CloseInput(MidiHandle input) {
+  Input* in = FindInput(input);
+  if (!in) return platform::kMidiBadHandle;
+  in->receiver.Reset();
+  in->wire.clear();
+  handles_.erase(input);
+  in->handle = 0;
+  return platform::kMidiOk;
+}
+
+void SimMidiService::UpdateNow() {
+  uint32_t tick = platform::Use<platform::Clock>().MidiTime();
+  if (started_) nowUs_ += static_cast<uint64_t>(static_cast<uint32_t>(tick - lastTick_)) * 1000;
+  started_ = true;
+  lastTick_ = tick;
+}
+
+void SimMidiService::MoveOutput(Output& out) {
+  const uint64_t latency = static_cast<uint64_t>(options_.latencyMs) * 1000;
+  while (!out.sends.empty() && !out.faults.stallSends) {
+    PendingSend& s = out.sends.front();
+    MidiBuffer* b = s.buffer;
+    if (!s.started) {
+      s.start = std::max(nowUs_, out.wireFree);
+      s.started = true;
+    }
+    while (s.copied < b->length) {
+      uint64_t leaves = options_.pacing ? s.start + (s.copied + 1) * kByteMicros : nowUs_;
+      if (leaves > nowUs_) break;
+      out.flight.push_back({leaves + latency, b->data[s.copied]});
+      s.copied++;
+    }
+    if (s.copied < b->length) break;
+    out.wireFree = options_.pacing ? s.start + b->length * kByteMicros : nowUs_;
+    b->queued = false;
+    b->done = true;
+    out.sends.pop_front();
+  }
+  // Hand the device whatever has arrived, in runs.
+  uint8_t run[256];
+  size_t n = 0;
+  while (!out.flight.empty() && out.flight.front().at <= nowUs_) {
+    run[n++] = out.flight.front().byte;
+    out.flight.pop_front();
+    if (n == sizeof run) {
+      if (out.peer) out.peer->FromHost(run, n, false);
+      n = 0;
+    }
+  }
+  if (n && out.peer) out.peer->FromHost(run, n, false);
+}
+
+void SimMidiService::Enqueue(Input& in, uint8_t byte) {
+  uint64_t earliest = nowUs_ + static_cast<uint64_t>(options_.latencyMs) * 1000;
+  uint64_t at = earliest;
+  if (options_.pacing) {
+    at = std::max(earliest, in.wireFree) + kByteMicros;
+    in.wireFree = at;
+  }
+  in.wire.push_back({at, byte});
+}
+
+void SimMidiService::PullInput(Input& in) {
+  uint8_t chunk[512];
+  size_t n;
+  while (in.peer && (n = in.peer->ToHost(chunk, sizeof chunk)) > 0) {
+    // Nobody listens on a closed port: the bytes are lost on the cable.
+    if (!in.handle) continue;
+    for (size_t i = 0; i < n; ++i) {
+      uint8_t c = chunk[i];
+      if (c == 0xF0 && in.betweenMessages && in.faults.channelNoise) {
+        Enqueue(in, 0x90);
+        Enqueue(in, 0x3C);
+        Enqueue(in, 0x40);
+      }
+      if (c == 0xF0) in.betweenMessages = false;
+      if (c == 0xF7) in.betweenMessages = true;
+      Enqueue(in, c);
+      if (in.faults.activeSensing && ++in.fed % 16 == 0) Enqueue(in, 0xFE);
+    }
+  }
+  uint8_t run[256];
+  size_t m = 0;
+  while (!in.wire.empty() && in.wire.front().at <= nowUs_) {
+    run[m++] = in.wire.front().byte;
+    in.wire.pop_front();
+    if (m == sizeof run) {
+      in.receiver.Feed(run, m);
+      m = 0;
+    }
+  }
+  if (m) in.receiver.Feed(run, m);
+}
+
+void SimMidiService::Poll() {
+  UpdateNow();
+  for (Output& out : outputs_) MoveOutput(out);
+  for (Input& in : inputs_) PullInput(in);
+}
+
+}  // namespace sim

@@ -1,0 +1,189 @@
+// Serial numbers: the "SN=" option, the serial-number dialog and the
+// "GETSN" prompt, written into the unit model.
+#include <gtest/gtest.h>
+
+#include "app/serial_number.h"
+#include "app/serial_number_dlg.h"
+#include "tests/app/update_fixture.h"
+
+namespace {
+
+using namespace workflow_test;
+using platform::ui::Icon;
+
+constexpr int kSerialDialog = resources::kSerialDialog;
+constexpr int kEdit = resources::IDC_SERIAL_EDIT;
+
+sim::UnitConfig BlankUnitWithCard() {
+  sim::UnitConfig config;
+  config.serial = sim::kBlankSerial;
+  config.card.id = 21;
+  return config;
+}
+
+bool Contains(const std::string& log, const std::string& text) { return log.find(text) != std::string::npos; }
+
+TEST(SerialOption, PrintedModelCodeIsWrittenAsAnOrvellaNumber) {
+  for (const char* token : {"SN=4318120042", "SN=6018120042", "sn=4318120042"}) {
+    SCOPED_TRACE(token);
+    Rig rig(BlankUnitWithCard());
+    EXPECT_EQ(rig.Run(token), RunOutcome::SerialWritten);
+    EXPECT_EQ(rig.unit.CommittedUnitSerial(), PackSerialNumber("6018120042"));
+    EXPECT_EQ(rig.unit.CommitCount(), 1);
+    EXPECT_TRUE(rig.host.Messages().empty());
+    EXPECT_TRUE(rig.host.Last(kMainDialog)->ended);
+  }
+}
+
+TEST(SerialOption, InvalidNumberEndsTheRunBeforeAnyUnitIsSearched) {
+  for (const char* token : {"SN=6018001234", "SN=1218451234", "SN=60184"}) {
+    SCOPED_TRACE(token);
+    Rig rig;
+    EXPECT_EQ(rig.Run(token), RunOutcome::SerialFailed);
+    ASSERT_EQ(rig.host.Messages().size(), 1u);
+    EXPECT_EQ(rig.host.Messages()[0].text, "Invalid Serial Number!");
+    EXPECT_EQ(rig.host.Messages()[0].caption, "Orvella(n) Firmware Update");
+    EXPECT_EQ(rig.host.Messages()[0].icon, Icon::Warning);
+    EXPECT_TRUE(rig.transports.Requests().empty());
+    EXPECT_EQ(rig.wiring.opens, 0);
+  }
+}
+
+TEST(SerialOption, CardModeWritesTheCardsNumber) {
+  Rig rig(BlankUnitWithCard());
+  EXPECT_EQ(rig.Run("ZSLOT SN=1518451234"), RunOutcome::SerialWritten);
+  EXPECT_EQ(rig.unit.CommittedCardSerial(), 0x1526D4D2u);
+}
+
+TEST(SerialOption, FailuresEndTheRunAsFailed) {
+  struct Case {
+    const char* name;
+    const char* token;
+    std::function<void(Rig&)> arrange;
+    const char* message;  // the last message shown
+  };
+  const Case cases[] = {
+      {"commit never confirmed", "SN=6018120042", [](Rig& r) { r.unit.faults().commitNeverConfirmed = true; },
+       "Wait for WriteSerialNumber Failed!\nSN=\n\nTIMEOUT\n"},
+      {"model of another device", "SN=1518451234", [](Rig&) {},
+       "WriteSerialNumber: SerialNumber Model does not match PID!"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Rig rig(BlankUnitWithCard());
+    c.arrange(rig);
+    EXPECT_EQ(rig.Run(c.token), RunOutcome::SerialFailed);
+    ASSERT_FALSE(rig.host.Messages().empty());
+    EXPECT_EQ(rig.host.Messages().back().text, c.message);
+    EXPECT_TRUE(rig.host.Last(kMainDialog)->ended);
+  }
+  Rig rig(BlankUnitWithCard());
+  rig.unit.faults().commitNeverConfirmed = true;
+  rig.Run("SN=6018120042");
+  EXPECT_TRUE(Contains(rig.dir.Log(), "Wait for WriteSerialNumber Failed!\nSN=\n\nTIMEOUT\n"));
+}
+
+// The dialog on its own, over no window.
+struct DialogRig {
+  platform::VirtualClock clock;
+  platform::Override<platform::Clock> useClock{clock};
+  test_support::ScriptedHost host;
+};
+
+TEST(SerialDialog, ShowsTheGivenNumberAndLimitsTheField) {
+  DialogRig rig;
+  rig.host.ScriptFor(kSerialDialog).Do([](test_support::MemoryDialog& d) {
+    EXPECT_EQ(d.GetText(kEdit), "6018451234");
+    EXPECT_EQ(d.State().Find(kEdit)->textLimit, 10);
+  }).Press(1);
+  CGetSerialNumberDlg dialog;
+  dialog.m_dwSerialNumber = 0x6026D4D2;
+  EXPECT_EQ(dialog.DoModal(nullptr), CGetSerialNumberDlg::kOk);
+  EXPECT_EQ(dialog.m_dwSerialNumber, 0x6026D4D2u);
+}
+
+TEST(SerialDialog, RefusesWhatIsNotATenDigitValidNumberAndStaysOpen) {
+  struct Case {
+    const char* typed;
+    bool accepted;
+  };
+  for (const Case c : {Case{"601845123", false}, Case{"4318120042", false}, Case{"6018001234", false},
+                       Case{"", false}, Case{"6018451234", true}, Case{"1518451234", true}}) {
+    SCOPED_TRACE(c.typed);
+    DialogRig rig;
+    bool openAfterOk = false;
+    rig.host.ScriptFor(kSerialDialog).Type(kEdit, c.typed).Press(1).Do([&](test_support::MemoryDialog& d) {
+      openAfterOk = !d.Ended();
+    });
+    CGetSerialNumberDlg dialog;
+    const int result = dialog.DoModal(nullptr);
+    if (c.accepted) {
+      EXPECT_EQ(result, CGetSerialNumberDlg::kOk);
+      EXPECT_EQ(dialog.m_dwSerialNumber, PackSerialNumber(c.typed));
+      EXPECT_TRUE(rig.host.Messages().empty());
+    } else {
+      EXPECT_TRUE(openAfterOk);
+      EXPECT_EQ(result, CGetSerialNumberDlg::kCancel);  // the script ran out: the user gave up
+      ASSERT_EQ(rig.host.Messages().size(), 1u);
+      EXPECT_EQ(rig.host.Messages()[0].text, "Invalid Serial Number!");
+      EXPECT_EQ(rig.host.Messages()[0].icon, Icon::Exclamation);
+      EXPECT_EQ(rig.host.Messages()[0].ownerTemplate, kSerialDialog);
+    }
+  }
+}
+
+TEST(SerialDialog, TypingPastTheTenthDigitActsAsOk) {
+  DialogRig rig;
+  rig.host.ScriptFor(kSerialDialog).Type(kEdit, "60184512349");
+  CGetSerialNumberDlg dialog;
+  EXPECT_EQ(dialog.DoModal(nullptr), CGetSerialNumberDlg::kOk);
+  EXPECT_EQ(dialog.m_dwSerialNumber, 0x6026D4D2u);
+}
+
+TEST(GetSerialNumber, EnteredNumberIsWrittenAndShown) {
+  Rig rig(BlankUnitWithCard());
+  rig.host.ScriptFor(kSerialDialog).Type(kEdit, "6018451234").Press(1);
+  rig.host.ScriptFor(kMainDialog).Do([&](test_support::MemoryDialog& d) {
+    EXPECT_EQ(d.GetText(resources::IDC_SERIAL), "6018451234");
+    EXPECT_TRUE(d.IsVisible(kUpdate));  // back in the ready state
+    EXPECT_EQ(d.GetText(resources::IDC_STATUS), "Writing Serial Number Complete...");
+  });
+  EXPECT_EQ(rig.Run("GETSN"), RunOutcome::SerialWritten);
+  EXPECT_EQ(rig.unit.CommittedUnitSerial(), 0x6026D4D2u);
+}
+
+TEST(GetSerialNumber, CancelForTheSecondEntryEndsTheRunAfterTheFirstWasWritten) {
+  Rig rig(BlankUnitWithCard());
+  rig.host.ScriptFor(kSerialDialog).Type(kEdit, "6018451234").Press(1).Press(2);
+  rig.host.ScriptFor(kMainDialog).Select(kUnitList, 1).Do([](test_support::MemoryDialog& d) {
+    EXPECT_TRUE(d.Ended());
+  });
+  // What was written stays written; the run still ends at the cancel.
+  EXPECT_EQ(rig.Run("GETSN"), RunOutcome::SerialWritten);
+  EXPECT_EQ(rig.unit.CommittedUnitSerial(), 0x6026D4D2u);
+  EXPECT_EQ(rig.unit.CommitCount(), 1);
+  EXPECT_TRUE(Contains(rig.dir.Log(), "Invalid Serial Number. User Pressed Cancel.\n"));
+  int prompts = 0;
+  for (const auto& d : rig.host.Dialogs()) prompts += d->tmpl.id == kSerialDialog;
+  EXPECT_EQ(prompts, 2);
+}
+
+TEST(GetSerialNumber, CancelAtTheFirstPromptWritesNothing) {
+  Rig rig(BlankUnitWithCard());
+  rig.host.ScriptFor(kSerialDialog).Press(2);
+  EXPECT_EQ(rig.Run("GETSN"), RunOutcome::UpdateCancelled);
+  EXPECT_EQ(rig.unit.CommitCount(), 0);
+  EXPECT_EQ(rig.Sent(codec::kCommitSerial), 0);
+}
+
+TEST(GetSerialNumber, UnconfirmedCommitEndsTheRunWithTheDialogText) {
+  Rig rig(BlankUnitWithCard());
+  rig.unit.faults().commitNeverConfirmed = true;
+  rig.host.ScriptFor(kSerialDialog).Type(kEdit, "6018451234").Press(1);
+  EXPECT_EQ(rig.Run("GETSN"), RunOutcome::SerialFailed);
+  ASSERT_FALSE(rig.host.Messages().empty());
+  EXPECT_EQ(rig.host.Messages().back().text, "Wait for WriteSerialNumber Failed!\nUser Dialog\n\nTIMEOUT\n");
+  EXPECT_TRUE(Contains(rig.dir.Log(), "Wait for WriteSerialNumber Failed!\nUser Dialog\n\nTIMEOUT\n"));
+}
+
+}  // namespace

@@ -1,0 +1,187 @@
+// Unit search and the selected entry's details, against simulated units.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <vector>
+
+#include "app/reflash_dlg.h"
+#include "app/resources/dialog_templates.h"
+#include "tests/app/window_fixture.h"
+
+namespace {
+
+using namespace resources;
+using platform::ui::Icon;
+
+std::vector<std::string> Entries(const test_support::DialogState& window) {
+  std::vector<std::string> texts;
+  for (const auto& item : window.Find(IDC_MODEL)->items) texts.push_back(item.first);
+  return texts;
+}
+
+TEST(WindowUnits, NoUnitEndsTheRunWithItsMessage) {
+  WindowRun run("none");
+  EXPECT_EQ(run.Run(), 0);
+  const auto* m = run.Host().FindMessage("Unable to locate an Orvella(n)!");
+  ASSERT_NE(m, nullptr);
+  EXPECT_EQ(m->caption, "Orvella(n) Firmware Update");
+  EXPECT_EQ(m->icon, Icon::None);
+  EXPECT_EQ(m->ownerTemplate, kMainDialog);
+  EXPECT_NE(run.Log().find("Unable to locate an Orvella(n)!\n"), std::string::npos);
+  EXPECT_EQ(run.Dlg().Outcome(), RunOutcome::NoUnit);
+  EXPECT_EQ(run.Dlg().m_pRemote, nullptr);
+}
+
+TEST(WindowUnits, ListsUnitsWithTheirCardInOrder) {
+  WindowRun run("two-units-card");
+  run.Script().Press(IDCANCEL_BUTTON);
+  EXPECT_EQ(run.Run(), IDCANCEL_BUTTON);
+  const auto entries = Entries(run.Window());
+  ASSERT_EQ(entries.size(), 3u);
+  EXPECT_EQ(entries[0], "Orvella(n) connected via Orvella(n) MIDI 1");
+  EXPECT_EQ(entries[1], "ZI-RERAR in Orvella(n) connected via Orvella(n) MIDI 1");
+  EXPECT_EQ(entries[2], "Orvella(n) connected via Orvella(n) MIDI 2");
+  EXPECT_EQ(run.Dlg().m_EntryTable[0], 0u);
+  EXPECT_EQ(run.Dlg().m_EntryTable[1], 0x10000u);
+  EXPECT_EQ(run.Dlg().m_EntryTable[2], 1u);
+  // Item data is the entry number, not the word.
+  EXPECT_EQ(run.Window().Find(IDC_MODEL)->items[1].second, 1u);
+}
+
+TEST(WindowUnits, AModuleEndsTheSearch) {
+  WindowRun run("zmdig");
+  run.Script().Select(IDC_MODEL, 1).Press(IDCANCEL_BUTTON);
+  run.Run();
+  const auto entries = Entries(run.Window());
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(entries[1], "ZM-DIG in Orvella(n) connected via Orvella(n) MIDI 1");
+  EXPECT_EQ(run.Dlg().m_EntryTable[1], 0x8000u);
+  // The module's own fields.
+  EXPECT_TRUE(run.Dlg().m_bModuleMode);
+  EXPECT_EQ(run.Dlg().m_nDeviceId, 2);
+  EXPECT_EQ(run.Text(IDC_FW_VERSION), "1.0");
+  EXPECT_EQ(run.Text(IDC_FW_DATE), "Nov 06, 2017");
+  EXPECT_EQ(run.Text(IDC_PCB_REV), "B");
+  EXPECT_EQ(run.Text(IDC_NEW_FW_VERSION), "1.0");
+  EXPECT_EQ(run.Window().Find(IDC_MODEL)->items[1].first, "ZM-DIG in Orvella(n) connected via Orvella(n) MIDI 1");
+}
+
+TEST(WindowUnits, CardsWithoutAnImageAreLoggedButNotListed) {
+  WindowRun run("zthd");
+  run.Run();
+  EXPECT_EQ(Entries(run.Window()).size(), 1u);
+  EXPECT_NE(run.Log().find(" Found ZT-HD in Orvella(n) connected via Orvella(n) MIDI 1\n"), std::string::npos);
+}
+
+TEST(WindowUnits, AVeZerCardWithoutUpdaterIsNotOffered) {
+  WindowRun run("vezer-no-driver");
+  run.Run();
+  EXPECT_EQ(Entries(run.Window()).size(), 1u);
+}
+
+TEST(WindowUnits, CardModeOnACardWithoutImageEndsTheRun) {
+  WindowRun run("zthd", "ZSLOT");
+  EXPECT_EQ(run.Run(), 0);
+  const auto* m = run.Host().FindMessage("Unable to determine New Firmware Version!");
+  ASSERT_NE(m, nullptr);
+  EXPECT_EQ(m->icon, Icon::Exclamation);
+  EXPECT_EQ(m->caption, "Orvella(n) Firmware Update");
+  EXPECT_EQ(run.Dlg().Outcome(), RunOutcome::NoUnit);
+  EXPECT_NE(run.Log().find("Unable to determine New Firmware Version!\n"), std::string::npos);
+}
+
+TEST(WindowUnits, UnitDetails) {
+  WindowRun run("default", "prom=b");
+  run.Run();
+  EXPECT_EQ(run.Text(IDC_SERIAL), "6018451234");
+  EXPECT_EQ(run.Text(IDC_MFG_DATE), "Nov 05, 2018");
+  EXPECT_EQ(run.Text(IDC_PCB_REV), "B");
+  EXPECT_EQ(run.Text(IDC_FW_VERSION), "1.2");
+  EXPECT_EQ(run.Text(IDC_FW_DATE), "Nov 02, 2018");
+  EXPECT_EQ(run.Text(IDC_NEW_FW_VERSION), "1.10");
+  EXPECT_EQ(run.Text(IDC_NEW_FW_DATE), "Nov 02, 2018");
+  EXPECT_EQ(run.Text(IDC_PROM), "Both");
+  const std::string log = run.Log();
+  EXPECT_NE(log.find("SN: 6018451234\n"), std::string::npos);
+  EXPECT_NE(log.find("FWRev: 1.2\n"), std::string::npos);
+  EXPECT_NE(log.find("New FWRev: 1.10\n"), std::string::npos);
+}
+
+TEST(WindowUnits, BlankSerialShowsNotPresentAndNoDate) {
+  WindowRun run("blank-serial", "PROM=1");
+  run.Run();
+  EXPECT_EQ(run.Text(IDC_SERIAL), "Not Present");
+  EXPECT_EQ(run.Text(IDC_MFG_DATE), "");
+  EXPECT_EQ(run.Text(IDC_PROM), "1");
+}
+
+TEST(WindowUnits, RowsFollowTheKindOfEntry) {
+  struct Case {
+    const char* scenario;
+    int entry;
+    bool serialRows, promRow;
+  };
+  const Case cases[] = {
+      {"two-units-card", 0, true, true},
+      {"two-units-card", 1, true, false},  // card
+      {"two-units-card", 2, true, true},
+      {"zmdig", 1, false, false},  // module
+  };
+  for (const auto& c : cases) {
+    WindowRun run(c.scenario);
+    run.Script().Select(IDC_MODEL, c.entry);
+    run.Run();
+    for (int id : {IDC_SERIAL_LABEL, IDC_SERIAL, IDC_MFG_DATE_LABEL, IDC_MFG_DATE}) {
+      EXPECT_EQ(run.Visible(id), c.serialRows) << c.scenario << " entry " << c.entry << " id " << id;
+    }
+    for (int id : {IDC_PROM_LABEL, IDC_PROM}) {
+      EXPECT_EQ(run.Visible(id), c.promRow) << c.scenario << " entry " << c.entry << " id " << id;
+    }
+    EXPECT_TRUE(run.Visible(IDC_PCB_REV));
+    EXPECT_TRUE(run.Visible(IDC_NEW_FW_DATE));
+  }
+}
+
+TEST(WindowUnits, CardEntryShowsTheCardsIdentityAndImage) {
+  WindowRun run("two-units-card");
+  run.Script().Select(IDC_MODEL, 1);
+  run.Run();
+  EXPECT_TRUE(run.Dlg().m_options.m_bCardMode);
+  EXPECT_EQ(run.Dlg().m_nDeviceId, 21);
+  EXPECT_EQ(run.Text(IDC_SERIAL), "1518400077");
+  EXPECT_EQ(run.Text(IDC_PCB_REV), "A");
+  EXPECT_EQ(run.Text(IDC_FW_VERSION), "1.1");
+  EXPECT_EQ(run.Text(IDC_FW_DATE), "Feb 14, 2017");
+  EXPECT_EQ(run.Text(IDC_NEW_FW_VERSION), "1.2");
+  EXPECT_EQ(run.Text(IDC_NEW_FW_DATE), "Feb 14, 2017");
+}
+
+TEST(WindowUnits, SelectingAnotherEntryGivesUpADroppedFile) {
+  WindowRun run("two-units-card");
+  const std::string path = "NBT0125XNC.BIN";
+  std::ofstream(path) << "image";
+  std::string droppedVersion;
+  run.Script()
+      .Drop({path})
+      .Do([&](test_support::MemoryDialog& d) { droppedVersion = d.GetText(IDC_NEW_FW_VERSION); })
+      .Select(IDC_MODEL, 2);
+  run.Run();
+  EXPECT_EQ(droppedVersion, "1.25");
+  EXPECT_FALSE(run.Dlg().m_Images.m_bExternalFile);
+  EXPECT_EQ(run.Text(IDC_NEW_FW_VERSION), "1.10");
+  EXPECT_EQ(run.Text(IDC_NEW_FW_DATE), "Nov 02, 2018");
+}
+
+TEST(WindowUnits, SelectionRebuildsTheEntryTextInPlace) {
+  WindowRun run("two-units-card");
+  run.Script().Select(IDC_MODEL, 1).Select(IDC_MODEL, 0);
+  run.Run();
+  const auto& list = *run.Window().Find(IDC_MODEL);
+  ASSERT_EQ(list.items.size(), 3u);
+  EXPECT_EQ(list.selection, 0);
+  for (uint32_t i = 0; i < 3; ++i) EXPECT_EQ(list.items[i].second, i);
+  EXPECT_EQ(run.Dlg().m_szDeviceName, "Orvella(n) connected via Orvella(n) MIDI 1");
+  EXPECT_NE(run.Log().find("OnSelChangeModel\n"), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,182 @@
+// The real program in console mode against simulated scenarios: exit
+// status, what it prints and what it logs.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Result {
+  int status = -1;
+  std::string out, err, log;
+};
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+class ConsoleRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* bin = std::getenv("REFLASH_BIN");
+    if (!bin || !*bin) GTEST_SKIP() << "REFLASH_BIN is not set";
+    bin_ = bin;
+    std::string pattern = (fs::temp_directory_path() / "reflash-e2e-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    if (!dir_.empty()) fs::remove_all(dir_, ignored);
+  }
+
+  // Runs the program with `args` in the test's folder, input from /dev/null.
+  Result Run(const std::string& args) {
+    const std::string command = "cd '" + dir_.string() + "' && '" + bin_ + "' " + args +
+                                " >out.txt 2>err.txt </dev/null";
+    const int raw = std::system(command.c_str());
+    Result r;
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    r.out = ReadFile(dir_ / "out.txt");
+    r.err = ReadFile(dir_ / "err.txt");
+    r.log = ReadFile(dir_ / "OrvellaReflash.log");
+    return r;
+  }
+
+  std::string bin_;
+  fs::path dir_;
+};
+
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// A log record: "YYYY-MM-DD hh:mm:ss " and then the text, at a line start.
+bool HasRecordStarting(const std::string& log, const std::string& start) {
+  std::istringstream lines(log);
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (line.size() < 20 + start.size() || line[4] != '-' || line[7] != '-' || line[10] != ' ' || line[13] != ':' ||
+        line[16] != ':' || line[19] != ' ') {
+      continue;
+    }
+    if (line.compare(20, start.size(), start) == 0) return true;
+  }
+  return false;
+}
+
+TEST_F(ConsoleRun, NoUnitFailsWithItsMessage) {
+  Result r = Run("--console --simulate=none");
+  EXPECT_NE(r.status, 0);
+  EXPECT_TRUE(Has(r.err, "Orvella(n) Firmware Update: Unable to locate an Orvella(n)!")) << r.err;
+  EXPECT_TRUE(Has(r.log, " Unable to locate an Orvella(n)!\n")) << r.log;
+  EXPECT_TRUE(Has(r.log, "Exiting\n")) << r.log;
+}
+
+TEST_F(ConsoleRun, DefaultListsTheUnitAndItsDetails) {
+  Result r = Run("--console --simulate");
+  EXPECT_EQ(r.status, 0) << r.err;
+  for (const char* line : {"  > [0] Orvella(n) connected via Orvella(n) MIDI 1\n", "Serial Number: 6018451234\n",
+                           "Manufacture Date: Nov 05, 2018\n", "PCB Revision: B\n",
+                           "Current Firmware Version: 1.2\n", "Current Firmware Date: Nov 02, 2018\n",
+                           "New Firmware Version: 1.10\n", "New Firmware Date: Nov 02, 2018\n",
+                           "PROM to Program: 2\n", "[Cancel] [Update]\n"}) {
+    EXPECT_TRUE(Has(r.out, line)) << line << "\n---\n" << r.out;
+  }
+  EXPECT_TRUE(Has(r.log, " Found Orvella(n) connected via Orvella(n) MIDI 1\n"));
+  EXPECT_TRUE(Has(r.log, " SN: 6018451234\n"));
+}
+
+TEST_F(ConsoleRun, TwoUnitsAndACardInListOrder) {
+  Result r = Run("--console --simulate=two-units-card");
+  EXPECT_EQ(r.status, 0) << r.err;
+  const std::string list = "  > [0] Orvella(n) connected via Orvella(n) MIDI 1\n"
+                           "    [1] ZI-RERAR in Orvella(n) connected via Orvella(n) MIDI 1\n"
+                           "    [2] Orvella(n) connected via Orvella(n) MIDI 2\n";
+  EXPECT_TRUE(Has(r.out, list)) << r.out;
+}
+
+TEST_F(ConsoleRun, ModuleEntryAndNoSecondUnit) {
+  Result r = Run("--console --simulate=zmdig --select=1");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(Has(r.out, "    [0] Orvella(n) connected via Orvella(n) MIDI 1\n")) << r.out;
+  EXPECT_TRUE(Has(r.out, "  > [1] ZM-DIG in Orvella(n) connected via Orvella(n) MIDI 1\n")) << r.out;
+  EXPECT_FALSE(Has(r.out, "MIDI 2")) << r.out;
+  EXPECT_TRUE(Has(r.out, "Current Firmware Version: 1.0\n")) << r.out;
+  EXPECT_TRUE(Has(r.out, "Current Firmware Date: Nov 06, 2017\n")) << r.out;
+  EXPECT_TRUE(Has(r.out, "PCB Revision: B\n")) << r.out;
+  // The module has no serial number and no PROM bank rows.
+  EXPECT_FALSE(Has(r.out, "Serial Number:")) << r.out;
+  EXPECT_FALSE(Has(r.out, "PROM to Program:")) << r.out;
+}
+
+TEST_F(ConsoleRun, ZtHdCardIsLoggedNotListed) {
+  Result r = Run("--console --simulate=zthd");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(HasRecordStarting(r.log, "Found ZT-HD in ")) << r.log;
+  EXPECT_FALSE(Has(r.out, "[1]")) << r.out;
+}
+
+TEST_F(ConsoleRun, CardModeOnAZtHdHasNoImage) {
+  Result r = Run("ZSLOT --console --simulate=zthd");
+  EXPECT_NE(r.status, 0);
+  EXPECT_TRUE(Has(r.err, "Orvella(n) Firmware Update: Unable to determine New Firmware Version!")) << r.err;
+  EXPECT_TRUE(Has(r.log, "Unable to determine New Firmware Version!\n"));
+}
+
+TEST_F(ConsoleRun, UnitsBehindTheHostDriver) {
+  Result r = Run("--console --simulate=thunderbolt");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(Has(r.out, "[0] Orvella(n) connected via ")) << r.out;
+  EXPECT_TRUE(Has(r.out, "[1] Orvella(n) connected via ")) << r.out;
+}
+
+TEST_F(ConsoleRun, ScenarioNamesAndUnknownScenario) {
+  Result r = Run("--simulate=list");
+  EXPECT_EQ(r.status, 0);
+  for (const char* name : {"default\n", "two-units-card\n", "zmdig\n", "zthd\n", "blank-serial\n", "thunderbolt\n",
+                           "none\n"}) {
+    EXPECT_TRUE(Has(r.out, name)) << name;
+  }
+  Result bad = Run("--console --simulate=nosuch");
+  EXPECT_NE(bad.status, 0);
+  EXPECT_TRUE(Has(bad.err, "nosuch")) << bad.err;
+}
+
+TEST_F(ConsoleRun, SerialOptionWritesAndEnds) {
+  Result r = Run("SN=6018451299 --console --simulate");
+  EXPECT_EQ(r.status, 0) << r.err << r.log;
+  EXPECT_TRUE(Has(r.log, "Writing Serial Number...\n")) << r.log;
+  Result invalid = Run("SN=6018001234 --console --simulate");
+  EXPECT_NE(invalid.status, 0);
+  EXPECT_TRUE(Has(invalid.err, "Orvella(n) Firmware Update: Invalid Serial Number!")) << invalid.err;
+  EXPECT_FALSE(Has(invalid.log.substr(r.log.size()), "Found Orvella(n)"));
+}
+
+TEST_F(ConsoleRun, WithoutYesTheUpdateIsNotStarted) {
+  Result r = Run("--console --simulate");
+  EXPECT_FALSE(Has(r.log, "About to program")) << r.log;
+}
+
+TEST_F(ConsoleRun, YesUpdatesTheUnit) {
+  Result r = Run("--console --simulate --yes");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(Has(r.err, "Firmware Update Confirmation: About to program the Orvella(n) connected via Orvella(n) "
+                         "MIDI 1 with Firmware Version 1.10\n  [OK] [Cancel] -> OK\n"))
+      << r.err;
+  EXPECT_TRUE(Has(r.out, "Downloading...\n")) << r.out;
+  EXPECT_TRUE(Has(r.out, "Congratulations!\n")) << r.out;
+  EXPECT_TRUE(Has(r.out, "[Close]\n")) << r.out;
+  EXPECT_TRUE(Has(r.log, "Programming Complete\n")) << r.log;
+}
+
+}  // namespace

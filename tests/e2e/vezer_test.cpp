@@ -1,0 +1,111 @@
+// The real program in console mode updating a VE-ZER card through the
+// simulated card driver library that the "vezer" scenario installs.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadText(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::vector<char> ReadBytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+class VezerRun : public ::testing::Test {
+ protected:
+  struct Result {
+    int status = -1;
+    std::string out, err, log;
+  };
+
+  void SetUp() override {
+    const char* bin = std::getenv("REFLASH_BIN");
+    if (!bin || !*bin) GTEST_SKIP() << "REFLASH_BIN is not set";
+    bin_ = bin;
+    std::string pattern = (fs::temp_directory_path() / "reflash-vezer-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    if (!dir_.empty()) fs::remove_all(dir_, ignored);
+  }
+
+  // Runs the program in the test's folder; the simulated card writes what
+  // it was programmed with to card.bin. `faults` go to the driver library.
+  Result Run(const std::string& args, const std::string& faults = "") {
+    const std::string command = "cd '" + dir_.string() + "' && REFLASH_VEZER_IMAGE_OUT=card.bin" +
+                                " REFLASH_VEZER_FAULTS='" + faults + "' '" + bin_ + "' " + args +
+                                " >out.txt 2>err.txt </dev/null";
+    const int raw = std::system(command.c_str());
+    Result r;
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    r.out = ReadText(dir_ / "out.txt");
+    r.err = ReadText(dir_ / "err.txt");
+    r.log = ReadText(dir_ / "OrvellaReflash.log");
+    return r;
+  }
+
+  std::string bin_;
+  fs::path dir_;
+};
+
+TEST_F(VezerRun, TheCardIsListedAndProgrammedByDfu) {
+  Result r = Run("--console --simulate=vezer --yes --select=1");
+  ASSERT_EQ(r.status, 0) << r.err << r.log;
+  for (const char* line : {"  > [1] VE-ZER in Orvella(n) connected via Orvella(n) MIDI 1\n",
+                           "Current Firmware Version: 9.", "Current Firmware Date: Aug 14, 2012\n",
+                           "New Firmware Version: 10.0\n", "New Firmware Date: Sep 24, 2012\n", "Progress: 100%",
+                           "Congratulations!"}) {
+    EXPECT_TRUE(Has(r.out, line)) << line << "\n---\n" << r.out;
+  }
+  EXPECT_FALSE(Has(r.out, "PROM to Program:")) << r.out;
+  for (const char* line : {"VE-ZER: Opened [", "Found VE-ZER in Orvella(n) connected via Orvella(n) MIDI 1\n",
+                           "ProgramEEPROM VE-ZER 49408\n", "ProgramEEPROM VE-ZER Success!\n"}) {
+    EXPECT_TRUE(Has(r.log, line)) << line << "\n---\n" << r.log;
+  }
+
+  // The card holds exactly the built-in image.
+  const char* build = std::getenv("REFLASH_BUILD_DIR");
+  ASSERT_NE(build, nullptr);
+  const std::vector<char> image = ReadBytes(fs::path(build) / "app/builtin_images/ZTUSB10V00.BIN");
+  ASSERT_EQ(image.size(), 49408u);
+  EXPECT_EQ(ReadBytes(dir_ / "card.bin"), image);
+}
+
+TEST_F(VezerRun, AFailedDownloadIsReportedAsAProgrammingFailure) {
+  Result r = Run("--console --simulate=vezer --yes --select=1", "dfu-fail");
+  EXPECT_NE(r.status, 0);
+  EXPECT_TRUE(Has(r.err, "EEPROM Programming Failure: VE-ZER Firmware Update Failed!")) << r.err;
+  EXPECT_TRUE(Has(r.log, " VE-ZER Firmware Update Failed!\n")) << r.log;
+  EXPECT_FALSE(Has(r.log, "ProgramEEPROM VE-ZER Success!")) << r.log;
+  EXPECT_FALSE(Has(r.out, "Congratulations!")) << r.out;
+  EXPECT_FALSE(fs::exists(dir_ / "card.bin"));
+}
+
+TEST_F(VezerRun, WithoutTheDriverLibraryTheCardIsNotOffered) {
+  Result r = Run("--console --simulate=vezer-no-driver");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_FALSE(Has(r.out, "VE-ZER in")) << r.out;
+  EXPECT_TRUE(Has(r.log, "VE-ZER: Unable to locate [")) << r.log;
+}
+
+}  // namespace

@@ -1,0 +1,80 @@
+// The documentation screenshot option is read strictly: a typo must not
+// silently produce a picture of the wrong state.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "platform/qt/qt_host.h"
+#include "platform/qt/qt_screenshot.h"
+
+namespace {
+
+using platform::qt::ParseScreenshotPlan;
+using platform::qt::TakeScreenshotOption;
+
+TEST(ScreenshotOption, Parses) {
+  struct Case {
+    const char* value;
+    bool ok;
+    int press, progress, visible, delay;
+  } cases[] = {
+      {"ready.png", true, 0, -1, 0, 500},
+      {"busy.png,press=1009,progress=50", true, 1009, 50, 0, 500},
+      {"done.png,press=1009,visible=1015,delay=100", true, 1009, -1, 1015, 100},
+      {"", false, 0, 0, 0, 0},
+      {",press=1", false, 0, 0, 0, 0},
+      {"x.png,press=abc", false, 0, 0, 0, 0},
+      {"x.png,when=later", false, 0, 0, 0, 0},
+      {"x.png,progress=-3", false, 0, 0, 0, 0},
+  };
+  for (const Case& c : cases) {
+    auto plan = ParseScreenshotPlan(c.value);
+    ASSERT_EQ(plan.has_value(), c.ok) << c.value;
+    if (!plan) continue;
+    EXPECT_EQ(plan->pressId, c.press) << c.value;
+    EXPECT_EQ(plan->progress, c.progress) << c.value;
+    EXPECT_EQ(plan->visibleId, c.visible) << c.value;
+    EXPECT_EQ(plan->delayMs, c.delay) << c.value;
+  }
+}
+
+TEST(ScreenshotOption, IsTakenOutOfTheArguments) {
+  char a0[] = "reflash", a1[] = "--simulate", a2[] = "--screenshot=a.png,press=1009", a3[] = "PROM=B";
+  char* argv[] = {a0, a1, a2, a3, nullptr};
+  int argc = 4;
+  EXPECT_EQ(TakeScreenshotOption(argc, argv), "a.png,press=1009");
+  ASSERT_EQ(argc, 3);
+  EXPECT_STREQ(argv[1], "--simulate");
+  EXPECT_STREQ(argv[2], "PROM=B");
+  EXPECT_EQ(argv[3], nullptr);
+}
+
+// A stale local display must not reach Qt, which would end the process.
+TEST(Display, LocalX11DisplayNeedsItsSocket) {
+  struct Saved {
+    const char* name;
+    std::string value;
+    bool set;
+  } saved[] = {{"QT_QPA_PLATFORM", "", false}, {"WAYLAND_DISPLAY", "", false}, {"DISPLAY", "", false}};
+  for (Saved& s : saved) {
+    if (const char* v = std::getenv(s.name)) s = {s.name, v, true};
+    unsetenv(s.name);
+  }
+  EXPECT_FALSE(platform::qt::DisplayAvailable());
+  setenv("DISPLAY", ":987", 1);
+  EXPECT_FALSE(platform::qt::DisplayAvailable());
+  setenv("DISPLAY", "remotehost:10.0", 1);
+  EXPECT_TRUE(platform::qt::DisplayAvailable());
+  unsetenv("DISPLAY");
+  setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  EXPECT_TRUE(platform::qt::DisplayAvailable());
+  for (const Saved& s : saved) {
+    if (s.set)
+      setenv(s.name, s.value.c_str(), 1);
+    else
+      unsetenv(s.name);
+  }
+}
+
+}  // namespace

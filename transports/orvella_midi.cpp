@@ -1,0 +1,394 @@
+#include "transports/orvella_midi.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/core/clock.h"
+#include "platform/core/log.h"
+#include "protocol/codec.h"
+
+using platform::MidiBuffer;
+using platform::MidiDeviceInfo;
+using platform::MidiHandle;
+using platform::MidiService;
+
+namespace {
+
+uint32_t MidiNow() { return platform::Use<platform::Clock>().MidiTime(); }
+
+// Lets the time base move on while a wait spins. No window message is
+// dispatched here: a transport operation must not be re-entered from a
+// handler while it holds a buffer with the service.
+void Spin() { platform::Sleep(0); }
+
+bool EndsWith(const char* text, const char* tail) {
+  size_t n = std::strlen(text), m = std::strlen(tail);
+  return n >= m && std::strcmp(text + n - m, tail) == 0;
+}
+
+// The output device a probe answer names, or -1 when it is not an answer.
+int AnsweredDevice(const MidiBuffer& b) {
+  if (b.bytesRecorded != COrvellaMIDI::kProbeAnswerLength) return -1;
+  const uint8_t* a = b.data;
+  if (a[0] != codec::kSysEx || a[1] != codec::kManufacturer[0] || a[2] != codec::kManufacturer[1] ||
+      a[3] != codec::kManufacturer[2] || (a[4] & 0x78) != 0x70) {
+    return -1;
+  }
+  uint16_t reg = static_cast<uint16_t>(((a[4] & 0x07) << 5) | ((a[5] >> 2) & 0x1F));
+  return static_cast<uint16_t>(reg - 64);
+}
+
+}  // namespace
+
+COrvellaMIDI::COrvellaMIDI()
+    : m_nSelected(0xFFFF),
+      m_hMidiIn(0),
+      m_hMidiOut(0),
+      m_nInPorts(0),
+      m_nOutPorts(0),
+      m_nConnections(0),
+      m_dwInDevice{},
+      m_dwOutDevice{},
+      m_RxHeader{},
+      m_RxData{},
+      m_nReadIndex(0),
+      m_bAllowMIDIDialog(false),
+      m_szPortFilter{} {}
+
+COrvellaMIDI::~COrvellaMIDI() {
+  // The receive buffers live in this object: the service must not keep them.
+  ReleasePorts();
+}
+
+void COrvellaMIDI::ReleasePorts() {
+  MidiService& midi = platform::Midi();
+  if (m_hMidiOut) {
+    midi.ResetOutput(m_hMidiOut);
+    midi.CloseOutput(m_hMidiOut);
+    m_hMidiOut = 0;
+  }
+  if (m_hMidiIn) {
+    midi.ResetInput(m_hMidiIn);
+    midi.StopInput(m_hMidiIn);
+    midi.CloseInput(m_hMidiIn);
+    m_hMidiIn = 0;
+  }
+}
+
+void COrvellaMIDI::SetPortNameFilter(const char* text) {
+  std::memset(m_szPortFilter, 0, sizeof m_szPortFilter);
+  if (text) std::strncpy(m_szPortFilter, text, sizeof m_szPortFilter - 1);
+}
+
+bool COrvellaMIDI::UsableName(const char* name) const {
+  if (m_szPortFilter[0] && !std::strstr(name, m_szPortFilter)) return false;
+  // Loopback drivers would echo the probe back to us.
+  return !EndsWith(name, "Virtual MIDI");
+}
+
+bool COrvellaMIDI::WaitForDone(const MidiBuffer& buffer, uint32_t start, uint32_t timeout) {
+  MidiService& midi = platform::Midi();
+  for (;;) {
+    midi.Poll();
+    if (buffer.done) return true;
+    uint32_t elapsed = MidiNow() - start;
+    if (elapsed > timeout) {
+      LogMessage("COrvellaMIDI::WaitForDone Timeout! Elapsed %lu Timeout %lu\n", static_cast<unsigned long>(elapsed),
+                 static_cast<unsigned long>(timeout));
+      return false;
+    }
+    Spin();
+  }
+}
+
+int COrvellaMIDI::SendAndWait(MidiHandle output, const uint8_t* data, int length, const char* who) {
+  MidiService& midi = platform::Midi();
+  MidiBuffer header;
+  header.data = const_cast<uint8_t*>(data);
+  header.length = length > 0 ? static_cast<uint32_t>(length) : 0;
+  int err = midi.PrepareBuffer(output, &header);
+  if (err) {
+    LogMessage("%s: midiOutPrepareHeader [%d] Failed! [%08lx]\n", who, err, static_cast<unsigned long>(output));
+    return 1;
+  }
+  int result = 0;
+  err = midi.SendSysEx(output, &header);
+  if (err) {
+    LogMessage("%s: midiOutLongMsg [%d] Failed!\n", who, err);
+    result = 1;
+  }
+  const uint32_t timeout = SendTimeout(length);
+  if (!err && !WaitForDone(header, MidiNow(), timeout)) {
+    LogMessage("%s: WaitForDone Timeout!\n", who);
+    // The header lives on this stack frame: take it back from the service
+    // before it goes away.
+    midi.ResetOutput(output);
+    midi.UnprepareBuffer(output, &header);
+    return 1;
+  }
+  err = midi.UnprepareBuffer(output, &header);
+  if (err) {
+    LogMessage("%s: midiOutUnprepareHeader [%d] Failed!\n", who, err);
+    return 1;
+  }
+  return result;
+}
+
+int COrvellaMIDI::Open() {
+  MidiService& midi = platform::Midi();
+  ReleasePorts();
+  m_nSelected = 0xFFFF;
+  m_nInPorts = m_nOutPorts = m_nConnections = 0;
+
+  uint32_t outDevice[kMaxPorts];
+  uint32_t inDevice[kMaxPorts];
+  MidiDeviceInfo info;
+  const uint32_t outCount = std::min<uint32_t>(midi.OutputCount(), kMaxPorts);
+  for (uint32_t d = 0; d < outCount; ++d) {
+    if (midi.OutputInfo(d, &info) != 0) continue;
+    if (info.technology != platform::MidiTechnology::kMidiPort || !UsableName(info.name)) continue;
+    LogMessage("Found Out Port [%s]\n", info.name);
+    outDevice[m_nOutPorts++] = d;
+  }
+  if (m_nOutPorts == 0) {
+    LogMessage("COrvellaMIDI::Open: No Output Ports\n");
+    return 1;
+  }
+  const uint32_t inCount = std::min<uint32_t>(midi.InputCount(), kMaxPorts);
+  for (uint32_t d = 0; d < inCount; ++d) {
+    if (midi.InputInfo(d, &info) != 0 || !UsableName(info.name)) continue;
+    LogMessage("Found In Port [%s]\n", info.name);
+    inDevice[m_nInPorts++] = d;
+  }
+  if (m_nInPorts == 0) {
+    LogMessage("COrvellaMIDI::Open: No Input Ports\n");
+    return 1;
+  }
+
+  MidiHandle in[kMaxPorts] = {};
+  MidiHandle out[kMaxPorts] = {};
+  MidiBuffer probeHeader[kMaxPorts];
+  uint8_t probeData[kMaxPorts][kProbeReceiveSize] = {};
+  // Every way out of Open leaves no port open and no probe buffer with the
+  // service.
+  auto releaseAll = [&]() {
+    for (uint32_t i = 0; i < m_nInPorts; ++i) {
+      if (!in[i]) continue;
+      midi.ResetInput(in[i]);
+      midi.StopInput(in[i]);
+      midi.CloseInput(in[i]);
+      in[i] = 0;
+    }
+    for (uint32_t o = 0; o < m_nOutPorts; ++o) {
+      if (!out[o]) continue;
+      midi.CloseOutput(out[o]);
+      out[o] = 0;
+    }
+  };
+
+  for (uint32_t i = 0; i < m_nInPorts; ++i) {
+    int err = midi.OpenInput(inDevice[i], &in[i]);
+    if (err) {
+      LogMessage("COrvellaMIDI::Open: midiInOpen [%d] FAILED! [%d]\n", static_cast<int>(inDevice[i]), err);
+      in[i] = 0;
+      continue;
+    }
+    probeHeader[i].data = probeData[i];
+    probeHeader[i].length = kProbeReceiveSize;
+    if (midi.PrepareBuffer(in[i], &probeHeader[i])) {
+      LogMessage("midiInPrepareHeader Failed!\n");
+      releaseAll();
+      return 1;
+    }
+    if (midi.AddInputBuffer(in[i], &probeHeader[i]) || midi.StartInput(in[i])) {
+      LogMessage("midiInAddBuffer Failed!\n");
+      releaseAll();
+      return 1;
+    }
+  }
+
+  for (uint32_t o = 0; o < m_nOutPorts; ++o) {
+    int err = midi.OpenOutput(outDevice[o], &out[o]);
+    if (err) {
+      LogMessage("COrvellaMIDI::Open: midiOutOpen [%d] FAILED! [%d]\n", static_cast<int>(outDevice[o]), err);
+      out[o] = 0;
+      continue;
+    }
+    uint8_t probe[codec::kShortLength];
+    codec::BuildProbe(probe, static_cast<uint16_t>(outDevice[o]));
+    int result = SendAndWait(out[o], probe, sizeof probe, "COrvellaMIDI::Write");
+    if (result) {
+      LogMessage("COrvellaMIDI::Open: Write Failed! %08lx\n", static_cast<unsigned long>(result));
+      releaseAll();
+      return 1;
+    }
+  }
+
+  const uint32_t t0 = MidiNow();
+  for (uint32_t i = 0; i < m_nInPorts; ++i) {
+    if (!WaitForDone(probeHeader[i], t0, kProbeWindowMs)) {
+      LogMessage("COrvellaMIDI::Open: Input WaitForDone Timeout!\n");
+      if (in[i]) {
+        midi.ResetInput(in[i]);
+        midi.StopInput(in[i]);
+        midi.CloseInput(in[i]);
+        in[i] = 0;
+      }
+      continue;
+    }
+    int device = AnsweredDevice(probeHeader[i]);
+    // Only an output this Open probed can have reached the unit.
+    bool probed = std::find(outDevice, outDevice + m_nOutPorts, static_cast<uint32_t>(device)) !=
+                  outDevice + m_nOutPorts;
+    if (device >= 0 && probed && m_nConnections < kMaxConnections) {
+      m_dwInDevice[m_nConnections] = inDevice[i];
+      m_dwOutDevice[m_nConnections] = static_cast<uint32_t>(device);
+      ++m_nConnections;
+    }
+    if (midi.ResetInput(in[i])) {
+      LogMessage("midiInReset Failed!\n");
+      releaseAll();
+      return 1;
+    }
+    if (int err = midi.StopInput(in[i])) {
+      LogMessage("midiInStop Failed! %lu\n", static_cast<unsigned long>(err));
+      releaseAll();
+      return 1;
+    }
+    if (midi.CloseInput(in[i])) {
+      LogMessage("midiInClose Failed!\n");
+      releaseAll();
+      return 1;
+    }
+    in[i] = 0;
+  }
+
+  for (uint32_t o = 0; o < m_nOutPorts; ++o) {
+    if (!out[o]) continue;
+    if (midi.CloseOutput(out[o])) LogMessage("midiOutClose Failed!\n");
+    out[o] = 0;
+  }
+  return m_nConnections > 0 ? 0 : 1;
+}
+
+int COrvellaMIDI::Close() {
+  MidiService& midi = platform::Midi();
+  if (m_hMidiOut) {
+    int err = midi.ResetOutput(m_hMidiOut);
+    if (err) LogMessage("midiOutReset Failed! %lu\n", static_cast<unsigned long>(err));
+    err = midi.CloseOutput(m_hMidiOut);
+    if (err) LogMessage("midiOutClose Failed! %lu\n", static_cast<unsigned long>(err));
+    m_hMidiOut = 0;
+  }
+  if (m_hMidiIn) {
+    int err = midi.ResetInput(m_hMidiIn);
+    if (err) LogMessage("midiInReset Failed! %lu\n", static_cast<unsigned long>(err));
+    err = midi.StopInput(m_hMidiIn);
+    if (err) LogMessage("midiInStop Failed! %lu\n", static_cast<unsigned long>(err));
+    err = midi.CloseInput(m_hMidiIn);
+    if (err) LogMessage("midiInClose Failed! %lu\n", static_cast<unsigned long>(err));
+    m_hMidiIn = 0;
+  }
+  m_nSelected = 0xFFFF;
+  m_bAllowMIDIDialog = false;
+  return 0;
+}
+
+bool COrvellaMIDI::IsOpen() { return m_hMidiOut != 0 && m_hMidiIn != 0; }
+
+int COrvellaMIDI::GetNumberOfConnections(uint16_t* count) {
+  if (count) *count = static_cast<uint16_t>(m_nConnections);
+  return 0;
+}
+
+void COrvellaMIDI::QueueReceive(int i) {
+  MidiService& midi = platform::Midi();
+  m_RxHeader[i] = MidiBuffer{};
+  std::memset(m_RxData[i], 0, kReceiveSize);
+  m_RxHeader[i].data = m_RxData[i];
+  m_RxHeader[i].length = kReceiveSize;
+  if (midi.PrepareBuffer(m_hMidiIn, &m_RxHeader[i])) {
+    LogMessage("midiInPrepareHeader Failed!\n");
+  } else if (midi.AddInputBuffer(m_hMidiIn, &m_RxHeader[i])) {
+    LogMessage("midiInAddBuffer Failed!\n");
+  }
+}
+
+int COrvellaMIDI::SelectConnection(uint16_t index) {
+  if (index >= m_nConnections) return 1;
+  if (index == m_nSelected) return 0;
+  Close();
+  m_nSelected = index;
+  MidiService& midi = platform::Midi();
+  if (midi.OpenOutput(m_dwOutDevice[index], &m_hMidiOut)) {
+    m_hMidiOut = 0;
+    LogMessage("midiOutOpen [%d] Failed!\n", static_cast<int>(m_dwOutDevice[index]));
+    return 1;
+  }
+  if (midi.OpenInput(m_dwInDevice[index], &m_hMidiIn)) {
+    m_hMidiIn = 0;
+    LogMessage("midiInOpen [%d] Failed!\n", static_cast<int>(m_dwInDevice[index]));
+    return 1;
+  }
+  for (int i = 0; i < kReceiveBuffers; ++i) QueueReceive(i);
+  m_nReadIndex = 0;
+  int err = midi.StartInput(m_hMidiIn);
+  if (err) {
+    LogMessage("COrvellaMIDI::SelectConnection: midiInStart Failed %d\n", err);
+    return 1;
+  }
+  return 0;
+}
+
+int COrvellaMIDI::GetSelectedConnection(uint16_t* index) {
+  if (index) *index = m_nSelected;
+  return 0;
+}
+
+int COrvellaMIDI::GetConnectionName(uint16_t index, char* text, int size) {
+  if (!text || size <= 0) return 1;
+  MidiDeviceInfo info;
+  const char* name = "midiOutGetDevCaps Error";
+  int result = 1;
+  if (index < m_nConnections && platform::Midi().OutputInfo(m_dwOutDevice[index], &info) == 0) {
+    name = info.name;
+    result = 0;
+  }
+  // Never more than the caller said it has room for.
+  std::strncpy(text, name, static_cast<size_t>(size) - 1);
+  text[size - 1] = '\0';
+  return result;
+}
+
+int COrvellaMIDI::Write(const uint8_t* data, int length) {
+  if (!m_hMidiOut) {
+    LogMessage("COrvellaMIDI::Write: hMidiOut is NULL!\n");
+    return 1;
+  }
+  return SendAndWait(m_hMidiOut, data, length, "COrvellaMIDI::Write");
+}
+
+int COrvellaMIDI::Read(uint8_t* buffer, int size, int* received) {
+  if (received) *received = 0;
+  if (!m_hMidiIn) {
+    LogMessage("COrvellaMIDI::Read: m_hMidiIn NULL!\n");
+    return 1;
+  }
+  MidiService& midi = platform::Midi();
+  midi.Poll();
+  MidiBuffer& header = m_RxHeader[m_nReadIndex];
+  int copied = 0;
+  if (header.done && header.bytesRecorded > 0) {
+    copied = static_cast<int>(std::min<uint32_t>(size > 0 ? static_cast<uint32_t>(size) : 0, header.bytesRecorded));
+    if (copied > 0) std::memcpy(buffer, header.data, static_cast<size_t>(copied));
+    int err = midi.UnprepareBuffer(m_hMidiIn, &header);
+    if (err) {
+      LogMessage("COrvellaMIDI::Read: midiInUnprepareHeader Failed! %08lx\n", static_cast<unsigned long>(err));
+      return 1;
+    }
+    QueueReceive(m_nReadIndex);
+    m_nReadIndex = static_cast<uint16_t>((m_nReadIndex + 1) % kReceiveBuffers);
+  }
+  if (received) *received = copied;
+  return 0;
+}

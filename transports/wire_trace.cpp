@@ -1,0 +1,74 @@
+#include "transports/wire_trace.h"
+
+#include <cstdio>
+
+#include "platform/core/clock.h"
+
+namespace {
+
+// The one trace file of the process and the tick its times count from.
+std::FILE* g_traceFile = nullptr;
+uint32_t g_traceStart = 0;
+
+}  // namespace
+
+bool EnableWireTrace(const char* path) {
+  DisableWireTrace();
+  if (!path || !*path) return false;
+  g_traceFile = std::fopen(path, "a");
+  if (!g_traceFile) return false;
+  g_traceStart = platform::TickCount();
+  return true;
+}
+
+void DisableWireTrace() {
+  if (g_traceFile) std::fclose(g_traceFile);
+  g_traceFile = nullptr;
+}
+
+bool WireTraceEnabled() { return g_traceFile != nullptr; }
+
+COrvellaInterface* WithWireTrace(COrvellaInterface* inner) {
+  if (!inner || !g_traceFile) return inner;
+  return new CTracingTransport(inner);
+}
+
+CTracingTransport::~CTracingTransport() { delete m_pInner; }
+
+void CTracingTransport::Trace(const char* direction, const uint8_t* data, int length) {
+  if (!g_traceFile || length <= 0) return;
+  uint16_t connection = 0xFFFF;
+  m_pInner->GetSelectedConnection(&connection);
+  std::fprintf(g_traceFile, "%lu %s %u", static_cast<unsigned long>(platform::TickCount() - g_traceStart), direction,
+               static_cast<unsigned>(connection));
+  for (int i = 0; i < length; ++i) std::fprintf(g_traceFile, " %02X", data[i]);
+  std::fputc('\n', g_traceFile);
+  std::fflush(g_traceFile);
+}
+
+int CTracingTransport::Write(const uint8_t* data, int length) {
+  Trace("out", data, length);
+  return m_pInner->Write(data, length);
+}
+
+int CTracingTransport::Read(uint8_t* buffer, int size, int* received) {
+  int local = 0;
+  int* count = received ? received : &local;
+  int result = m_pInner->Read(buffer, size, count);
+  Trace("in", buffer, *count);
+  return result;
+}
+
+uint16_t CTracingTransport::GetAdapterInfo() {
+  auto* queries = dynamic_cast<DriverQueries*>(m_pInner);
+  return queries ? queries->GetAdapterInfo() : 0;
+}
+
+int CTracingTransport::ReadAdapterValue(uint32_t* value) {
+  auto* queries = dynamic_cast<DriverQueries*>(m_pInner);
+  if (!queries) {
+    if (value) *value = 0;
+    return 1;
+  }
+  return queries->ReadAdapterValue(value);
+}
