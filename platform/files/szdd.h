@@ -1,5 +1,5 @@
 #pragma once
-// Expansion of Microsoft's COMPRESS ("SZDD") format, step by step in the
+// Expansion of the COMPRESS ("SZDD") format, step by step in the
 // manner of the LZ expansion calls: open the source, open the destination,
 // copy. Unlike the bare decoder it sits on, it refuses output whose length
 // differs from the length the header promises (truncated, damaged or

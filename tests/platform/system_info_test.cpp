@@ -11,7 +11,7 @@ TEST(SystemInfoTest, KernelReleaseGivesMajorMinorAndPatch) {
   };
   const Case cases[] = {
       {"6.1.0-18-amd64", 6, 1, 0},
-      {"5.15.133.1-microsoft-standard-WSL2", 5, 15, 133},
+      {"5.15.133.1-custom-standard-build2", 5, 15, 133},
       {"6.8", 6, 8, 0},
       {"4.19-rc1", 4, 19, 0},
       {"", 0, 0, 0},
