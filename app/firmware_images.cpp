@@ -295,6 +295,7 @@ bool CFirmwareImages::ExpandEmbeddedImage(const uint8_t* bytes, uint32_t size, c
   platform::SzddExpander expander;
   long result = expander.OpenSource(compressedPath);
   if (result < 0) {
+    files.Remove(compressedPath);  // the compressed copy is ours whatever became of it
     Message(parent, Format("Unable to open source file '%s'!", compressedPath.c_str()),
             Format("File Open Failure! [%ld]", result), Icon::Exclamation);
     return false;
@@ -302,6 +303,7 @@ bool CFirmwareImages::ExpandEmbeddedImage(const uint8_t* bytes, uint32_t size, c
   result = expander.OpenDestination(expanded);
   if (result < 0) {
     expander.Close();
+    files.Remove(compressedPath);
     Message(parent, Format("Unable to open destination file '%s'!", expanded.c_str()),
             Format("File Open Failure! [%ld]", result), Icon::Exclamation);
     return false;
@@ -318,6 +320,7 @@ bool CFirmwareImages::ExpandEmbeddedImage(const uint8_t* bytes, uint32_t size, c
   expander.Close();
   if (result < 0) {
     files.Remove(expanded);  // never leave a damaged image where it could be taken for good
+    files.Remove(compressedPath);
     Message(parent, Format("Unable to expand file '%s'!", expanded.c_str()), Format("File Copy Failure! [%ld]", result),
             Icon::Exclamation);
     return false;

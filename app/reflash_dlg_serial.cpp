@@ -1,6 +1,7 @@
 // Serial-number writing: the "SN=" option (one number for the first
 // listed device, then the run ends) and the "GETSN" prompt (asked for every
 // selected entry).
+#include <cctype>
 #include <string>
 
 #include "app/log.h"
@@ -22,8 +23,20 @@ constexpr uint32_t kOrvellaModel = 0x60;
 
 }  // namespace
 
+// The number must be exactly the printed form: two hexadecimal model digits
+// and eight decimal ones. Packing alone would read "60184512345" or
+// "6018451A34" as some other valid number and write it.
+static bool IsPrintedSerialText(const std::string& text) {
+  if (text.size() != 10) return false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (i < 2 ? !std::isxdigit(c) : !std::isdigit(c)) return false;
+  }
+  return true;
+}
+
 bool CReflashDlg::HandleSerialOption(const std::string& text) {
-  uint32_t serial = PackSerialNumber(text);
+  uint32_t serial = IsPrintedSerialText(text) ? PackSerialNumber(text) : 0;
   if ((serial >> 24) == kPrintedModel) serial = (serial & 0x00FFFFFF) | (kOrvellaModel << 24);
   if (!IsValidSerialNumber(serial)) {
     ShowRunMessage("Invalid Serial Number!", kCaption, Icon::Warning);

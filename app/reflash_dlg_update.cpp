@@ -89,6 +89,11 @@ uint8_t CReflashDlg::WaitForStatus(uint32_t limitMs, uint8_t endFlags, bool endO
     }
     uint8_t status = 0;
     m_pRemote->GetProgrammingStatus(&status);
+    // A dropped link clears the register copy, and a cleared register 9
+    // would read as "packet taken".
+    uint8_t lost = 0;
+    m_pRemote->IsConnectionLost(&lost);
+    if (lost) return TIMEOUT;
     status &= 0x3F;
     if (status & endFlags) return status;
     if (endOnZero && status == 0) return 0;

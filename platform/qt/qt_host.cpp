@@ -125,6 +125,12 @@ void QtHost::NotifyShown(QtDialogWindow& dialog) {
 
 // ---------------------------------------------------------------- session
 
+#if defined(__SANITIZE_ADDRESS__)
+// fontconfig keeps its caches for the life of the process by design; the
+// leak checker would report them at every exit of a Qt run.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+#endif
+
 struct QtSession::Impl {
   std::unique_ptr<QApplication> app;
   QtHost host;

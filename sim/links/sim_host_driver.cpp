@@ -1,7 +1,9 @@
 #include "sim/links/sim_host_driver.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 namespace sim {
 
@@ -32,12 +34,24 @@ platform::DeviceHandle SimHostDriver::OpenDevice(const char* name) {
 
 void SimHostDriver::CloseDevice(platform::DeviceHandle device) { open_.erase(device); }
 
+void SimHostDriver::Record(int device, uint32_t code, const uint8_t* req, uint32_t inSize) {
+  uint32_t keep = inSize;
+  if ((code == kSend || code == kFetch) && inSize >= 8) {
+    keep = 8;
+    if (code == kSend) keep += std::min(Get32(req + 4), inSize - 8);
+  }
+  Recorded r{device, code, std::vector<uint8_t>(req, req + keep), inSize, true};
+  r.restZero = std::all_of(req + keep, req + inSize, [](uint8_t b) { return b == 0; });
+  if (requests_.size() >= kRequestsKept) requests_.pop_front();
+  requests_.push_back(std::move(r));
+}
+
 bool SimHostDriver::Request(platform::DeviceHandle device, uint32_t code, const void* in, uint32_t inSize, void* out,
                             uint32_t outSize, uint32_t* returned) {
   if (returned) *returned = 0;
   if (!open_.count(device) || (!in && inSize)) return false;
   const uint8_t* req = static_cast<const uint8_t*>(in);
-  requests_.push_back({static_cast<int>(device), code, std::vector<uint8_t>(req, req + inSize)});
+  Record(static_cast<int>(device), code, req, inSize);
   uint8_t* ans = static_cast<uint8_t*>(out);
 
   // The adapter number leads every request (16 bits in the value request).

@@ -1,9 +1,11 @@
 #pragma once
 // A simulated host driver: Z2Mixer devices whose adapters 0..7 carry
 // simulated units (BytePeer). It answers the driver requests with the
-// layouts the driver transport relies on and records every request so a
-// test can check what went over.
+// layouts the driver transport relies on and records the recent requests
+// so a test can check what went over.
+#include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <set>
 #include <string>
 #include <vector>
@@ -24,10 +26,18 @@ struct SimAdapter {
 
 class SimHostDriver final : public platform::DeviceControl {
  public:
+  // Requests kept for Requests(). A transfer polls once per tick, so
+  // keeping them all would grow without bound over a whole image.
+  static constexpr size_t kRequestsKept = 4096;
+
   struct Recorded {
     int device;  // Z2Mixer number
     uint32_t code;
+    // The request's bytes; of a send only the header and the message, of a
+    // fetch only the header (the rest of either is room, not content).
     std::vector<uint8_t> in;
+    uint32_t size = 0;     // the request's size as handed over
+    bool restZero = true;  // every byte of the request past `in` was zero
   };
 
   // Device Z2Mixer0 exists; no adapter is populated.
@@ -46,8 +56,8 @@ class SimHostDriver final : public platform::DeviceControl {
 
   // Names handed to OpenDevice, in order.
   const std::vector<std::string>& OpenAttempts() const { return openAttempts_; }
-  // Every request, in order.
-  const std::vector<Recorded>& Requests() const { return requests_; }
+  // The last kRequestsKept requests, in order.
+  const std::deque<Recorded>& Requests() const { return requests_; }
   void ClearRequests() { requests_.clear(); }
   // Adapters taken and not given back.
   const std::set<int>& Taken() const { return taken_; }
@@ -59,13 +69,15 @@ class SimHostDriver final : public platform::DeviceControl {
   void CloseDevice(platform::DeviceHandle device) override;
 
  private:
+  void Record(int device, uint32_t code, const uint8_t* req, uint32_t inSize);
+
   bool present_[z2mixer::kDevices] = {true};
   SimAdapter adapters_[z2mixer::kAdapters];
   bool populated_[z2mixer::kAdapters] = {};
   std::set<platform::DeviceHandle> open_;
   std::set<int> taken_;
   std::vector<std::string> openAttempts_;
-  std::vector<Recorded> requests_;
+  std::deque<Recorded> requests_;
 };
 
 }  // namespace sim

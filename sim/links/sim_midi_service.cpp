@@ -167,6 +167,7 @@ int SimMidiService::SendSysEx(MidiHandle output, MidiBuffer* buffer) {
   UpdateNow();
   buffer->done = false;
   buffer->queued = true;
+  if (out->sent.size() >= kSentKept) out->sent.pop_front();
   out->sent.emplace_back(buffer->data, buffer->data + buffer->length);
   out->sends.push_back({buffer});
   MoveOutput(*out);

@@ -4,6 +4,7 @@
 // in force. With pacing on, every byte takes its time on the 31,250 baud
 // wire (320 us each way) and a fixed latency is added, so transfer times
 // measured through it mean something.
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -33,6 +34,9 @@ struct SimPortFaults {
 class SimMidiService final : public platform::MidiService {
  public:
   static constexpr uint32_t kByteMicros = 320;  // 10 bits at 31,250 baud
+  // Messages kept per output for Sent(): enough for any test's look back,
+  // while a whole image (tens of thousands of messages) stays out of memory.
+  static constexpr size_t kSentKept = 4096;
 
   explicit SimMidiService(const SimMidiOptions& options = SimMidiOptions());
   ~SimMidiService() override;
@@ -59,8 +63,9 @@ class SimMidiService final : public platform::MidiService {
 
   SimPortFaults& OutputFaults(uint32_t device) { return outputs_.at(device).faults; }
   SimPortFaults& InputFaults(uint32_t device) { return inputs_.at(device).faults; }
-  // Every message handed to SendSysEx on output `device`, in order.
-  const std::vector<std::vector<uint8_t>>& Sent(uint32_t device) const { return outputs_.at(device).sent; }
+  // The last kSentKept messages handed to SendSysEx on output `device`, in
+  // order.
+  const std::deque<std::vector<uint8_t>>& Sent(uint32_t device) const { return outputs_.at(device).sent; }
   // How many times input or output `device` was opened.
   int InputOpenCount(uint32_t device) const { return inputs_.at(device).opens; }
   int OutputOpenCount(uint32_t device) const { return outputs_.at(device).opens; }
@@ -110,7 +115,7 @@ class SimMidiService final : public platform::MidiService {
     std::deque<PendingSend> sends;
     std::deque<TimedByte> flight;  // sent, not yet at the peer
     uint64_t wireFree = 0;
-    std::vector<std::vector<uint8_t>> sent;
+    std::deque<std::vector<uint8_t>> sent;
   };
   struct Input {
     std::string name;

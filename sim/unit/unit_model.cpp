@@ -97,10 +97,6 @@ void UnitModel::SetRegister(uint16_t r, uint8_t value) {
   if (r < 2048) regs_[r] = value;
 }
 
-int UnitModel::CountReceived(uint8_t code) const {
-  return static_cast<int>(std::count_if(received_.begin(), received_.end(), [code](const Frame& f) { return f.code == code; }));
-}
-
 uint32_t UnitModel::Now() const { return platform::TickCount(); }
 
 bool UnitModel::Silent() const { return faults_.silent || silentLatched_; }
@@ -145,6 +141,8 @@ void UnitModel::HandleFrame(const uint8_t* f, size_t n, bool toCard) {
     return;
   const uint8_t code = (f[4] >> 3) & 0x0F;
   const bool longForm = (f[4] & 7) == 7;
+  ++receivedByCode_[code];
+  if (received_.size() >= kFramesKept) received_.pop_front();
   received_.push_back(Frame{code, toCard, std::vector<uint8_t>(f, f + n)});
 
   // The length tells the forms apart: short messages for registers 224..255

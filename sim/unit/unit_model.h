@@ -101,6 +101,11 @@ struct Faults {
 
 class UnitModel : public BytePeer {
  public:
+  // How many received frames the unit keeps for tests to look at: a whole
+  // image is tens of thousands of frames, and a simulated unit serving the
+  // real program must not grow with every one of them.
+  static constexpr size_t kFramesKept = 4096;
+
   // One host frame as the unit saw it (recorded for tests).
   struct Frame {
     uint8_t code = 0;     // bits 6..3 of byte 4
@@ -145,10 +150,11 @@ class UnitModel : public BytePeer {
   Faults& faults() { return faults_; }
   const UnitConfig& config() const { return config_; }
 
-  // Every well-formed frame the unit received, in order.
-  const std::vector<Frame>& Received() const { return received_; }
-  // How many received frames carried command code `code`.
-  int CountReceived(uint8_t code) const;
+  // The last kFramesKept well-formed frames the unit received, in order.
+  const std::deque<Frame>& Received() const { return received_; }
+  // How many well-formed frames with command code `code` (0..15) the unit
+  // received since it was made, counting those no longer kept.
+  int CountReceived(uint8_t code) const { return receivedByCode_[code & 0x0F]; }
 
   // Writes `serial` into the four serial registers at `regs` (12..15 or
   // 28..31 layout); kBlankSerial gives four 0xFF.
@@ -192,7 +198,8 @@ class UnitModel : public BytePeer {
   Cutter cutters_[2];  // host endpoint, card endpoint
   std::deque<Outgoing> pending_;
   std::deque<uint8_t> out_;
-  std::vector<Frame> received_;
+  std::deque<Frame> received_;
+  int receivedByCode_[16] = {};
 
   // Transfer.
   bool prepared_ = false;  // command 12 seen, waiting for 3, 4 or 10

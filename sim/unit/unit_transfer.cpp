@@ -1,6 +1,7 @@
 // Programming commands, firmware packets, the card's verify read-back and
 // the unit's time-driven erase/program/verify run.
 #include <algorithm>
+#include <utility>
 
 #include "platform/core/clock.h"
 #include "protocol/codec.h"
@@ -11,6 +12,10 @@ namespace sim {
 namespace {
 
 constexpr size_t kPacket = 128;
+
+// The announced size is taken up front so the buffer does not double its
+// way past the image; a wild size from the host is not trusted that far.
+constexpr size_t kMaxReserve = 8u << 20;
 
 // Reads the data bytes of a data packet: one 7-bit stream from byte 4 on,
 // most significant bit first, whose first four bits are the code 1111.
@@ -92,7 +97,7 @@ void UnitModel::HandleCommand(uint8_t k, bool toCard) {
       transferOpen_ = false;
       selfProgramming_ = false;
       erasing_ = false;
-      incoming_.clear();
+      incoming_ = std::vector<uint8_t>();
       banks_ = 0;
       packetIndex_ = 0;
       regs_[9] &= kStatusBank2;
@@ -128,6 +133,7 @@ void UnitModel::HandlePacket(const uint8_t* f, size_t n, bool toCard) {
     transferTarget_ = regs_[53] == 5 ? Target::kModule : Target::kProm;
     transferBanks_ = banks_ ? banks_ : ((regs_[9] & kStatusBank2) ? 2 : 1);
     incoming_.clear();
+    incoming_.reserve(std::min<size_t>(transferSize_, kMaxReserve));
     storedCorrupt_ = false;
     packetIndex_ = 0;
     regs_[56] = regs_[57] = regs_[58] = 0;
@@ -268,14 +274,17 @@ void UnitModel::Advance() {
       regs_[56] = kStateDone;
     }
     // What reached the flash is kept either way, as a real part would.
+    // The buffer moves over rather than being copied: an image is megabytes.
     if (transferTarget_ == Target::kModule) {
-      moduleFlash_ = incoming_;
+      moduleFlash_ = std::move(incoming_);
       regs_[53] = 0;
+    } else if ((transferBanks_ & 3) == 3) {
+      prom_[0] = incoming_;
+      prom_[1] = std::move(incoming_);
     } else {
-      if (transferBanks_ & 1) prom_[0] = incoming_;
-      if (transferBanks_ & 2) prom_[1] = incoming_;
+      prom_[(transferBanks_ & 2) ? 1 : 0] = std::move(incoming_);
     }
-    incoming_.clear();
+    incoming_ = std::vector<uint8_t>();
   }
 }
 

@@ -36,7 +36,10 @@ TEST(SerialOption, PrintedModelCodeIsWrittenAsAnOrvellaNumber) {
 }
 
 TEST(SerialOption, InvalidNumberEndsTheRunBeforeAnyUnitIsSearched) {
-  for (const char* token : {"SN=6018001234", "SN=1218451234", "SN=60184"}) {
+  // A mistyped factory number must never be written in part: an eleventh
+  // digit or a stray letter refuses the whole value.
+  for (const char* token : {"SN=6018001234", "SN=1218451234", "SN=60184", "SN=60184512345", "SN=6018451A34",
+                            "SN=6018-51234"}) {
     SCOPED_TRACE(token);
     Rig rig;
     EXPECT_EQ(rig.Run(token), RunOutcome::SerialFailed);

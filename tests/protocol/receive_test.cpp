@@ -1,4 +1,7 @@
 // The receive path: bytes from the link -> queue -> frames -> register image.
+#include <algorithm>
+#include <iterator>
+
 #include "tests/protocol/engine_fixture.h"
 
 namespace engine_test {
@@ -73,8 +76,9 @@ TEST_F(ReceiveTest, FrameCutter) {
 }
 
 TEST_F(ReceiveTest, FrameThatNeverEndsDoesNotStallTheQueue) {
-  Bytes endless = {0xF0, 0x00, 0x01, 0x54, 0x70};
-  endless.resize(6000, 0x01);
+  Bytes endless(6000, 0x01);
+  const uint8_t head[] = {0xF0, 0x00, 0x01, 0x54, 0x70};
+  std::copy(std::begin(head), std::end(head), endless.begin());
   unit.Inject(endless);
   remote->Poll();
   unit.Inject(Reg9(0x33));

@@ -178,6 +178,20 @@ TEST(UnitModelFraming, BrokenAndForeignFramesAreIgnored) {
   EXPECT_TRUE(h.Drain().empty());
 }
 
+TEST(UnitModelFraming, RecordKeepsTheLatestFramesAndCountsThemAll) {
+  UnitHarness h;
+  const int extra = 10;
+  for (size_t i = 0; i < sim::UnitModel::kFramesKept + extra; ++i) {
+    const auto reg = static_cast<uint16_t>(i % 100);
+    h.Read(reg, reg);
+  }
+  h.Command(codec::kReloadAll);
+  EXPECT_EQ(h.unit.Received().size(), sim::UnitModel::kFramesKept);
+  EXPECT_EQ(h.unit.CountReceived(codec::kRead), static_cast<int>(sim::UnitModel::kFramesKept) + extra);
+  EXPECT_EQ(h.unit.CountReceived(codec::kReloadAll), 1);
+  EXPECT_EQ(h.unit.Received().back().code, codec::kReloadAll);
+}
+
 TEST(UnitModelWrites, ShortLongAndBit8FormsLandInTheirRegisters) {
   UnitHarness h;
   h.Write(48, 0xA5);

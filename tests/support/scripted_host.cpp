@@ -92,13 +92,7 @@ const RecordedMessage* ScriptedHost::FindMessage(const std::string& text) const 
   return nullptr;
 }
 
-Script& ScriptedHost::ScriptFor(int templateId) {
-  for (auto& [id, script] : scripts_) {
-    if (id == templateId) return script;
-  }
-  scripts_.emplace_back(templateId, Script());
-  return scripts_.back().second;
-}
+Script& ScriptedHost::ScriptFor(int templateId) { return scripts_[templateId]; }
 
 DialogState* ScriptedHost::Last(int templateId) const {
   for (auto it = dialogs_.rbegin(); it != dialogs_.rend(); ++it) {

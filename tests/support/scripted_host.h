@@ -14,6 +14,7 @@
 // presses Cancel (2) as a user closing it would, then ends it with 2.
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -110,7 +111,7 @@ class ScriptedHost : public platform::ui::Host, public platform::MessagePump {
   std::deque<Answer> answers_;
   Answer defaultAnswer_ = Answer::Ok;
   std::vector<RecordedMessage> messages_;
-  std::vector<std::pair<int, Script>> scripts_;
+  std::map<int, Script> scripts_;  // node-based: a running script stays put while others are added
   std::vector<std::shared_ptr<DialogState>> dialogs_;
   std::vector<MemoryDialog*> open_;
   bool waitCursor_ = false;

@@ -117,17 +117,42 @@ TEST_F(HalMidiTest, WriteWrapsTheMessageInAFullRequest) {
   ASSERT_EQ(t.Write(msg, 10), 0);
   const auto& r = driver_.Requests().back();
   ASSERT_EQ(r.code, z2mixer::kSend);
-  ASSERT_EQ(r.in.size(), 2056u);
+  EXPECT_EQ(r.size, 2056u);
+  ASSERT_EQ(r.in.size(), 18u);
   EXPECT_EQ(z2mixer::Get32(&r.in[0]), 6u);
   EXPECT_EQ(z2mixer::Get32(&r.in[4]), 10u);
   EXPECT_EQ(std::vector<uint8_t>(r.in.begin() + 8, r.in.begin() + 18), std::vector<uint8_t>(msg, msg + 10));
-  for (size_t i = 18; i < r.in.size(); ++i) ASSERT_EQ(r.in[i], 0) << i;
+  EXPECT_TRUE(r.restZero) << "the room past the message must be zero";
   ASSERT_EQ(unit_.frames.size(), 1u);
 
   std::vector<uint8_t> big(2049, 0);
   EXPECT_EQ(t.Write(big.data(), 2049), 1);
   driver_.failSend = true;
   EXPECT_EQ(t.Write(msg, 10), 1);
+}
+
+TEST_F(HalMidiTest, RequestRecordHoldsHeadersOfFetchesAndStaysBounded) {
+  driver_.SetAdapter(0, Unit(&unit_));
+  const platform::DeviceHandle d = driver_.OpenDevice("\\\\.\\Z2Mixer0");
+  ASSERT_NE(d, platform::kNoDevice);
+  std::vector<uint8_t> in(z2mixer::kMessageRequestSize, 0), out(z2mixer::kMessageRequestSize);
+  z2mixer::Put32(&in[4], z2mixer::kMessageRoom);
+  const size_t n = sim::SimHostDriver::kRequestsKept + 5;
+  for (size_t i = 0; i < n; ++i) {
+    z2mixer::Put32(&in[0], static_cast<uint32_t>(i % 2 ? 0 : 7));  // adapter 7 is not there: fails, still recorded
+    driver_.Request(d, z2mixer::kFetch, in.data(), static_cast<uint32_t>(in.size()), out.data(),
+                    static_cast<uint32_t>(out.size()), nullptr);
+  }
+  ASSERT_EQ(driver_.Requests().size(), sim::SimHostDriver::kRequestsKept);
+  const auto& r = driver_.Requests().back();
+  EXPECT_EQ(r.code, z2mixer::kFetch);
+  EXPECT_EQ(r.size, z2mixer::kMessageRequestSize);
+  EXPECT_EQ(r.in.size(), 8u);
+  EXPECT_EQ(z2mixer::Get32(&r.in[0]), 7u);
+  in[100] = 1;
+  driver_.Request(d, z2mixer::kFetch, in.data(), static_cast<uint32_t>(in.size()), out.data(),
+                  static_cast<uint32_t>(out.size()), nullptr);
+  EXPECT_FALSE(driver_.Requests().back().restZero);
 }
 
 TEST_F(HalMidiTest, ReadFetchesWithoutWaiting) {

@@ -1,0 +1,522 @@
+// The rows of the fault matrix. Each row names its fault, the messages the
+// user must see, whether the unit cancel command goes out, and arranges the
+// run: the fault switches of the unit model, the links or the simulated
+// libraries, and what the user does.
+#include <sys/stat.h>
+
+#include <cstring>
+#include <fstream>
+
+#include "platform/files/resources.h"
+#include "sim/vezer/install/vezer_install.h"
+#include "tests/faults/fault_run.h"
+
+namespace faults {
+
+namespace {
+
+namespace fs = std::filesystem;
+using workflow_test::RegisterFrame;
+
+constexpr int kUpdate = resources::IDC_UPDATE;
+constexpr int kList = resources::IDC_MODEL;
+constexpr const char* kSerial = "SN=6018120042";
+
+const std::string kAckTimeout = "Wait for Write Firmware Packet Failed!\n\nTIMEOUT\n";
+const std::string kUnitFailed = "Updating the Firmware on the Orvella(n) FAILED!";
+const std::string kCardFailed = "ZI-RERAR Firmware Update Failed!";
+const std::string kVezerFailed = "VE-ZER Firmware Update Failed!";
+const std::string kStopped = "ProgramEEPROM: Unit stopped reporting progress!\n";
+
+// ---------------------------------------------------------------- set-ups
+
+sim::UnitConfig Plain() { return sim::UnitConfig(); }
+
+sim::UnitConfig WithCard() {
+  sim::UnitConfig c;
+  c.card.id = 21;
+  c.card.serial = 0x1526D4D2;
+  return c;
+}
+
+sim::UnitConfig WithModule() {
+  sim::UnitConfig c;
+  c.hasModule = true;
+  return c;
+}
+
+sim::UnitConfig Blank() {
+  sim::UnitConfig c = WithCard();
+  c.serial = sim::kBlankSerial;
+  return c;
+}
+
+// Drops a small unit image and presses Update.
+void UnitUpdate(FaultRun& r, size_t bytes = 10 * 128) {
+  r.Main().Drop({r.WriteImage("NBT0110ANC.BIN", bytes)}).Press(kUpdate);
+}
+
+// Selects the card entry, drops a card image of 8 packets, presses Update.
+void CardUpdate(FaultRun& r) { r.Main().Select(kList, 1).Drop({r.WriteImage("ZTDNT0102NC.BIN", 1000)}).Press(kUpdate); }
+
+// The built-in image of the selected entry.
+void BuiltInUpdate(FaultRun& r, int entry = 0) {
+  if (entry) r.Main().Select(kList, entry);
+  r.Main().Press(kUpdate);
+}
+
+// The unit drops the answer to packet 3 and the link brings `fake` (a
+// damaged "packet taken" answer) in its place.
+void FakeAck(FaultRun& r, std::vector<uint8_t> fake) {
+  r.Unit().faults().dropAckAtPacket = 3;
+  workflow_test::Rig& rig = *r.Rig();
+  rig.tap.onFrame = [&rig, fake](uint8_t code, int nth) {
+    if (code == codec::kDataPacket && nth == 3) rig.tap.Inject(fake);
+  };
+  UnitUpdate(r);
+}
+
+std::vector<uint8_t> TakenAnswer() { return RegisterFrame(9, {0x00}); }
+
+// A copy of the built-in table with the main unit's image damaged by `damage`.
+void DamageBuiltInImage(FaultRun& r, std::function<void(std::vector<uint8_t>&)> damage) {
+  { CFirmwareImages registers; }  // the first one registers the built-in table
+  platform::Resources& real = platform::Use<platform::Resources>();
+  auto& entries = r.Keep<std::vector<platform::ResourceEntry>>();
+  auto& data = r.Keep<std::vector<uint8_t>>();
+  for (size_t i = 0; i < real.Count(); ++i) entries.push_back(*real.At(i));
+  for (auto& e : entries) {
+    if (std::strcmp(e.name, "NBT0110ANC.BIN") != 0) continue;
+    data.assign(e.data, e.data + e.size);
+    damage(data);
+    e.data = data.data();
+    e.size = static_cast<uint32_t>(data.size());
+  }
+  auto& table = r.Keep<platform::TableResources>(entries.data(), entries.size());
+  r.Keep<platform::Override<platform::Resources>>(table);
+}
+
+// A path of exactly `length` characters naming a unit image in the working folder.
+std::string PathOfLength(FaultRun& r, size_t length) {
+  const std::string folder = r.WorkDir().string() + "/";
+  const std::string stem = "NBT0120ANC";
+  std::string name = stem + std::string(length - folder.size() - stem.size() - 4, 'A') + ".BIN";
+  return folder + name;
+}
+
+// Console rows: writes an empty unit image into the folder.
+std::string EmptyImage(const fs::path& folder) {
+  std::ofstream(folder / "NBT0120ANC.BIN").close();
+  return (folder / "NBT0120ANC.BIN").string();
+}
+
+}  // namespace
+
+sim::UnitConfig ConfigFor(Flow flow) {
+  switch (flow) {
+    case Flow::kCard: return WithCard();
+    case Flow::kModule: return WithModule();
+    case Flow::kSerial: return Blank();
+    default: return Plain();
+  }
+}
+
+const std::vector<Row>& Rows() {
+  static const std::vector<Row> rows = {
+      // ------------------------------------------------ main unit, in-process link
+      {"main_ack_dropped", Flow::kMain, Link::kInProcess, "acknowledgement of packet 3 dropped",
+       {kAckTimeout, kUnitFailed}, true, "TIMEOUT after 1000 ms, cancel, failure",
+       [](FaultRun& r) { r.Unit().faults().dropAckAtPacket = 3; UnitUpdate(r); return ""; }},
+      {"main_ack_delayed", Flow::kMain, Link::kInProcess, "acknowledgement of packet 3 delayed 1500 ms",
+       {kAckTimeout, kUnitFailed}, true, "TIMEOUT after 1000 ms; the late answer changes nothing",
+       [](FaultRun& r) {
+         r.Unit().faults().delayAckAtPacket = 3;
+         r.Unit().faults().ackDelayMs = 1500;
+         UnitUpdate(r);
+         return "";
+       }},
+      {"main_txerr", Flow::kMain, Link::kInProcess, "CRC mismatch (TXERR) on packet 3",
+       {"Wait for Write Firmware Packet Failed!\n\nTXERR\n", kUnitFailed}, true, "TXERR shown, cancel, failure",
+       [](FaultRun& r) { r.Unit().faults().txErrAtPacket = 3; UnitUpdate(r); return ""; }},
+      {"main_pgmerr", Flow::kMain, Link::kInProcess, "PGMERR on packet 3",
+       {"Wait for Write Firmware Packet Failed!\n\nPGMERR\n", kUnitFailed}, true, "PGMERR shown, cancel, failure",
+       [](FaultRun& r) { r.Unit().faults().pgmErrAtPacket = 3; UnitUpdate(r); return ""; }},
+      {"main_silent_mid_transfer", Flow::kMain, Link::kInProcess, "unit silent from packet 3",
+       {kAckTimeout, kUnitFailed}, true, "TIMEOUT, cancel, failure",
+       [](FaultRun& r) { r.Unit().faults().silentFromPacket = 3; UnitUpdate(r); return ""; }},
+      {"main_silent_progress", Flow::kMain, Link::kInProcess, "unit silent in the progress phase",
+       {kStopped, kUnitFailed}, false,
+       "progress silence bound (120 s), failure; the loss detection has closed the link, so the cancel cannot go out",
+       [](FaultRun& r) {
+         workflow_test::Rig& rig = *r.Rig();
+         rig.tap.onFrame = [&rig](uint8_t code, int) {
+           if (code == codec::kRead && rig.Sent(codec::kDataPacket) == 10) rig.unit.faults().silent = true;
+         };
+         UnitUpdate(r);
+         return "";
+       }},
+      {"main_stall_erase", Flow::kMain, Link::kInProcess, "unit stalls in erase",
+       {kStopped, kUnitFailed}, true, "progress silence bound, cancel, failure",
+       [](FaultRun& r) { r.Unit().faults().stallInState = sim::kStateErasing; UnitUpdate(r); return ""; }},
+      {"main_stall_programming", Flow::kMain, Link::kInProcess, "unit stalls in programming",
+       {kStopped, kUnitFailed}, true, "progress silence bound, cancel, failure",
+       [](FaultRun& r) { r.Unit().faults().stallInState = sim::kStateProgramming; UnitUpdate(r); return ""; }},
+      {"main_stall_verify", Flow::kMain, Link::kInProcess, "unit stalls in verify",
+       {kStopped, kUnitFailed}, true, "progress silence bound, cancel, failure",
+       [](FaultRun& r) { r.Unit().faults().stallInState = sim::kStateVerifying; UnitUpdate(r); return ""; }},
+
+      // ------------------------------------------------ main unit, simulated MIDI service
+      {"main_midi_ack_dropped", Flow::kMain, Link::kMidi, "acknowledgement of packet 3 dropped",
+       {kAckTimeout, kUnitFailed}, true, "TIMEOUT, cancel, failure (built-in image)",
+       [](FaultRun& r) { r.Unit().faults().dropAckAtPacket = 3; BuiltInUpdate(r); return ""; }},
+      {"main_midi_txerr", Flow::kMain, Link::kMidi, "CRC mismatch (TXERR) on packet 5",
+       {"Wait for Write Firmware Packet Failed!\n\nTXERR\n", kUnitFailed}, true, "TXERR shown, cancel, failure",
+       [](FaultRun& r) { r.Unit().faults().txErrAtPacket = 5; UnitUpdate(r); return ""; }},
+      {"main_midi_silent", Flow::kMain, Link::kMidi, "unit silent from packet 2",
+       {kAckTimeout, kUnitFailed}, true, "TIMEOUT, cancel, failure",
+       [](FaultRun& r) { r.Unit().faults().silentFromPacket = 2; UnitUpdate(r); return ""; }},
+      {"main_midi_noise", Flow::kMain, Link::kMidi, "note-ons and active sensing between frames, PGMERR on packet 4",
+       {"Wait for Write Firmware Packet Failed!\n\nPGMERR\n", kUnitFailed}, true,
+       "noise ignored, the error still seen, cancel, failure",
+       [](FaultRun& r) {
+         r.Unit().faults().pgmErrAtPacket = 4;
+         r.Main().Do([&r](test_support::MemoryDialog&) {
+           sim::SimMidiService& midi = r.Scenario()->Midi();
+           for (uint32_t d = 0; d < midi.InputCount(); ++d) {
+             midi.InputFaults(d).channelNoise = true;
+             midi.InputFaults(d).activeSensing = true;
+           }
+         });
+         UnitUpdate(r);
+         return "";
+       }},
+      {"main_midi_send_stalls", Flow::kMain, Link::kMidi, "a MIDI send never completes",
+       {"WriteFirmwarePacket Failed!", kUnitFailed}, true, "the send times out, cancel attempted, failure",
+       [](FaultRun& r) {
+         r.Unit();
+         r.Main().Do([&r](test_support::MemoryDialog&) { r.Scenario()->Midi().OutputFaults(r.UnitOutput()).stallSends = true; });
+         BuiltInUpdate(r);
+         return "";
+       }},
+      {"main_midi_probe_wrong_shape", Flow::kMain, Link::kMidi, "reads answered for the wrong registers",
+       {"Unable to locate an Orvella(n)!"}, false, "no unit offered, nothing programmed",
+       [](FaultRun& r) { r.Unit().faults().readAnswerOffset = 1; BuiltInUpdate(r); return ""; }},
+
+      // ------------------------------------------------ main unit, simulated host driver
+      {"main_driver_ack_dropped", Flow::kMain, Link::kDriver, "acknowledgement of packet 3 dropped",
+       {kAckTimeout, kUnitFailed}, true, "TIMEOUT, cancel, failure",
+       [](FaultRun& r) { r.Unit().faults().dropAckAtPacket = 3; BuiltInUpdate(r); return ""; }},
+      {"main_driver_pgmerr", Flow::kMain, Link::kDriver, "PGMERR on packet 0",
+       {"Wait for Write Firmware Packet Failed!\n\nPGMERR\n", kUnitFailed}, true, "PGMERR shown, cancel, failure",
+       [](FaultRun& r) { r.Unit().faults().pgmErrAtPacket = 0; UnitUpdate(r); return ""; }},
+      {"main_driver_stall_programming", Flow::kMain, Link::kDriver,
+       "unit stalls in programming", {kStopped, kUnitFailed}, true, "progress silence bound, cancel, failure",
+       [](FaultRun& r) { r.Unit().faults().stallInState = sim::kStateProgramming; UnitUpdate(r, 300); return ""; }},
+      {"main_driver_fetch_fails", Flow::kMain, Link::kDriver, "every driver fetch fails from the update on",
+       {kAckTimeout, kUnitFailed}, false,
+       "the dropped link fails the first packet's wait (TIMEOUT), failure; the link is closed, so the cancel cannot go out",
+       [](FaultRun& r) {
+         r.Unit();
+         r.Main().Do([&r](test_support::MemoryDialog&) { r.Scenario()->Driver().failFetch = true; });
+         BuiltInUpdate(r);
+         return "";
+       }},
+
+      // ------------------------------------------------ frames on the link (in-process)
+      {"link_split_every_byte", Flow::kMain, Link::kInProcess, "answers read one byte at a time, PGMERR on packet 3",
+       {"Wait for Write Firmware Packet Failed!\n\nPGMERR\n", kUnitFailed}, true,
+       "frames joined again, the error seen, cancel, failure",
+       [](FaultRun& r) {
+         r.Rig()->wiring.readChunk = 1;
+         r.Unit().faults().pgmErrAtPacket = 3;
+         UnitUpdate(r);
+         return "";
+       }},
+      {"link_noise_between_frames", Flow::kMain, Link::kInProcess, "stray bytes before every answer, TXERR on packet 3",
+       {"Wait for Write Firmware Packet Failed!\n\nTXERR\n", kUnitFailed}, true,
+       "noise dropped, the error seen, cancel, failure",
+       [](FaultRun& r) {
+         workflow_test::Rig& rig = *r.Rig();
+         rig.tap.onFrame = [&rig](uint8_t, int) { rig.tap.Inject({0xFE, 0x90, 0x40, 0x7F, 0x12, 0xF7, 0x55}); };
+         r.Unit().faults().txErrAtPacket = 3;
+         UnitUpdate(r);
+         return "";
+       }},
+      {"link_missing_f7", Flow::kMain, Link::kInProcess, "a \"packet taken\" answer missing its 0xF7",
+       {kAckTimeout, kUnitFailed}, true, "the cut frame is not taken as an answer: TIMEOUT, cancel",
+       [](FaultRun& r) {
+         std::vector<uint8_t> fake = TakenAnswer();
+         fake.pop_back();
+         FakeAck(r, fake);
+         return "";
+       }},
+      {"link_5000_byte_frame", Flow::kMain, Link::kInProcess, "a 5000-byte frame ending in a \"packet taken\" answer",
+       {kAckTimeout, kUnitFailed}, true, "the oversized frame is dropped whole: TIMEOUT, cancel",
+       [](FaultRun& r) {
+         std::vector<uint8_t> fake = TakenAnswer();
+         fake.insert(fake.begin() + 4, 5000 - fake.size(), 0x00);
+         FakeAck(r, fake);
+         return "";
+       }},
+      {"link_foreign_manufacturer", Flow::kMain, Link::kInProcess, "a \"packet taken\" answer with a foreign manufacturer id",
+       {kAckTimeout, kUnitFailed}, true, "the foreign frame is ignored: TIMEOUT, cancel",
+       [](FaultRun& r) {
+         std::vector<uint8_t> fake = TakenAnswer();
+         fake[1] = 0x00;
+         fake[2] = 0x20;
+         fake[3] = 0x33;
+         FakeAck(r, fake);
+         return "";
+       }},
+
+      // ------------------------------------------------ ZM-DIG module
+      {"module_ack_dropped", Flow::kModule, Link::kInProcess, "acknowledgement of module packet 3 dropped",
+       {kAckTimeout}, true, "TIMEOUT, cancel, failure",
+       [](FaultRun& r) { r.Unit().faults().dropAckAtPacket = 3; BuiltInUpdate(r, 1); return ""; }},
+      {"module_pgmerr", Flow::kModule, Link::kInProcess, "PGMERR on module packet 2",
+       {"Wait for Write Firmware Packet Failed!\n\nPGMERR\n"}, true, "PGMERR shown, cancel, failure",
+       [](FaultRun& r) { r.Unit().faults().pgmErrAtPacket = 2; BuiltInUpdate(r, 1); return ""; }},
+      {"module_midi_silent", Flow::kModule, Link::kMidi, "unit silent from module packet 1",
+       {kAckTimeout}, true, "TIMEOUT, cancel, failure",
+       [](FaultRun& r) { r.Unit().faults().silentFromPacket = 1; BuiltInUpdate(r, 1); return ""; }},
+
+      // ------------------------------------------------ ZI-RERAR card (in-process card link)
+      {"card_erase_stall", Flow::kCard, Link::kInProcess, "card stalls in erase",
+       {"Wait for Erase EEPROM Failed!\n\nTIMEOUT\n", kCardFailed}, false, "erase TIMEOUT (12 s), failure, no cancel",
+       [](FaultRun& r) { r.Unit().faults().stallInState = sim::kStateErasing; CardUpdate(r); return ""; }},
+      {"card_ack_dropped", Flow::kCard, Link::kInProcess, "acknowledgement of card packet 2 dropped",
+       {kAckTimeout, kCardFailed}, false, "TIMEOUT, failure, no cancel",
+       [](FaultRun& r) { r.Unit().faults().dropAckAtPacket = 2; CardUpdate(r); return ""; }},
+      {"card_ack_delayed", Flow::kCard, Link::kInProcess, "acknowledgement of card packet 2 delayed 1500 ms",
+       {kAckTimeout, kCardFailed}, false, "TIMEOUT, failure, no cancel",
+       [](FaultRun& r) {
+         r.Unit().faults().delayAckAtPacket = 2;
+         r.Unit().faults().ackDelayMs = 1500;
+         CardUpdate(r);
+         return "";
+       }},
+      {"card_txerr", Flow::kCard, Link::kInProcess, "CRC mismatch (TXERR) on card packet 3",
+       {"Wait for Write Firmware Packet Failed!\n\nTXERR\n", kCardFailed}, false, "TXERR shown, failure, no cancel",
+       [](FaultRun& r) { r.Unit().faults().txErrAtPacket = 3; CardUpdate(r); return ""; }},
+      {"card_pgmerr", Flow::kCard, Link::kInProcess, "PGMERR on card packet 3",
+       {"Wait for Write Firmware Packet Failed!\n\nPGMERR\n", kCardFailed}, false, "PGMERR shown, failure, no cancel",
+       [](FaultRun& r) { r.Unit().faults().pgmErrAtPacket = 3; CardUpdate(r); return ""; }},
+      {"card_silent_mid_transfer", Flow::kCard, Link::kInProcess, "unit silent from card packet 4",
+       {kAckTimeout, kCardFailed}, false, "TIMEOUT, failure, no cancel",
+       [](FaultRun& r) { r.Unit().faults().silentFromPacket = 4; CardUpdate(r); return ""; }},
+      {"card_verify_byte_changed", Flow::kCard, Link::kInProcess, "verify packet 5 with one byte changed",
+       {"Firmware Verify Failed!", kCardFailed}, false, "verify failure, no completion, no cancel",
+       [](FaultRun& r) { r.Unit().faults().verifyByteChangedAt = 5; CardUpdate(r); return ""; }},
+      {"card_verify_out_of_order", Flow::kCard, Link::kInProcess, "verify packets 2 and 3 swapped",
+       {"Firmware Verify Failed!", kCardFailed}, false, "verify failure, no completion, no cancel",
+       [](FaultRun& r) { r.Unit().faults().verifyOutOfOrderAt = 2; CardUpdate(r); return ""; }},
+      {"card_verify_missing", Flow::kCard, Link::kInProcess, "verify packet 3 missing",
+       {"Wait for Verify Packet Failed!\n\nTIMEOUT\n", kCardFailed}, false, "TIMEOUT, failure, no cancel",
+       [](FaultRun& r) { r.Unit().faults().verifyMissingAt = 3; CardUpdate(r); return ""; }},
+      {"card_stored_byte_corrupt", Flow::kCard, Link::kInProcess, "the card stores one byte wrong",
+       {"Firmware Verify Failed!", kCardFailed}, false, "verify failure, no completion, no cancel",
+       [](FaultRun& r) { r.Unit().faults().corruptStoredByte = 300; CardUpdate(r); return ""; }},
+      {"card_midi_no_card_endpoint", Flow::kCard, Link::kMidi, "MIDI has no card endpoint",
+       {"ProgramEEPROM: SelectZSlotFirmware Failed!\n", kCardFailed}, false, "refused before erase, no cancel",
+       [](FaultRun& r) { r.UseScenario("two-units-card"); BuiltInUpdate(r, 1); return ""; }},
+
+      // ------------------------------------------------ VE-ZER card (simulated driver library)
+      {"vezer_dfu_fails", Flow::kVezer, Link::kMidi, "the download stops half way",
+       {kVezerFailed}, false, "failure, no unit cancel",
+       [](FaultRun& r) {
+         r.SetEnv("REFLASH_VEZER_FAULTS", "dfu-fail");
+         r.UseScenario("vezer");
+         BuiltInUpdate(r, 1);
+         return "";
+       }},
+      {"vezer_dfu_fails_quietly", Flow::kVezer, Link::kMidi, "the download stops half way, its end reports success",
+       {kVezerFailed}, false, "failure although the library says success at the end",
+       [](FaultRun& r) {
+         r.SetEnv("REFLASH_VEZER_FAULTS", "dfu-fail-quiet");
+         r.UseScenario("vezer");
+         BuiltInUpdate(r, 1);
+         return "";
+       }},
+      {"vezer_start_fails", Flow::kVezer, Link::kMidi, "starting the download fails",
+       {kVezerFailed}, false, "failure, no unit cancel",
+       [](FaultRun& r) {
+         r.SetEnv("REFLASH_VEZER_FAULTS", "start-fail");
+         r.UseScenario("vezer");
+         BuiltInUpdate(r, 1);
+         return "";
+       }},
+      {"vezer_load_fails", Flow::kVezer, Link::kMidi, "the library cannot load the image",
+       {kVezerFailed}, false, "failure, no unit cancel",
+       [](FaultRun& r) {
+         r.SetEnv("REFLASH_VEZER_FAULTS", "load-fail");
+         r.UseScenario("vezer");
+         BuiltInUpdate(r, 1);
+         return "";
+       }},
+      {"vezer_library_missing", Flow::kVezer, Link::kMidi, "no driver library; a VE-ZER image dropped",
+       {kVezerFailed}, false, "card not offered; the image is refused as a failure",
+       [](FaultRun& r) {
+         r.UseScenario("vezer-no-driver");
+         r.Main().Drop({r.WriteImage("ZTUSB10V00.BIN", 4096)}).Press(kUpdate);
+         return "";
+       }},
+      {"vezer_library_incomplete", Flow::kVezer, Link::kMidi, "driver library lacking an entry point",
+       {"TUSBAUDIO_StartDfuUpload: GetProcAddress failed", kVezerFailed}, false,
+       "library refused with the missing entry named; the image is refused as a failure",
+       [](FaultRun& r) {
+         r.UseScenario("vezer-no-driver");
+         auto& folder = r.Keep<sim::VezerDriverFolder>(0, sim::VezerLibrary::kWithoutDfuUpload);
+         r.Keep<platform::Override<platform::ProgramFiles>>(folder.Service());
+         r.Main().Drop({r.WriteImage("ZTUSB10V00.BIN", 4096)}).Press(kUpdate);
+         return "";
+       }},
+
+      // ------------------------------------------------ serial numbers
+      {"serial_commit_never_confirmed", Flow::kSerial, Link::kInProcess, "SN=: the commit is never confirmed",
+       {"Wait for WriteSerialNumber Failed!\nSN=\n\nTIMEOUT\n"}, false, "TIMEOUT shown, run ends failed",
+       [](FaultRun& r) { r.Unit().faults().commitNeverConfirmed = true; return kSerial; }},
+      {"serial_readback_never_matches", Flow::kSerial, Link::kInProcess, "SN=: the read-back never matches",
+       {"COrvellaRemote: WriteSerialNumber Timeout!"}, false, "retries end in a time-out, run ends failed",
+       [](FaultRun& r) { r.Unit().faults().serialNeverMatches = true; return kSerial; }},
+      {"serial_unit_silent", Flow::kSerial, Link::kInProcess, "SN=: the unit goes silent at the commit",
+       {"Wait for WriteSerialNumber Failed!\nSN=\n\nTIMEOUT\n"}, false, "TIMEOUT shown, run ends failed",
+       [](FaultRun& r) {
+         workflow_test::Rig& rig = *r.Rig();
+         rig.tap.onFrame = [&rig](uint8_t code, int) {
+           if (code == codec::kCommitSerial) rig.unit.faults().silent = true;
+         };
+         return kSerial;
+       }},
+      {"serial_getsn_commit_never_confirmed", Flow::kSerial, Link::kInProcess, "GETSN: the commit is never confirmed",
+       {"Wait for WriteSerialNumber Failed!\nUser Dialog\n\nTIMEOUT\n"}, false, "TIMEOUT shown, run ends failed",
+       [](FaultRun& r) {
+         r.Unit().faults().commitNeverConfirmed = true;
+         r.Host().ScriptFor(resources::kSerialDialog).Type(resources::IDC_SERIAL_EDIT, "6018451234").Press(1);
+         return "GETSN";
+       }},
+      {"serial_midi_readback_never_matches", Flow::kSerial, Link::kMidi, "SN= over MIDI: the read-back never matches",
+       {"COrvellaRemote: WriteSerialNumber Timeout!"}, false, "retries end in a time-out, run ends failed",
+       [](FaultRun& r) { r.Unit().faults().serialNeverMatches = true; return kSerial; }},
+      {"serial_driver_commit_never_confirmed", Flow::kSerial, Link::kDriver, "SN= over the driver: commit never confirmed",
+       {"Wait for WriteSerialNumber Failed!\nSN=\n\nTIMEOUT\n"}, false, "TIMEOUT shown, run ends failed",
+       [](FaultRun& r) { r.Unit().faults().commitNeverConfirmed = true; return kSerial; }},
+      {"serial_invalid_week", Flow::kSerial, Link::kInProcess, "SN=6018001234 (week 0)",
+       {"Invalid Serial Number!"}, false, "refused before any unit is searched",
+       [](FaultRun&) { return "SN=6018001234"; }},
+      {"serial_invalid_short", Flow::kSerial, Link::kInProcess, "SN=60184 (too short)",
+       {"Invalid Serial Number!"}, false, "refused before any unit is searched",
+       [](FaultRun&) { return "SN=60184"; }},
+      {"serial_invalid_letters", Flow::kSerial, Link::kInProcess, "SN=60A8451234 (not digits)",
+       {"Invalid Serial Number!"}, false, "refused before any unit is searched",
+       [](FaultRun&) { return "SN=60A8451234"; }},
+      {"serial_invalid_empty", Flow::kSerial, Link::kInProcess, "SN= with nothing after it",
+       {"Invalid Serial Number!"}, false, "refused before any unit is searched",
+       [](FaultRun&) { return "SN="; }},
+      {"serial_wrong_model", Flow::kSerial, Link::kInProcess, "SN= naming another device's model",
+       {"WriteSerialNumber: SerialNumber Model does not match PID!"}, false, "refused, nothing committed",
+       [](FaultRun&) { return "SN=1518451234"; }},
+
+      // ------------------------------------------------ outside input
+      {"input_szdd_byte_flipped", Flow::kInput, Link::kInProcess, "built-in SZDD image with one byte changed",
+       {"Unable to expand file"}, false, "refused, nothing sent, the expansion removed",
+       [](FaultRun& r) {
+         DamageBuiltInImage(r, [](std::vector<uint8_t>& b) { b[b.size() / 2] ^= 0x5A; });
+         BuiltInUpdate(r);
+         return "";
+       }},
+      {"input_szdd_truncated", Flow::kInput, Link::kInProcess, "built-in SZDD image cut short",
+       {"Unable to expand file"}, false, "refused, nothing sent, the expansion removed",
+       [](FaultRun& r) {
+         DamageBuiltInImage(r, [](std::vector<uint8_t>& b) { b.resize(b.size() / 2); });
+         BuiltInUpdate(r);
+         return "";
+       }},
+      {"input_szdd_not_szdd", Flow::kInput, Link::kInProcess, "built-in image without the SZDD header",
+       {"Unable to open source file"}, false, "refused, nothing sent",
+       [](FaultRun& r) {
+         DamageBuiltInImage(r, [](std::vector<uint8_t>& b) { b[0] = 'X'; });
+         BuiltInUpdate(r);
+         return "";
+       }},
+      {"input_empty_file", Flow::kInput, Link::kInProcess, "an empty image file dropped",
+       {"Unable to get Firmware file size!"}, false, "refused, nothing sent",
+       [](FaultRun& r) { UnitUpdate(r, 0); return ""; }},
+      {"input_file_gone", Flow::kInput, Link::kInProcess, "the dropped file removed before Update",
+       {"Unable to open file '"}, false, "refused, nothing sent",
+       [](FaultRun& r) {
+         const std::string path = r.WriteImage("NBT0120ANC.BIN", 500);
+         r.Main().Drop({path}).Do([path](test_support::MemoryDialog&) { fs::remove(path); }).Press(kUpdate);
+         return "";
+       }},
+      {"input_name_without_tag", Flow::kInput, Link::kInProcess, "a dropped file named FIRMWARE.BIN",
+       {"Unable to determine DeviceID from File Name"}, false, "no device, nothing sent",
+       [](FaultRun& r) { r.Main().Drop({r.WriteImage("FIRMWARE.BIN", 500)}).Press(kUpdate); return ""; }},
+      {"input_name_shorter_than_tag", Flow::kInput, Link::kInProcess, "a dropped file named NB (shorter than a tag)",
+       {"Unable to determine DeviceID from File Name"}, false, "no device, nothing sent",
+       [](FaultRun& r) { r.Main().Drop({r.WriteImage("NB", 500)}).Press(kUpdate); return ""; }},
+      {"input_path_at_bound", Flow::kInput, Link::kInProcess, "a dropped path of exactly 259 characters",
+       {"About to program"}, false, "taken whole; the user cancels at the confirmation",
+       [](FaultRun& r) {
+         const std::string path = PathOfLength(r, 259);
+         std::ofstream(path, std::ios::binary) << std::string(500, '\x11');
+         r.Host().QueueAnswer(platform::ui::Answer::Cancel);
+         r.Main().Drop({path}).Press(kUpdate);
+         return "";
+       }},
+      {"input_path_past_bound", Flow::kInput, Link::kInProcess, "a dropped path of 260 characters",
+       {"its path is longer than 259 characters!"}, false, "refused, not cut; the user cancels the built-in image",
+       [](FaultRun& r) {
+         r.Host().QueueAnswer(platform::ui::Answer::Cancel);
+         r.Main().Drop({PathOfLength(r, 260)}).Press(kUpdate);
+         return "";
+       }},
+      {"input_file_option_300", Flow::kInput, Link::kInProcess, "FILE= with a 300-character path",
+       {"its path is longer than 259 characters!"}, false, "refused, not cut; the user cancels the built-in image",
+       [](FaultRun& r) {
+         r.Host().QueueAnswer(platform::ui::Answer::Cancel);
+         r.Main().Press(kUpdate);
+         return "FILE=" + PathOfLength(r, 300);
+       }},
+      {"input_file_option_missing", Flow::kInput, Link::kInProcess, "FILE= naming a file that is not there",
+       {"Reverting to default firmware."}, false, "built-in image shown; the user cancels",
+       [](FaultRun& r) {
+         r.Host().QueueAnswer(platform::ui::Answer::Cancel);
+         r.Main().Press(kUpdate);
+         return "FILE=" + (r.WorkDir() / "NBT0120ANC.BIN").string();
+       }},
+      {"input_temp_folder_missing", Flow::kInput, Link::kInProcess, "the temporary folder does not exist",
+       {"Unable to create compressed file"}, false, "refused, nothing sent",
+       [](FaultRun& r) {
+         r.BreakTempFolder();
+         BuiltInUpdate(r);
+         return "";
+       }},
+
+      // ------------------------------------------------ the console binary
+      {"console_no_unit", Flow::kInput, Link::kConsole, "--simulate=none: no unit anywhere",
+       {"Unable to locate an Orvella(n)!"}, false, "exit status non-zero",
+       nullptr, [](const fs::path&) { return std::string("--console --simulate=none --yes"); }},
+      {"console_empty_file", Flow::kInput, Link::kConsole, "FILE= naming an empty image file",
+       {"Unable to get Firmware file size!"}, false, "exit status non-zero, nothing programmed",
+       nullptr, [](const fs::path& f) { return "--console --simulate --yes FILE=" + EmptyImage(f); }},
+      {"console_invalid_serial", Flow::kSerial, Link::kConsole, "SN=6018001234",
+       {"Invalid Serial Number!"}, false, "exit status non-zero",
+       nullptr, [](const fs::path&) { return std::string("SN=6018001234 --console --simulate"); }},
+      {"console_read_only_folder", Flow::kInput, Link::kConsole, "read-only working folder (log cannot be opened), empty FILE=",
+       {"Unable to get Firmware file size!"}, false, "log dropped, the run goes on; exit status non-zero",
+       nullptr,
+       [](const fs::path& f) {
+         const std::string image = EmptyImage(f);
+         // Root writes anywhere: a folder in the log file's place stops it as well.
+         fs::create_directory(f / "OrvellaReflash.log");
+         chmod(f.c_str(), 0555);
+         return "--console --simulate --yes FILE=" + image;
+       }},
+      {"console_missing_log_folder", Flow::kInput, Link::kConsole, "working folder deleted before start",
+       {"Unable to locate an Orvella(n)!"}, false, "log dropped, the run goes on; exit status non-zero",
+       nullptr, [](const fs::path&) { return std::string(kRemoveFolder) + "--console --simulate=none"; }},
+  };
+  return rows;
+}
+
+}  // namespace faults
