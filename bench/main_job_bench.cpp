@@ -33,6 +33,7 @@
 #include "sim/links/inprocess_link.h"
 #include "sim/scenarios/scenarios.h"
 #include "sim/unit/unit_model.h"
+#include "tests/app/working_dir.h"
 #include "tests/support/scripted_host.h"
 
 namespace {
@@ -49,27 +50,6 @@ double WallSeconds() {
   return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-// A working folder of its own, so the log does not land in the caller's.
-class BenchDir {
- public:
-  BenchDir() : previous_(fs::current_path()) {
-    std::string pattern = (fs::temp_directory_path() / "reflash-bench-XXXXXX").string();
-    path_ = mkdtemp(pattern.data());
-    fs::current_path(path_);
-    CloseLog();
-  }
-  ~BenchDir() {
-    CloseLog();
-    fs::current_path(previous_);
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path previous_;
-  fs::path path_;
-};
 
 // Times the download between the first and the last data packet.
 class PacketTimer final : public sim::BytePeer {
@@ -99,7 +79,7 @@ class PacketTimer final : public sim::BytePeer {
 void MainJobInProcess(benchmark::State& state) {
   const sim::UnitConfig config = sim::MakeScenario("")->Units().at(0)->config();
   for (auto _ : state) {
-    BenchDir dir;
+    ScopedWorkingDir dir;  // the log lands in a folder of its own
     platform::VirtualClock clock;
     platform::Override<platform::Clock> useClock(clock);
     test_support::ScriptedHost host;
@@ -146,7 +126,7 @@ void MainJobMidiPaced(benchmark::State& state) {
   const size_t bytes = 64 * 1024;
   double elapsed = -1;
   for (auto _ : state) {
-    BenchDir dir;
+    ScopedWorkingDir dir;  // the log lands in a folder of its own
     platform::VirtualClock clock;
     platform::Override<platform::Clock> useClock(clock);
     test_support::ScriptedHost host;

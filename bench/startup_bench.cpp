@@ -30,6 +30,7 @@
 #include "app/log.h"
 #include "protocol/orvella_remote.h"
 #include "sim/scenarios/scenarios.h"
+#include "tests/app/working_dir.h"
 
 extern char** environ;
 
@@ -43,27 +44,6 @@ double WallMs() {
   return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-// A working folder of its own, so the log does not land in the caller's.
-class BenchDir {
- public:
-  BenchDir() : previous_(fs::current_path()) {
-    std::string pattern = (fs::temp_directory_path() / "reflash-startup-XXXXXX").string();
-    path_ = mkdtemp(pattern.data());
-    fs::current_path(path_);
-    CloseLog();
-  }
-  ~BenchDir() {
-    CloseLog();
-    fs::current_path(previous_);
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path previous_;
-  fs::path path_;
-};
 
 void Report(benchmark::State& state, double elapsedMs) {
   state.counters["elapsed_ms"] = elapsedMs;
@@ -92,7 +72,7 @@ double TimeToListedUnit() {
 }
 
 void StartupToListedUnit(benchmark::State& state) {
-  BenchDir dir;
+  ScopedWorkingDir dir;  // the log lands in a folder of its own
   double elapsed = 0;
   double total = 0;
   int runs = 0;
@@ -148,7 +128,7 @@ void StartupWholeProgram(benchmark::State& state) {
     state.SkipWithError("the reflash binary was not found (set REFLASH_BIN)");
     return;
   }
-  BenchDir dir;
+  ScopedWorkingDir dir;  // the log lands in a folder of its own
   double total = 0;
   int runs = 0;
   for (auto _ : state) {
