@@ -91,6 +91,14 @@ CliOptions ParseCli(int argc, const char* const* argv) {
     if (i > 1) {
       cli.windowCommandLine += ' ';
     }
+    if (arg.substr(0, 1) == "/") {
+      // An absolute path is a firmware file opened with the program (the
+      // desktop entry passes files this way): the window reads it as FILE=.
+      if (arg.find(' ') != std::string_view::npos) {
+        cli.errors.push_back("a firmware file path cannot contain a blank: " + std::string(arg));
+      }
+      cli.windowCommandLine += "FILE=";
+    }
     cli.windowCommandLine += arg;
     if (arg.substr(0, 2) == "--") {
       ParseOne(arg, cli);
@@ -113,6 +121,8 @@ std::string HelpText() {
       "                  (the path cannot contain a blank)\n"
       "  PROM=1|2|B      PROM bank for a main-unit update: 1, 2 (the default) or both\n"
       "  ZSLOT           handle every entry as its unit's option card\n"
+      "\n"
+      "  /PATH           the same as FILE=/PATH (how a desktop opens a file with reflash)\n"
       "\n"
       "Options:\n"
       "  --console             use the terminal instead of the window\n"

@@ -51,6 +51,26 @@ TEST(CliTest, MalformedOptionsAreErrors) {
   }
 }
 
+TEST(CliTest, AnAbsolutePathIsAnOpenedFirmwareFile) {
+  struct Case {
+    std::vector<const char*> args;
+    const char* window;
+    size_t errors;
+  };
+  const Case cases[] = {
+      {{"/home/eng/ZTFW102NC.BIN"}, "FILE=/home/eng/ZTFW102NC.BIN", 0},
+      {{"--simulate", "/tmp/a.bin", "PROM=B"}, "--simulate FILE=/tmp/a.bin PROM=B", 0},
+      {{"FILE=/tmp/a.bin"}, "FILE=/tmp/a.bin", 0},      // already a token
+      {{"relative.bin"}, "relative.bin", 0},            // not a path we open
+      {{"/tmp/my image.bin"}, "FILE=/tmp/my image.bin", 1},  // the window splits at blanks
+  };
+  for (const Case& c : cases) {
+    CliOptions cli = Parse(c.args);
+    EXPECT_EQ(cli.windowCommandLine, c.window);
+    EXPECT_EQ(cli.errors.size(), c.errors) << c.window;
+  }
+}
+
 TEST(CliTest, HelpNamesEveryTokenAndOption) {
   std::string help = HelpText();
   for (const char* name : {"SN=", "GETSN", "FILE=", "PROM=", "ZSLOT", "--console", "--simulate[=SCENARIO]", "--yes",

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/core/private_library.h"
 #include "platform/files/files.h"
 
 namespace sim {
@@ -11,9 +12,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Where the build put the simulated libraries (set by sim/CMakeLists.txt).
-const char* BuiltLibrary(VezerLibrary library) {
-  return library == VezerLibrary::kComplete ? REFLASH_SIM_VEZER_LIBRARY : REFLASH_SIM_VEZER_PARTIAL_LIBRARY;
+// The simulated libraries are private libraries of this program (see
+// sim/CMakeLists.txt for their names).
+std::string BuiltLibrary(VezerLibrary library) {
+  return platform::PrivateLibraryPath(library == VezerLibrary::kComplete ? "tusbaudioapi.so"
+                                                                          : "tusbaudioapi_partial.so");
 }
 
 }  // namespace
@@ -44,9 +47,14 @@ VezerDriverFolder::VezerDriverFolder(int row, VezerLibrary library) : row_(row) 
   if (!error_.empty() || row_ < 0) return;
 
   const fs::path target = LibraryPath();
+  const std::string built = BuiltLibrary(library);
+  if (!fs::is_regular_file(built)) {
+    error_ = "the simulated driver library is missing: " + built;
+    return;
+  }
   std::error_code ec;
   fs::create_directories(target.parent_path(), ec);
-  if (!ec) fs::create_symlink(BuiltLibrary(library), target, ec);
+  if (!ec) fs::create_symlink(built, target, ec);
   if (ec) error_ = "cannot install " + target.string() + ": " + ec.message();
 }
 
