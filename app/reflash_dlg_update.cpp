@@ -10,8 +10,8 @@
 #include "app/resources/dialog_templates.h"
 #include "platform/core/clock.h"
 #include "platform/core/message_pump.h"
+#include "protocol/card_updater.h"
 #include "protocol/orvella_remote.h"
-#include "transports/ztusb.h"
 
 using platform::ui::Answer;
 using platform::ui::Buttons;
@@ -172,7 +172,7 @@ bool CReflashDlg::RunProgramming() {
     case kProductVeZer: {
       // With no updater held (no VE-ZER card reached over MIDI) nothing can
       // be programmed; saying so beats returning to the ready state in silence.
-      CZTUSB* updater = m_pRemote->GetCardUpdater();
+      CCardUpdater* updater = m_pRemote->GetCardUpdater();
       WindowProgress progress(*m_window);
       if (updater && updater->ProgramUsbFirmware(m_Images.m_pImage, m_Images.m_nImageSize, &progress)) return true;
       ShowRunMessage("VE-ZER Firmware Update Failed!", kFailureCaption, Icon::Exclamation);

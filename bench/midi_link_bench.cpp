@@ -18,6 +18,7 @@
 #include "protocol/orvella_remote.h"
 #include "sim/links/sim_midi_service.h"
 #include "sim/unit/unit_model.h"
+#include "transports/builtin_transports.h"
 
 namespace {
 
@@ -28,6 +29,8 @@ constexpr double kPacketWireBytes = 176 + 10;
 double SendImage(size_t bytes) {
   sim::SimMidiService midi({true, 1});
   platform::Override<platform::MidiService> guard(midi);
+  BuiltInTransports transports;
+  platform::Override<TransportFactory> useTransports(transports);
   sim::UnitModel unit;
   midi.AddUnitPorts("Sim MIDI 1", &unit);
   COrvellaRemote remote;

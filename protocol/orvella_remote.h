@@ -18,7 +18,7 @@
 #include "protocol/orvella_mixer_interface.h"
 #include "protocol/receive_queue.h"
 
-class CZTUSB;  // VE-ZER card updater (USB), transports/ztusb.h
+class CCardUpdater;  // VE-ZER card updater, protocol/card_updater.h
 
 // Interface mask bits of SetInterfaceMask.
 enum : uint32_t {
@@ -206,7 +206,7 @@ class COrvellaRemote : public COrvellaMixerInterface {
   // Register-data headers decoded so far.
   uint32_t GetResponseCount() const { return m_dwResponseCount; }
   // The VE-ZER card updater of the selected unit, or null.
-  CZTUSB* GetCardUpdater() const { return m_pZTUSB; }
+  CCardUpdater* GetCardUpdater() const { return m_pZTUSB; }
 
  private:
   bool DrainInput(int* readResult);
@@ -245,7 +245,7 @@ class COrvellaRemote : public COrvellaMixerInterface {
   uint16_t m_nSelectedConnection = 0xFFFF;
   COrvellaInterface* m_pMidiIF = nullptr;
   uint8_t m_RegisterImage[kImageSize] = {};
-  CZTUSB* m_pZTUSB = nullptr;
+  CCardUpdater* m_pZTUSB = nullptr;
   uint8_t m_ChannelCacheA[64] = {};
   uint8_t m_ChannelCacheB[64] = {};
   uint8_t m_CellLevel[576] = {};

@@ -5,8 +5,9 @@
 #include <string>
 
 #include "platform/ui/ui_host.h"
+#include "protocol/card_updater.h"
 #include "protocol/orvella_remote.h"
-#include "transports/ztusb.h"
+#include "protocol/transport_factory.h"
 
 namespace {
 
@@ -16,8 +17,8 @@ constexpr uint32_t kCardRates[6] = {44100, 48000, 88200, 96000, 176400, 192000};
 }  // namespace
 
 void COrvellaRemote::CreateCardUpdater(uint16_t index) {
-  m_pZTUSB = new CZTUSB();
-  if (!m_pZTUSB->Open(index)) {
+  m_pZTUSB = platform::Use<TransportFactory>().CreateCardUpdater();
+  if (m_pZTUSB && !m_pZTUSB->Open(index)) {
     delete m_pZTUSB;
     m_pZTUSB = nullptr;
   }
@@ -30,10 +31,10 @@ void COrvellaRemote::ReleaseCardUpdater() {
 
 int COrvellaRemote::CardSampleRate(uint8_t index) {
   if (index > 5) return 2;
-  if (!m_pZTUSB || !m_pZTUSB->m_pSetSampleRate) return 1;
-  const TUsbAudioStatus status = m_pZTUSB->m_pSetSampleRate(m_pZTUSB->DeviceHandle(), kCardRates[index]);
-  if (status == TSTATUS_SUCCESS) return 0;
-  if (status == TSTATUS_DEVICE_BUSY) {
+  if (!m_pZTUSB) return 1;
+  const CardStatus status = m_pZTUSB->SetSampleRate(kCardRates[index]);
+  if (status == kCardStatusSuccess) return 0;
+  if (status == kCardStatusDeviceBusy) {
     platform::ui::ShowMessage("Cannot change Sample Rate with Active Devices!", std::string("VE-ZER"),
                               platform::ui::Buttons::Ok, platform::ui::Icon::Warning);
   }
@@ -41,9 +42,9 @@ int COrvellaRemote::CardSampleRate(uint8_t index) {
 }
 
 int COrvellaRemote::CardGetSampleRate(uint8_t* index) {
-  if (!m_pZTUSB || !m_pZTUSB->m_pGetCurrentSampleRate) return 1;
+  if (!m_pZTUSB) return 1;
   uint32_t rate = 0;
-  m_pZTUSB->m_pGetCurrentSampleRate(m_pZTUSB->DeviceHandle(), &rate);  // a failed call leaves 0: no choice
+  m_pZTUSB->GetCurrentSampleRate(&rate);  // a failed call leaves 0: no choice
   for (uint8_t choice = 0; choice < 6; ++choice) {
     if (kCardRates[choice] == rate) {
       *index = choice;

@@ -247,3 +247,17 @@ bool CZTUSB::RunDfuLoop(CZTUSBProgress* progress) {
     }
   }
 }
+
+// Without an open device there is nothing to ask; the driver itself would
+// report a bad handle, so do the same with a non-zero status.
+constexpr TUsbAudioStatus kNoDevice = 0xFFFFFFFF;
+
+CardStatus CZTUSB::SetSampleRate(uint32_t hz) {
+  if (!m_pSetSampleRate) return kNoDevice;
+  return m_pSetSampleRate(m_hDevice, hz);
+}
+
+CardStatus CZTUSB::GetCurrentSampleRate(uint32_t* hz) {
+  if (!m_pGetCurrentSampleRate) return kNoDevice;
+  return m_pGetCurrentSampleRate(m_hDevice, hz);
+}

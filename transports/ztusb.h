@@ -8,47 +8,39 @@
 #include <cstdint>
 
 #include "platform/core/dynamic_library.h"
+#include "protocol/card_updater.h"
 #include "transports/ztusb_api.h"
 
-// Where ProgramUsbFirmware shows how far the download got. The window's
-// progress bar stands behind it; the updater knows nothing of windows.
-class CZTUSBProgress {
- public:
-  virtual ~CZTUSBProgress() = default;
-  // Sets the bar's range, once before the first position.
-  virtual void SetRange(int low, int high) = 0;
-  // Moves the bar; called on every pass of the download loop.
-  virtual void SetPos(int pos) = 0;
-};
-
-class CZTUSB {
+class CZTUSB final : public CCardUpdater {
  public:
   // A download whose state and progress stay unchanged this long has
   // stopped: the loop ends as failed instead of holding the window.
   static constexpr uint32_t kDfuStallMs = 60000;
 
   CZTUSB() = default;
-  virtual ~CZTUSB();
+  ~CZTUSB() override;
   CZTUSB(const CZTUSB&) = delete;
   CZTUSB& operator=(const CZTUSB&) = delete;
 
   // Loads the library, resolves the entry points and opens USB device
   // `index`. True when the device is open and described; false otherwise
   // (the caller deletes the object).
-  bool Open(uint32_t index);
+  bool Open(uint32_t index) override;
   // Closes the device, unloads the library and forgets the entry points.
   // Safe to call more than once; always true.
   bool Release();
   // Downloads `size` bytes of `image` into the card by DFU, showing the
   // bytes done on `progress` (may be null). True on success.
-  bool ProgramUsbFirmware(const uint8_t* image, uint32_t size, CZTUSBProgress* progress);
+  bool ProgramUsbFirmware(const uint8_t* image, uint32_t size, CZTUSBProgress* progress) override;
+  // TUSBAUDIO_SetSampleRate and TUSBAUDIO_GetCurrentSampleRate with the
+  // open device.
+  CardStatus SetSampleRate(uint32_t hz) override;
+  CardStatus GetCurrentSampleRate(uint32_t* hz) override;
 
-  // The open device (0 when none); the remote passes it to the
-  // sample-rate entry points below.
+  // The open device (0 when none).
   TUsbAudioHandle DeviceHandle() const { return m_hDevice; }
 
-  // State, in the driver binding's order. The entry points are public
-  // because the remote calls the sample-rate pair itself; null when not
+  // State, in the driver binding's order; entry points are null when not
   // resolved.
   uint32_t m_dwUsbDeviceIndex = 0xFFFFFFFF;
   platform::LibraryHandle m_hLibrary = nullptr;

@@ -12,11 +12,13 @@
 #include <cstddef>
 #include <cstdint>
 
-using TUsbAudioStatus = uint32_t;
+#include "protocol/card_updater.h"
+
+using TUsbAudioStatus = CardStatus;
 using TUsbAudioHandle = uint32_t;
 
-constexpr TUsbAudioStatus TSTATUS_SUCCESS = 0;
-constexpr TUsbAudioStatus TSTATUS_DEVICE_BUSY = 0xE0001001;  // a stream is active (setting the rate)
+constexpr TUsbAudioStatus TSTATUS_SUCCESS = kCardStatusSuccess;
+constexpr TUsbAudioStatus TSTATUS_DEVICE_BUSY = kCardStatusDeviceBusy;  // a stream is active (setting the rate)
 constexpr TUsbAudioStatus TSTATUS_NO_CUSTOM_INI = 0xE0001006;  // the driver's "custom.ini" is missing
 
 struct TUsbAudioDriverInfo {

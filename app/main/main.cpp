@@ -7,6 +7,8 @@
 #include "app/main/front_end.h"
 #include "app/reflash_app.h"
 #include "app/reflash_dlg.h"
+#include "platform/core/service.h"
+#include "transports/builtin_transports.h"
 #include "transports/wire_trace.h"
 
 namespace {
@@ -49,6 +51,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "reflash: cannot write the trace file %s\n", cli.trace.c_str());
     return kExitUsage;
   }
+
+  // The engine reaches its links through the transport factory; these are
+  // the real ones (a --simulate scenario puts its own over them).
+  BuiltInTransports transports;
+  platform::Override<TransportFactory> useTransports(transports);
 
   return RunFrontEnd(cli, argc, argv, [&] {
     RunOutcome outcome = RunOutcome::NoUnit;

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "transports/ztusb.h"
+
 namespace sim {
 
 std::vector<std::vector<uint8_t>> LinkWiring::Frames() const {
@@ -82,5 +84,7 @@ COrvellaInterface* InProcessTransports::Create(uint16_t type) {
     if (t == type) return new InProcessLink(*wiring);
   return nullptr;
 }
+
+CCardUpdater* InProcessTransports::CreateCardUpdater() { return new CZTUSB(); }
 
 }  // namespace sim

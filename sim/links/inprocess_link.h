@@ -91,6 +91,9 @@ class InProcessTransports final : public TransportFactory {
  public:
   void Serve(uint16_t type, LinkWiring* wiring);
   COrvellaInterface* Create(uint16_t type) override;
+  // The real card updater binding: a VE-ZER card's driver library is
+  // simulated by sim/vezer, not by the link.
+  CCardUpdater* CreateCardUpdater() override;
   // Kinds the engine asked for, in order.
   const std::vector<uint16_t>& Requests() const { return requests_; }
 

@@ -2,6 +2,8 @@
 
 #include <functional>
 
+#include "transports/builtin_transports.h"
+
 namespace sim {
 
 // The real driver and MIDI transports over the simulated services; no
@@ -10,8 +12,13 @@ class Scenario::LocalLinksOnly final : public TransportFactory {
  public:
   COrvellaInterface* Create(uint16_t type) override {
     if (type != kTransportDriver && type != kTransportMidi) return nullptr;
-    return platform::DefaultService<TransportFactory>().Create(type);
+    return builtIn_.Create(type);
   }
+  // The real binding, over the simulated driver library a scenario installs.
+  CCardUpdater* CreateCardUpdater() override { return builtIn_.CreateCardUpdater(); }
+
+ private:
+  BuiltInTransports builtIn_;
 };
 
 Scenario::Scenario(std::string name, const ScenarioOptions& options)

@@ -14,6 +14,7 @@
 #include "sim/links/sim_midi_service.h"
 #include "sim/unit/unit_model.h"
 #include "tests/transports/link_test_support.h"
+#include "transports/builtin_transports.h"
 #include "transports/wire_trace.h"
 
 namespace {
@@ -80,6 +81,8 @@ class EngineOverLinksTest : public ::testing::TestWithParam<Link> {
   platform::Override<platform::MidiService> midiGuard_;
   sim::SimHostDriver driver_;
   platform::Override<platform::DeviceControl> driverGuard_;
+  BuiltInTransports transports_;
+  platform::Override<TransportFactory> transportGuard_{transports_};
   sim::UnitModel unit_;
   COrvellaRemote remote_;
 };
@@ -166,6 +169,8 @@ TEST(WireTraceTest, IdentityReadOverMidiShowsExactlyWhatCrossedTheLink) {
   platform::Override<platform::Clock> clockGuard(clock);
   sim::SimMidiService midi;
   platform::Override<platform::MidiService> midiGuard(midi);
+  BuiltInTransports transports;
+  platform::Override<TransportFactory> transportGuard(transports);
   sim::UnitModel unit;
   Recorder recorder(unit);
   midi.AddUnitPorts("Sim MIDI 1", &recorder);

@@ -302,7 +302,7 @@ class ZtusbRemoteTest : public ZtusbTest {
 TEST_F(ZtusbRemoteTest, SelectingTheUnitOverMidiOpensTheUpdater) {
   Start();
   ASSERT_NE(remote_->GetCardUpdater(), nullptr);
-  EXPECT_EQ(remote_->GetCardUpdater()->m_dwUsbDeviceIndex, 0u);
+  EXPECT_EQ(dynamic_cast<CZTUSB&>(*remote_->GetCardUpdater()).m_dwUsbDeviceIndex, 0u);
 }
 
 TEST_F(ZtusbRemoteTest, NoUpdaterBehindTheHostDriver) {
@@ -326,14 +326,14 @@ TEST_F(ZtusbRemoteTest, ALostLinkDeletesTheUpdater) {
 
 TEST_F(ZtusbRemoteTest, SampleRateGoesToTheCardDriver) {
   Start();
-  CZTUSB* usb = remote_->GetCardUpdater();
+  CCardUpdater* usb = remote_->GetCardUpdater();
   ASSERT_NE(usb, nullptr);
   const uint32_t hertz[] = {44100, 48000, 88200, 96000, 176400, 192000};
   for (uint8_t choice = 0; choice < 6; ++choice) {
     SCOPED_TRACE(static_cast<int>(choice));
     EXPECT_EQ(remote_->SetSampleRate(choice), 0);
     uint32_t rate = 0;
-    usb->m_pGetCurrentSampleRate(usb->DeviceHandle(), &rate);
+    EXPECT_EQ(usb->GetCurrentSampleRate(&rate), kCardStatusSuccess);
     EXPECT_EQ(rate, hertz[choice]);
     uint8_t back = 0xFF;
     EXPECT_EQ(remote_->GetSampleRate(&back), 0);
@@ -342,11 +342,40 @@ TEST_F(ZtusbRemoteTest, SampleRateGoesToTheCardDriver) {
   EXPECT_EQ(remote_->SetSampleRate(6), 2);
 
   // A rate without a choice is reported as such and writes nothing.
-  usb->m_pSetSampleRate(usb->DeviceHandle(), 32000);
+  EXPECT_EQ(usb->SetSampleRate(32000), kCardStatusSuccess);
   uint8_t untouched = 0xAB;
   EXPECT_EQ(remote_->GetSampleRate(&untouched), 2);
   EXPECT_EQ(untouched, 0xAB);
   EXPECT_TRUE(host_.Messages().empty());
+}
+
+// The engine makes its updater only through the transport factory in force:
+// one that offers none leaves the card unreachable, and the engine says so
+// instead of calling anything; with no factory wired at all it finds no link.
+TEST_F(ZtusbRemoteTest, TheUpdaterComesFromTheTransportFactory) {
+  Start();
+  class NoCardDriver final : public TransportFactory {
+   public:
+    explicit NoCardDriver(TransportFactory& links) : links_(links) {}
+    COrvellaInterface* Create(uint16_t type) override { return links_.Create(type); }
+
+   private:
+    TransportFactory& links_;
+  } noCard(platform::Use<TransportFactory>());
+  remote_.reset();  // the unit's ports are free for another engine
+  {
+    platform::Override<TransportFactory> use(noCard);
+    COrvellaRemote remote;
+    ASSERT_EQ(remote.Open(), 0);
+    ASSERT_EQ(remote.SelectConnection(0), 0);
+    EXPECT_EQ(remote.GetCardUpdater(), nullptr);
+    EXPECT_EQ(remote.SetSampleRate(1), 1);
+  }
+
+  scenario_.reset();
+  COrvellaRemote unwired;
+  EXPECT_EQ(unwired.Open(), 1);
+  EXPECT_EQ(unwired.SelectConnection(0), 1);
 }
 
 TEST_F(ZtusbRemoteTest, ABusyCardRefusesTheRateWithAWarning) {

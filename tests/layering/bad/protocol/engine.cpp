@@ -1,0 +1,2 @@
+#include "protocol/codec.h"
+  #  include <transports/ztusb.h>
