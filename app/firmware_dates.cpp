@@ -6,6 +6,7 @@
 #include "app/firmware_images.h"
 #include "platform/core/clock.h"
 #include "protocol/orvella_mixer_interface.h"
+#include "protocol/product_ids.h"
 
 namespace {
 
@@ -71,7 +72,7 @@ bool FirmwareDateFromWord(uint16_t word, int64_t* out) {
 
 void LookupFirmwareDate(uint8_t major, int64_t* out, uint8_t productId, bool tableOnly,
                         COrvellaMixerInterface* remote) {
-  if (productId == 96 && !tableOnly && remote) {
+  if (productId == kProductOrvellaN && !tableOnly && remote) {
     uint16_t word = 0;
     remote->GetFirmwareDate(&word);
     FirmwareDateFromWord(word, out);
@@ -80,20 +81,20 @@ void LookupFirmwareDate(uint8_t major, int64_t* out, uint8_t productId, bool tab
   const DateRow* rows = nullptr;
   size_t count = 0;
   switch (productId) {
-    case 96:
-    case 38:
+    case kProductOrvellaN:
+    case kProductOrvella16:
       rows = kMainUnitDates;
       count = std::size(kMainUnitDates);
       break;
-    case 21:
+    case kCardZiRerar:
       rows = kRerarDates;
       count = std::size(kRerarDates);
       break;
-    case 50:
+    case kCardVeZer:
       rows = kVezerDates;
       count = std::size(kVezerDates);
       break;
-    case 2:
+    case kModuleZmDig:
       rows = kModuleDates;
       count = std::size(kModuleDates);
       break;

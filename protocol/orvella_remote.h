@@ -13,6 +13,7 @@
 // remote_mixer*.cpp, remote_card_updater.cpp (the VE-ZER card updater).
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "protocol/orvella_interface.h"
 #include "protocol/orvella_mixer_interface.h"
@@ -227,7 +228,11 @@ class COrvellaRemote : public COrvellaMixerInterface {
   int CellBoundsForSet(uint8_t type, uint8_t channel);
   uint16_t CellLevelRegister(uint8_t type, uint8_t channel);
   uint32_t PackSerial(uint8_t id, uint16_t weekReg);
-  void ShowSerialFailure(const char* text);
+  void ShowSerialFailure(const std::string& text);
+  // Writes `serial` to the four registers from `firstReg` (12 unit, 28
+  // card), waits until the device reports it back and commits it; `routine`
+  // names the caller in log lines and messages.
+  int WriteAndCommitSerial(const char* routine, uint16_t firstReg, uint32_t serial);
 
   uint8_t m_aManufacturerID[3];
   bool m_bDisconnected = true;

@@ -6,6 +6,7 @@
 #include "platform/core/log.h"
 #include "protocol/codec.h"
 #include "protocol/orvella_remote.h"
+#include "protocol/product_ids.h"
 
 int COrvellaRemote::GetProgrammingStatus(uint8_t* status) {
   Poll();
@@ -83,7 +84,7 @@ int COrvellaRemote::CancelProgramming() {
 }
 
 int COrvellaRemote::SelectZSlotFirmware(bool on) {
-  if (CardId() == 21) return m_pMidiIF ? m_pMidiIF->SetCardTarget(on) : 1;
+  if (CardId() == kCardZiRerar) return m_pMidiIF ? m_pMidiIF->SetCardTarget(on) : 1;
   if (on)
     m_RegisterImage[5] |= 0x10;
   else

@@ -6,6 +6,7 @@
 #include "platform/core/log.h"
 #include "protocol/driver_queries.h"
 #include "protocol/orvella_remote.h"
+#include "protocol/product_ids.h"
 
 int COrvellaRemote::SelectConnection(uint16_t index) {
   if (!m_pMidiIF) return 1;
@@ -55,7 +56,7 @@ int COrvellaRemote::SelectConnection(uint16_t index) {
       rc = RequestRegisterStatusVerified(256, 547);
       rc = RequestRegisterStatusVerified(1024, 2047);
     }
-  } else if (ProductId() == 96) {
+  } else if (ProductId() == kProductOrvellaN) {
     rc = RequestRegisterStatusVerified(0, 127);
   } else if (major > 16) {
     m_bHighRegisterRange = true;
@@ -76,11 +77,11 @@ int COrvellaRemote::GetConnectionDescription(uint16_t index, char* text, int siz
 
   const char* model;
   switch (product) {
-    case 38: model = "Orvella 16"; break;
-    case 39: model = "Orvella 8"; break;
-    case 49: model = "Vinto"; break;
-    case 96: model = "Orvella(n)"; break;
-    case 128: model = "Tervik Signalport 4x4"; break;
+    case kProductOrvella16: model = "Orvella 16"; break;
+    case kProductOrvella8: model = "Orvella 8"; break;
+    case kProductVinto: model = "Vinto"; break;
+    case kProductOrvellaN: model = "Orvella(n)"; break;
+    case kProductSignalport: model = "Tervik Signalport 4x4"; break;
     default: model = "Unknown!"; break;
   }
   uint8_t is1824 = 0, isVT = 0;
@@ -99,7 +100,9 @@ int COrvellaRemote::GetConnectionDescription(uint16_t index, char* text, int siz
 
 uint8_t COrvellaRemote::ProductId() {
   const uint8_t id = m_RegisterImage[1];
-  if ((id == 38 || id == 39) && m_RegisterImage[6] == 96) return 96;
+  if ((id == kProductOrvella16 || id == kProductOrvella8) && m_RegisterImage[6] == kProductOrvellaN) {
+    return kProductOrvellaN;
+  }
   return id;
 }
 
@@ -107,14 +110,14 @@ uint8_t COrvellaRemote::CardId() { return m_RegisterImage[16] == 23 ? 19 : m_Reg
 
 uint8_t COrvellaRemote::FirmwareMajor() { return m_RegisterImage[10] & 0x3F; }
 
-bool COrvellaRemote::IsOrvellaN() { return IsVinto() || ProductId() == 96; }
+bool COrvellaRemote::IsOrvellaN() { return IsVinto() || ProductId() == kProductOrvellaN; }
 
 int COrvellaRemote::GetProductID(uint8_t* id) {
   *id = ProductId();
   return 0;
 }
 
-bool COrvellaRemote::IsVinto() { return ProductId() == 49; }
+bool COrvellaRemote::IsVinto() { return ProductId() == kProductVinto; }
 
 int COrvellaRemote::GetPCBRevision(uint8_t* out) {
   *out = m_RegisterImage[11] >> 4;

@@ -4,6 +4,7 @@
 #include "platform/core/message_pump.h"
 #include "protocol/codec.h"
 #include "protocol/orvella_remote.h"
+#include "protocol/product_ids.h"
 
 int COrvellaRemote::WriteImageBit(uint16_t reg, uint8_t mask, bool on, bool shortWrite) {
   if (on)
@@ -69,11 +70,11 @@ const int kSourceOther[] = {5, 4, 3, 6, 2, 1, 0};
 }  // namespace
 
 int COrvellaRemote::SetReg3Source(uint8_t choice) {
-  if (m_RegisterImage[16] == 50 || (m_RegisterImage[19] & 1)) return 1;
+  if (m_RegisterImage[16] == kCardVeZer || (m_RegisterImage[19] & 1)) return 1;
   int code = -1;
   if (IsVinto()) {
     if (choice < 5) code = kSourceVinto[choice];
-  } else if (ProductId() == 96) {
+  } else if (ProductId() == kProductOrvellaN) {
     if (choice < 8) code = kSourceOrvellaN[choice];
   } else if (choice < 7) {
     code = kSourceOther[choice];
@@ -90,7 +91,7 @@ int COrvellaRemote::GetReg3Source(uint8_t* choice) {
   if (IsVinto()) {
     table = kSourceVinto;
     size = 5;
-  } else if (ProductId() == 96) {
+  } else if (ProductId() == kProductOrvellaN) {
     table = kSourceOrvellaN;
     size = 8;
   }
@@ -103,7 +104,7 @@ int COrvellaRemote::GetReg3Source(uint8_t* choice) {
 }
 
 int COrvellaRemote::SetReg3Flag(bool on) {
-  if (m_RegisterImage[16] == 50 || (m_RegisterImage[19] & 1)) return 1;
+  if (m_RegisterImage[16] == kCardVeZer || (m_RegisterImage[19] & 1)) return 1;
   return WriteImageBit(3, 0x08, on, false);
 }
 
@@ -113,7 +114,7 @@ int COrvellaRemote::GetReg3Flag(uint8_t* out) {
 }
 
 int COrvellaRemote::SetSampleRate(uint8_t index) {
-  if (m_RegisterImage[16] == 50) {
+  if (m_RegisterImage[16] == kCardVeZer) {
     if (!m_pZTUSB) return 1;
     if (index > 5) return 2;
     const int rc = CardSampleRate(index);
@@ -134,7 +135,7 @@ int COrvellaRemote::SetSampleRate(uint8_t index) {
 }
 
 int COrvellaRemote::GetSampleRate(uint8_t* index) {
-  if (m_RegisterImage[16] == 50 && m_pZTUSB) return CardGetSampleRate(index);
+  if (m_RegisterImage[16] == kCardVeZer && m_pZTUSB) return CardGetSampleRate(index);
   *index = (m_RegisterImage[3] >> 4) & 7;
   return 0;
 }
@@ -210,7 +211,7 @@ int COrvellaRemote::GetReg5Bit2(uint8_t* out) {
 }
 int COrvellaRemote::SetReg5Bit3(bool on) { return WriteImageBit(5, 0x08, on, true); }
 int COrvellaRemote::GetReg5Bit3(uint8_t* out) {
-  if (CardId() == 21) return 1;
+  if (CardId() == kCardZiRerar) return 1;
   *out = Bit(m_RegisterImage[5], 3);
   return 0;
 }

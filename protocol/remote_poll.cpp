@@ -3,6 +3,7 @@
 
 #include "platform/core/clock.h"
 #include "protocol/orvella_remote.h"
+#include "protocol/product_ids.h"
 
 int COrvellaRemote::Poll() {
   if (!m_pMidiIF) return 1;
@@ -74,7 +75,7 @@ int COrvellaRemote::SendPeriodicRequest(bool frameParsed) {
         rc = RequestRegisterStatus(1, 24);
       break;
     case kPollSlowCard:
-      if (elapsed > 3000 && (IsVinto() || product == 96) && m_RegisterImage[16] == 50)
+      if (elapsed > 3000 && (IsVinto() || product == kProductOrvellaN) && m_RegisterImage[16] == kCardVeZer)
         rc = RequestRegisterStatus(1, 31);
       else
         sent = false;
@@ -97,7 +98,7 @@ int COrvellaRemote::SendPeriodicRequest(bool frameParsed) {
 // state: the identity block now and then, the channel registers between.
 int COrvellaRemote::RollingRequest() {
   const bool high = m_bHighRegisterRange;
-  if (m_RegisterImage[16] == 50) {
+  if (m_RegisterImage[16] == kCardVeZer) {
     const uint32_t step = m_dwRollingStep % 8;
     m_dwRollingStep = (step + 1) % 8;
     if (step == 0 || step == 4 || step == 6) return RequestRegisterStatus(1, 24);

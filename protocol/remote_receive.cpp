@@ -5,6 +5,7 @@
 #include "platform/core/clock.h"
 #include "protocol/codec.h"
 #include "protocol/orvella_remote.h"
+#include "protocol/product_ids.h"
 
 namespace {
 // A transport that never runs dry must not keep Poll from returning; more
@@ -115,7 +116,7 @@ int COrvellaRemote::StoreRegisterData(const uint8_t* data, uint16_t start, uint1
   m_nLastResponseCount = count;
   bool due = false;
   const uint8_t product = ProductId();
-  const bool caches = product != 49 && product != 96;
+  const bool caches = product != kProductVinto && product != kProductOrvellaN;
   for (uint32_t i = 0; i < count; ++i) {
     const uint32_t r = static_cast<uint32_t>(start) + i;
     if (m_nPollMode == kPollVerify && r >= 128) {

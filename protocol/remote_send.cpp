@@ -1,5 +1,6 @@
 #include "protocol/codec.h"
 #include "protocol/orvella_remote.h"
+#include "protocol/product_ids.h"
 
 int COrvellaRemote::SendShortMessage(uint8_t code, uint8_t reg, uint8_t value, bool bit8) {
   if (!m_pMidiIF) return 1;
@@ -31,7 +32,7 @@ int COrvellaRemote::SendCommand(uint8_t k) {
 
 int COrvellaRemote::WriteRegisterValue(uint16_t reg, uint8_t value) {
   if (reg <= 0xFF) return SendShortMessage(codec::kWrite, static_cast<uint8_t>(reg), value, false);
-  if (IsVinto() || ProductId() == 96) return SendLongWrite(reg, value);
+  if (IsVinto() || ProductId() == kProductOrvellaN) return SendLongWrite(reg, value);
   return SendShortMessage(codec::kWrite, static_cast<uint8_t>(reg & 0xFF), value, true);
 }
 

@@ -9,11 +9,9 @@
 #include "platform/core/program_files.h"
 #include "platform/ui/ui_host.h"
 
-namespace {
-
 // The driver's library has carried several names over the years and
 // products; the first that loads is used.
-std::string CandidatePath(const std::string& folder, int row) {
+std::string CZTUSB::LibraryCandidate(const std::string& folder, int row) {
   char path[1024];
   switch (row) {
     case 0:
@@ -35,7 +33,8 @@ std::string CandidatePath(const std::string& folder, int row) {
   }
   return path;
 }
-constexpr int kCandidates = 4;
+
+namespace {
 
 // The driver's strings are fixed-size fields; one without its terminator
 // must not run past the field. Only ASCII reaches the log unchanged.
@@ -63,9 +62,9 @@ CZTUSB::~CZTUSB() { Release(); }
 bool CZTUSB::FindLibrary() {
   const std::string folder = platform::Use<platform::ProgramFiles>().Folder();
   platform::DynamicLibraries& libraries = platform::Use<platform::DynamicLibraries>();
-  for (int row = 0; row < kCandidates; ++row) {
+  for (int row = 0; row < kLibraryCandidates; ++row) {
     // Logged as this platform names the file, which is what was looked for.
-    const std::string path = platform::SharedLibraryName(CandidatePath(folder, row));
+    const std::string path = platform::SharedLibraryName(LibraryCandidate(folder, row));
     m_hLibrary = libraries.Load(path);
     if (m_hLibrary != nullptr) {
       LogMessage("VE-ZER: Opened [%s]\n", path.c_str());

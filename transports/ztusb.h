@@ -6,6 +6,7 @@
 // selected unit carries a VE-ZER card reached over MIDI, and also calls its
 // sample-rate entry points directly with the device handle.
 #include <cstdint>
+#include <string>
 
 #include "platform/core/dynamic_library.h"
 #include "protocol/card_updater.h"
@@ -16,6 +17,12 @@ class CZTUSB final : public CCardUpdater {
   // A download whose state and progress stay unchanged this long has
   // stopped: the loop ends as failed instead of holding the window.
   static constexpr uint32_t kDfuStallMs = 60000;
+
+  // The driver's library, candidate `row` (0..kLibraryCandidates-1) below
+  // the program-files folder `folder`, as the driver's installer names it;
+  // platform::SharedLibraryName gives the file loaded here.
+  static constexpr int kLibraryCandidates = 4;
+  static std::string LibraryCandidate(const std::string& folder, int row);
 
   CZTUSB() = default;
   ~CZTUSB() override;

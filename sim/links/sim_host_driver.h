@@ -12,6 +12,7 @@
 
 #include "platform/devctl/device_control.h"
 #include "platform/devctl/z2mixer.h"
+#include "protocol/product_ids.h"
 #include "sim/unit/byte_peer.h"
 
 namespace sim {
@@ -19,7 +20,7 @@ namespace sim {
 struct SimAdapter {
   BytePeer* unit = nullptr;  // where sends go and fetched bytes come from
   uint8_t bus = z2mixer::kBusThunderbolt;
-  uint8_t productId = 96;
+  uint8_t productId = kProductOrvellaN;
   uint32_t value = 0;       // the adapter value request's answer
   bool failInfo = false;    // the information request fails
 };

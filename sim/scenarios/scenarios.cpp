@@ -2,6 +2,8 @@
 
 #include <functional>
 
+#include "protocol/product_ids.h"
+#include "protocol/serial_packing.h"
 #include "transports/builtin_transports.h"
 
 namespace sim {
@@ -69,7 +71,7 @@ namespace {
 
 // Packed serial numbers: model, year, week, unit number.
 constexpr uint32_t Serial(uint32_t model, uint32_t year, uint32_t week, uint32_t number) {
-  return (model << 24) | ((year & 0x0F) << 20) | ((year & 0x30) << 14) | ((week & 0x3F) << 12) | (number & 0x0FFF);
+  return serial_packing::Pack(model, year, week, number);
 }
 
 struct Entry {
@@ -86,7 +88,7 @@ UnitConfig Unit(uint32_t number) {
 
 UnitConfig VeZerUnit() {
   UnitConfig unit = Unit(1234);
-  unit.card.id = 50;
+  unit.card.id = kCardVeZer;
   unit.card.major = 9;
   unit.card.minor = 0;
   unit.card.serial = Serial(0x32, 18, 20, 5);
@@ -100,7 +102,7 @@ const std::vector<Entry>& Table() {
       {"two-units-card", "two units over MIDI, the first with a ZI-RERAR card",
        [](Scenario& s) {
          UnitConfig first = Unit(1234);
-         first.card.id = 21;
+         first.card.id = kCardZiRerar;
          first.card.major = 1;
          first.card.minor = 1;
          first.card.pcb = 1;

@@ -8,6 +8,8 @@
 
 #include "platform/core/clock.h"
 #include "protocol/codec.h"
+#include "protocol/product_ids.h"
+#include "protocol/serial_packing.h"
 
 namespace sim {
 
@@ -45,17 +47,12 @@ void UnitModel::PackSerial(uint8_t* regs, uint32_t serial) {
     std::memset(regs, 0xFF, 4);
     return;
   }
-  regs[0] = static_cast<uint8_t>((serial >> 12) & 0x3F);
-  regs[1] = static_cast<uint8_t>(((serial >> 14) & 0x30) | ((serial >> 20) & 0x0F));
-  regs[2] = static_cast<uint8_t>(serial & 0xFF);
-  regs[3] = static_cast<uint8_t>((serial >> 8) & 0x0F);
+  serial_packing::ToRegisters(serial, regs);
 }
 
 uint32_t UnitModel::UnpackSerial(const uint8_t* regs, uint8_t id) {
   if (regs[0] == 0 || regs[0] == 0xFF) return kBlankSerial;
-  return (static_cast<uint32_t>(id) << 24) | (static_cast<uint32_t>(regs[1] & 0x0F) << 20) |
-         (static_cast<uint32_t>(regs[1] & 0x30) << 14) | (static_cast<uint32_t>(regs[0]) << 12) |
-         ((regs[2] + 256u * regs[3]) & 0x0FFF);
+  return serial_packing::FromRegisters(regs, id);
 }
 
 uint32_t UnitModel::UnitSerial() {
@@ -69,7 +66,8 @@ uint32_t UnitModel::CardSerial() {
 }
 
 uint8_t UnitModel::ProductId() const {
-  return ((regs_[1] == 38 || regs_[1] == 39) && regs_[6] == 96) ? 96 : regs_[1];
+  const bool orvellaN = (regs_[1] == kProductOrvella16 || regs_[1] == kProductOrvella8) && regs_[6] == kProductOrvellaN;
+  return orvellaN ? kProductOrvellaN : regs_[1];
 }
 
 uint8_t UnitModel::Register(uint16_t r) {

@@ -10,6 +10,7 @@
 #include <deque>
 #include <vector>
 
+#include "protocol/product_ids.h"
 #include "sim/unit/byte_peer.h"
 
 namespace sim {
@@ -62,7 +63,7 @@ struct CardConfig {
 };
 
 struct UnitConfig {
-  uint8_t productId = 96;  // register 1
+  uint8_t productId = kProductOrvellaN;  // register 1
   uint8_t register6 = 0;   // second product id (96 marks an Orvella(n) reporting 38/39)
   uint8_t major = 1;       // registers 10/11: firmware 1.2 ...
   uint8_t minor = 2;

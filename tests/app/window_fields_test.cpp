@@ -3,11 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "app/reflash_dlg.h"
+#include "protocol/serial_packing.h"
 
 namespace {
 
 uint32_t SerialOf(uint32_t model, uint32_t year, uint32_t week, uint32_t number) {
-  return (model << 24) | ((year & 0x0F) << 20) | ((year & 0x30) << 14) | ((week & 0x3F) << 12) | number;
+  return serial_packing::Pack(model, year, week, number);
 }
 
 TEST(WindowFields, ManufactureDateCountsWeeksFromTheFirstOfJanuary) {

@@ -3,8 +3,10 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/core/dynamic_library.h"
 #include "platform/core/private_library.h"
 #include "platform/files/files.h"
+#include "transports/ztusb.h"
 
 namespace sim {
 
@@ -22,16 +24,9 @@ std::string BuiltLibrary(VezerLibrary library) {
 }  // namespace
 
 std::string VezerDriverFolder::CandidateRelativePath(int row) {
-  switch (row) {
-    case 0:
-      return "Zelk Acoustics/VE-ZER Audio Driver/tusbaudioapi.so";
-    case 1:
-      return "Zelk Acoustics/VE-ZER Audio Driver/ztusbaudapi.so";
-    case 2:
-      return "Tervik/Signalport 4x4 Driver/tervikaudapi.so";
-    default:
-      return "Zelk Acoustics/Vinto USB Audio Driver/VintoUSBapi.so";
-  }
+  // The card updater's own list, below an empty folder, without the
+  // leading separator.
+  return platform::SharedLibraryName(CZTUSB::LibraryCandidate("", row)).substr(1);
 }
 
 VezerDriverFolder::VezerDriverFolder(int row, VezerLibrary library) : row_(row) {

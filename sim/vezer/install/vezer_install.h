@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/core/program_files.h"
+#include "transports/ztusb.h"
 
 namespace sim {
 
@@ -20,7 +21,7 @@ class VezerDriverFolder {
  public:
   // The candidates in search order, relative to the folder, as this
   // platform names them.
-  static constexpr int kCandidates = 4;
+  static constexpr int kCandidates = CZTUSB::kLibraryCandidates;
   static std::string CandidateRelativePath(int row);
 
   // Installs `library` at candidate `row` (0..3), or nothing for a row
