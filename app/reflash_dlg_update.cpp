@@ -97,7 +97,7 @@ uint8_t CReflashDlg::WaitForStatus(uint32_t limitMs, uint8_t endFlags, bool endO
     status &= 0x3F;
     if (status & endFlags) return status;
     if (endOnZero && status == 0) return 0;
-    platform::PumpOneMessage();
+    platform::PumpOrIdle();
   }
 }
 
@@ -293,7 +293,7 @@ bool CReflashDlg::WatchUnitProgramming() {
       ShowRunMessage("ProgramEEPROM: Unit stopped reporting progress!\n", kWindowCaption, Icon::None);
       return false;
     }
-    platform::PumpOneMessage();
+    platform::PumpOrIdle();
   }
 
   LogMessage("Programming Complete\n");

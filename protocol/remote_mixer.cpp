@@ -123,8 +123,7 @@ int COrvellaRemote::SetSampleRate(uint8_t index) {
     // Let the card's driver settle while the window stays alive.
     const uint32_t start = platform::TickCount();
     while (platform::TickCount() - start < 250) {
-      platform::PumpOneMessage();
-      if (!IsVinto()) platform::Sleep(0);
+      platform::PumpOrIdle();
     }
     return 0;
   }

@@ -17,8 +17,13 @@ int COrvellaRemote::WaitForResponse(uint16_t count) {
       return 1;
     }
     Poll();
-    if (!IsVinto()) platform::Sleep(5);
-    platform::PumpOneMessage();
+    if (IsVinto()) {
+      // No sleep for the Vinto, but no spinning either: the next tick.
+      platform::PumpOrIdle();
+    } else {
+      platform::Sleep(5);
+      platform::PumpOneMessage();
+    }
     if (m_dwResponseCount - startCount >= count) return 0;
   }
 }

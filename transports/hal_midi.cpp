@@ -147,8 +147,9 @@ int CHalMIDI::Read(uint8_t* buffer, int size, int* received) {
       return 0;
     }
     if (clock.MidiTime() != t0) return 0;
-    // Give the time base a chance to move while the tick lasts.
-    platform::Sleep(0);
+    // Nothing more can come before the tick moves: block until it does
+    // instead of asking the driver again and again.
+    clock.WaitForNextTick();
   }
 }
 

@@ -16,10 +16,11 @@ namespace {
 
 uint32_t MidiNow() { return platform::Use<platform::Clock>().MidiTime(); }
 
-// Lets the time base move on while a wait spins. No window message is
-// dispatched here: a transport operation must not be re-entered from a
-// handler while it holds a buffer with the service.
-void Spin() { platform::Sleep(0); }
+// Blocks until the next millisecond, when a done flag can next have
+// changed on the MIDI clock. No window message is dispatched here: a
+// transport operation must not be re-entered from a handler while it holds
+// a buffer with the service.
+void WaitATick() { platform::Use<platform::Clock>().WaitForNextTick(); }
 
 bool EndsWith(const char* text, const char* tail) {
   size_t n = std::strlen(text), m = std::strlen(tail);
@@ -52,6 +53,8 @@ COrvellaMIDI::COrvellaMIDI()
       m_RxHeader{},
       m_RxData{},
       m_nReadIndex(0),
+      m_Send{},
+      m_nPendingSend(-1),
       m_bAllowMIDIDialog(false),
       m_szPortFilter{} {}
 
@@ -63,7 +66,7 @@ COrvellaMIDI::~COrvellaMIDI() {
 void COrvellaMIDI::ReleasePorts() {
   MidiService& midi = platform::Midi();
   if (m_hMidiOut) {
-    midi.ResetOutput(m_hMidiOut);
+    AbandonSends();
     midi.CloseOutput(m_hMidiOut);
     m_hMidiOut = 0;
   }
@@ -97,7 +100,7 @@ bool COrvellaMIDI::WaitForDone(const MidiBuffer& buffer, uint32_t start, uint32_
                  static_cast<unsigned long>(timeout));
       return false;
     }
-    Spin();
+    WaitATick();
   }
 }
 
@@ -274,6 +277,8 @@ int COrvellaMIDI::Open() {
 int COrvellaMIDI::Close() {
   MidiService& midi = platform::Midi();
   if (m_hMidiOut) {
+    // The last message sent (a cancel, say) still goes out.
+    FinishPendingSend("COrvellaMIDI::Close");
     int err = midi.ResetOutput(m_hMidiOut);
     if (err) LogMessage("midiOutReset Failed! %lu\n", static_cast<unsigned long>(err));
     err = midi.CloseOutput(m_hMidiOut);
@@ -361,11 +366,100 @@ int COrvellaMIDI::GetConnectionName(uint16_t index, char* text, int size) {
 }
 
 int COrvellaMIDI::Write(const uint8_t* data, int length) {
+  static const char* const kWho = "COrvellaMIDI::Write";
   if (!m_hMidiOut) {
     LogMessage("COrvellaMIDI::Write: hMidiOut is NULL!\n");
     return 1;
   }
-  return SendAndWait(m_hMidiOut, data, length, "COrvellaMIDI::Write");
+  if (length <= 0 || static_cast<uint32_t>(length) > kSendSize || !data) {
+    // Nothing the protocol sends; keep the order and wait for it in full.
+    if (FinishPendingSend(kWho)) return 1;
+    return SendAndWait(m_hMidiOut, data, length, kWho);
+  }
+  MidiService& midi = platform::Midi();
+  // At most one message is ever left with the service, so the other slot
+  // is free.
+  const int slot = m_nPendingSend == 0 ? 1 : 0;
+  SendSlot& s = m_Send[slot];
+  std::memcpy(s.data, data, static_cast<size_t>(length));
+  s.header = MidiBuffer{};
+  s.header.data = s.data;
+  s.header.length = static_cast<uint32_t>(length);
+  int result = 0;
+  int err = midi.PrepareBuffer(m_hMidiOut, &s.header);
+  if (err) {
+    LogMessage("%s: midiOutPrepareHeader [%d] Failed! [%08lx]\n", kWho, err, static_cast<unsigned long>(m_hMidiOut));
+    return FinishPendingSend(kWho) | 1;
+  }
+  err = midi.SendSysEx(m_hMidiOut, &s.header);
+  if (err) {
+    LogMessage("%s: midiOutLongMsg [%d] Failed!\n", kWho, err);
+    midi.UnprepareBuffer(m_hMidiOut, &s.header);
+    result = 1;
+  }
+  // The new message is queued behind the previous one: wait for that one
+  // only, so the wire never rests between the two. A time-out there takes
+  // every buffer back, the new one with it.
+  const int previous = FinishPendingSend(kWho);
+  if (!err && s.header.prepared) {
+    s.busy = true;
+    s.start = MidiNow();
+    m_nPendingSend = slot;
+  }
+  return result | previous;
+}
+
+int COrvellaMIDI::EndPendingSend(const char* who) {
+  if (m_nPendingSend < 0) return 0;
+  SendSlot& s = m_Send[m_nPendingSend];
+  m_nPendingSend = -1;
+  s.busy = false;
+  int result = 0;
+  if (s.header.error) {
+    LogMessage("%s: midiOutLongMsg [%d] Failed!\n", who, s.header.error);
+    result = 1;
+  }
+  int err = platform::Midi().UnprepareBuffer(m_hMidiOut, &s.header);
+  if (err) {
+    LogMessage("%s: midiOutUnprepareHeader [%d] Failed!\n", who, err);
+    result = 1;
+  }
+  return result;
+}
+
+void COrvellaMIDI::AbandonSends() {
+  MidiService& midi = platform::Midi();
+  midi.ResetOutput(m_hMidiOut);
+  for (SendSlot& s : m_Send) {
+    if (s.header.prepared) midi.UnprepareBuffer(m_hMidiOut, &s.header);
+    s.busy = false;
+  }
+  m_nPendingSend = -1;
+}
+
+int COrvellaMIDI::FinishPendingSend(const char* who) {
+  if (m_nPendingSend < 0) return 0;
+  SendSlot& s = m_Send[m_nPendingSend];
+  if (!WaitForDone(s.header, s.start, SendTimeout(static_cast<int>(s.header.length)))) {
+    LogMessage("%s: WaitForDone Timeout!\n", who);
+    AbandonSends();
+    return 1;
+  }
+  return EndPendingSend(who);
+}
+
+int COrvellaMIDI::CheckPendingSend(const char* who) {
+  if (m_nPendingSend < 0) return 0;
+  SendSlot& s = m_Send[m_nPendingSend];
+  if (s.header.done) return EndPendingSend(who);
+  const uint32_t timeout = SendTimeout(static_cast<int>(s.header.length));
+  const uint32_t elapsed = MidiNow() - s.start;
+  if (elapsed <= timeout) return 0;
+  LogMessage("COrvellaMIDI::WaitForDone Timeout! Elapsed %lu Timeout %lu\n", static_cast<unsigned long>(elapsed),
+             static_cast<unsigned long>(timeout));
+  LogMessage("%s: WaitForDone Timeout!\n", who);
+  AbandonSends();
+  return 1;
 }
 
 int COrvellaMIDI::Read(uint8_t* buffer, int size, int* received) {
@@ -376,6 +470,9 @@ int COrvellaMIDI::Read(uint8_t* buffer, int size, int* received) {
   }
   MidiService& midi = platform::Midi();
   midi.Poll();
+  // A message Write left with the service that failed fails the link here
+  // when nothing more is written.
+  if (CheckPendingSend("COrvellaMIDI::Write")) return 1;
   MidiBuffer& header = m_RxHeader[m_nReadIndex];
   int copied = 0;
   if (header.done && header.bytesRecorded > 0) {

@@ -4,6 +4,12 @@
 // answer's input port with the output the answer names; a selected
 // connection exchanges whole SysEx messages. No callbacks: buffers are
 // handed to the service and their done flags polled against the MIDI clock.
+//
+// Sends are pipelined one deep: Write hands its message to the service and
+// returns once the message before it is done, so consecutive messages
+// leave back to back with no rest on the wire. A message's own failure
+// (refused, or not done within its time-out) fails the next Write, or the
+// next Read when nothing more is sent; Close waits for it first.
 #include <cstdint>
 
 #include "platform/midi/midi_service.h"
@@ -18,6 +24,9 @@ class COrvellaMIDI : public COrvellaInterface {
   static constexpr uint32_t kProbeWindowMs = 500;
   static constexpr uint32_t kProbeReceiveSize = 32;
   static constexpr uint32_t kProbeAnswerLength = 10;
+  // Messages up to this size go through the transport's own send buffers;
+  // a longer one is sent from the caller's memory and waited for in full.
+  static constexpr uint32_t kSendSize = 2048;
 
   COrvellaMIDI();
   ~COrvellaMIDI() override;
@@ -46,6 +55,23 @@ class COrvellaMIDI : public COrvellaInterface {
   bool WaitForDone(const platform::MidiBuffer& buffer, uint32_t start, uint32_t timeout);
   void QueueReceive(int i);
   void ReleasePorts();
+  // Waits for the message still with the service, if any, and ends it.
+  // 0, or 1 after its failure or time-out (logged; `who` names the wait).
+  int FinishPendingSend(const char* who);
+  // The same without waiting: 1 only when the pending message has failed
+  // or is past its time-out.
+  int CheckPendingSend(const char* who);
+  // Ends the pending message once done; 1 when the service reports it failed.
+  int EndPendingSend(const char* who);
+  // Takes every send buffer back from the service (after a time-out).
+  void AbandonSends();
+
+  struct SendSlot {
+    platform::MidiBuffer header;
+    uint32_t start = 0;  // when its time-out began: it was queued, or the one before it was done
+    bool busy = false;
+    uint8_t data[kSendSize];
+  };
 
   uint16_t m_nSelected;
   platform::MidiHandle m_hMidiIn;
@@ -58,6 +84,8 @@ class COrvellaMIDI : public COrvellaInterface {
   platform::MidiBuffer m_RxHeader[kReceiveBuffers];
   uint8_t m_RxData[kReceiveBuffers][kReceiveSize];
   uint16_t m_nReadIndex;
+  SendSlot m_Send[2];
+  int m_nPendingSend;  // index into m_Send of the message still with the service, or -1
   bool m_bAllowMIDIDialog;
   char m_szPortFilter[256];
 };

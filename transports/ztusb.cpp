@@ -227,7 +227,7 @@ bool CZTUSB::RunDfuLoop(CZTUSBProgress* progress) {
     TUsbAudioStatus completion = TSTATUS_SUCCESS;
     const TUsbAudioStatus status = m_pGetDfuStatus(&state, &done, &total, &completion);
     if (progress) progress->SetPos(static_cast<int>(done));
-    platform::PumpOneMessage();
+    platform::PumpOrIdle();
     if (status != TSTATUS_SUCCESS) LogStatus(status);
 
     if (state == TDFU_STATE_FINISHED) return true;

@@ -40,6 +40,15 @@ void SystemClock::Sleep(uint32_t ms) {
   }
 }
 
+void SystemClock::WaitForNextTick() {
+  // TickCount truncates steady_clock to whole milliseconds, so the next
+  // tick starts on the next whole millisecond of the same clock.
+  using namespace std::chrono;
+  const auto now = steady_clock::now();
+  const auto next = time_point_cast<milliseconds>(now) + milliseconds(1);
+  std::this_thread::sleep_until(next > now ? next : now + milliseconds(1));
+}
+
 LocalTime SystemClock::Now() {
   auto now = std::chrono::system_clock::now();
   auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
@@ -68,6 +77,8 @@ uint32_t VirtualClock::TickCount() {
 void VirtualClock::Sleep(uint32_t ms) { now_ += ms == 0 ? 1 : ms; }
 
 void VirtualClock::OnPump() { now_ += pumpStep_; }
+
+void VirtualClock::WaitForNextTick() { now_ += 1; }
 
 LocalTime VirtualClock::Now() {
   uint32_t elapsed = now_ - start_;

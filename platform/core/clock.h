@@ -33,6 +33,12 @@ class Clock {
   // Called once for every message-pump pass; lets a virtual clock move
   // while a wait loop spins without sleeping.
   virtual void OnPump() {}
+  // Blocks until the tick count has moved on by one: the shortest honest
+  // wait for a loop that watches something only the clock will change.
+  virtual void WaitForNextTick() = 0;
+  // Called by a wait loop after a pump pass that dispatched nothing: the
+  // loop has nothing to do until the next tick (or the next message).
+  virtual void IdleAfterPump() { WaitForNextTick(); }
 };
 
 // steady_clock and localtime_r.
@@ -42,6 +48,7 @@ class SystemClock final : public Clock {
   void Sleep(uint32_t ms) override;
   LocalTime Now() override;
   LocalTime ToLocal(int64_t unixSeconds) override;
+  void WaitForNextTick() override;
 };
 
 // Test and simulation time: moves only when code sleeps, pumps a message
@@ -56,6 +63,10 @@ class VirtualClock final : public Clock {
   LocalTime Now() override;
   LocalTime ToLocal(int64_t unixSeconds) override;
   void OnPump() override;
+  // One millisecond on, as Sleep(0) does.
+  void WaitForNextTick() override;
+  // The pump step has moved the time already.
+  void IdleAfterPump() override {}
 
   // Moves time on by `ms` (tests use it to stand in for real waiting).
   void Advance(uint32_t ms) { now_ += ms; }

@@ -24,4 +24,10 @@ bool PumpOneMessage() {
   return dispatched;
 }
 
+bool PumpOrIdle() {
+  bool dispatched = PumpOneMessage();
+  if (!dispatched) Use<Clock>().IdleAfterPump();
+  return dispatched;
+}
+
 }  // namespace platform

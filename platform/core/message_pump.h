@@ -18,4 +18,10 @@ class MessagePump {
 // moves on). Every wait loop calls this once per pass.
 bool PumpOneMessage();
 
+// The same pass for a loop that waits for something outside: when no
+// message was pending it also blocks until the next clock tick instead of
+// coming straight back, so a wait costs no processor time. Still at most
+// one message per pass.
+bool PumpOrIdle();
+
 }  // namespace platform

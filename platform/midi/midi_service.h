@@ -45,7 +45,8 @@ struct MidiDeviceInfo {
 // The caller clears it, points `data`/`length` at its memory and prepares
 // it. While the buffer is queued (`queued`), the service owns `data`; when
 // it is given back `done` is set (and for receives `bytesRecorded` says how
-// many bytes were filled).
+// many bytes were filled). A send the service took but could not complete
+// comes back done with `error` set to the reason (0 when it went out).
 struct MidiBuffer {
   uint8_t* data = nullptr;
   uint32_t length = 0;
@@ -53,6 +54,7 @@ struct MidiBuffer {
   bool prepared = false;
   bool queued = false;
   bool done = false;
+  int error = kMidiOk;
 };
 
 // 0 means "no handle".

@@ -166,10 +166,13 @@ int SimMidiService::SendSysEx(MidiHandle output, MidiBuffer* buffer) {
   if (buffer->queued) return platform::kMidiStillPlaying;
   UpdateNow();
   buffer->done = false;
+  buffer->error = platform::kMidiOk;
   buffer->queued = true;
   if (out->sent.size() >= kSentKept) out->sent.pop_front();
   out->sent.emplace_back(buffer->data, buffer->data + buffer->length);
-  out->sends.push_back({buffer});
+  PendingSend send{buffer};
+  send.queued = nowUs_;
+  out->sends.push_back(send);
   MoveOutput(*out);
   return platform::kMidiOk;
 }
@@ -252,8 +255,17 @@ void SimMidiService::MoveOutput(Output& out) {
   while (!out.sends.empty() && !out.faults.stallSends) {
     PendingSend& s = out.sends.front();
     MidiBuffer* b = s.buffer;
+    if (out.faults.failSends) {
+      b->queued = false;
+      b->done = true;
+      b->error = platform::kMidiNotReady;
+      out.sends.pop_front();
+      continue;
+    }
     if (!s.started) {
-      s.start = std::max(nowUs_, out.wireFree);
+      // A queued message follows the one before it the moment that one
+      // has left, not when somebody next looks.
+      s.start = std::max(s.queued, out.wireFree);
       s.started = true;
     }
     while (s.copied < b->length) {
@@ -272,6 +284,7 @@ void SimMidiService::MoveOutput(Output& out) {
   uint8_t run[256];
   size_t n = 0;
   while (!out.flight.empty() && out.flight.front().at <= nowUs_) {
+    if (out.peer) fedAt_[out.peer] = out.flight.front().at;
     run[n++] = out.flight.front().byte;
     out.flight.pop_front();
     if (n == sizeof run) {
@@ -282,8 +295,7 @@ void SimMidiService::MoveOutput(Output& out) {
   if (n && out.peer) out.peer->FromHost(run, n, false);
 }
 
-void SimMidiService::Enqueue(Input& in, uint8_t byte) {
-  uint64_t earliest = nowUs_ + static_cast<uint64_t>(options_.latencyMs) * 1000;
+void SimMidiService::Enqueue(Input& in, uint8_t byte, uint64_t earliest) {
   uint64_t at = earliest;
   if (options_.pacing) {
     at = std::max(earliest, in.wireFree) + kByteMicros;
@@ -295,20 +307,27 @@ void SimMidiService::Enqueue(Input& in, uint8_t byte) {
 void SimMidiService::PullInput(Input& in) {
   uint8_t chunk[512];
   size_t n;
+  // Bytes the device gives now answer what it was fed since the last look,
+  // if anything: they leave from that moment.
+  uint64_t from = nowUs_;
+  auto fed = in.peer ? fedAt_.find(in.peer) : fedAt_.end();
+  if (fed != fedAt_.end() && fed->second > in.lastPull && fed->second < from) from = fed->second;
+  in.lastPull = nowUs_;
+  const uint64_t earliest = from + static_cast<uint64_t>(options_.latencyMs) * 1000;
   while (in.peer && (n = in.peer->ToHost(chunk, sizeof chunk)) > 0) {
     // Nobody listens on a closed port: the bytes are lost on the cable.
     if (!in.handle) continue;
     for (size_t i = 0; i < n; ++i) {
       uint8_t c = chunk[i];
       if (c == 0xF0 && in.betweenMessages && in.faults.channelNoise) {
-        Enqueue(in, 0x90);
-        Enqueue(in, 0x3C);
-        Enqueue(in, 0x40);
+        Enqueue(in, 0x90, earliest);
+        Enqueue(in, 0x3C, earliest);
+        Enqueue(in, 0x40, earliest);
       }
       if (c == 0xF0) in.betweenMessages = false;
       if (c == 0xF7) in.betweenMessages = true;
-      Enqueue(in, c);
-      if (in.faults.activeSensing && ++in.fed % 16 == 0) Enqueue(in, 0xFE);
+      Enqueue(in, c, earliest);
+      if (in.faults.activeSensing && ++in.fed % 16 == 0) Enqueue(in, 0xFE, earliest);
     }
   }
   uint8_t run[256];

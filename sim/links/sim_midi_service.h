@@ -27,6 +27,7 @@ struct SimMidiOptions {
 struct SimPortFaults {
   bool failOpen = false;       // opening the port fails (kMidiNotReady)
   bool stallSends = false;     // outputs: a send never completes until reset
+  bool failSends = false;      // outputs: a send comes back done with kMidiNotReady, nothing sent
   bool activeSensing = false;  // inputs: a 0xFE byte after every 16 bytes
   bool channelNoise = false;   // inputs: a note-on before every message
 };
@@ -101,6 +102,7 @@ class SimMidiService final : public platform::MidiService {
   struct PendingSend {
     platform::MidiBuffer* buffer;
     uint32_t copied = 0;
+    uint64_t queued = 0;  // when it was handed over
     uint64_t start = 0;
     bool started = false;
   };
@@ -129,6 +131,7 @@ class SimMidiService final : public platform::MidiService {
     uint64_t wireFree = 0;
     uint32_t fed = 0;  // bytes so far, for the active-sensing fault
     bool betweenMessages = true;
+    uint64_t lastPull = 0;  // when the peer was last asked for bytes
   };
   struct HandleRef {
     bool input;
@@ -141,7 +144,7 @@ class SimMidiService final : public platform::MidiService {
   Input* FindInput(platform::MidiHandle h);
   void MoveOutput(Output& out);
   void PullInput(Input& in);
-  void Enqueue(Input& in, uint8_t byte);
+  void Enqueue(Input& in, uint8_t byte, uint64_t earliest);
   void GiveBackSends(Output& out);
 
   SimMidiOptions options_;
@@ -151,6 +154,9 @@ class SimMidiService final : public platform::MidiService {
   std::map<platform::MidiHandle, HandleRef> handles_;
   platform::MidiHandle nextHandle_ = 1;
   uint64_t nowUs_ = 0;
+  // When each device last received a byte: its answer leaves from then,
+  // not from whenever the service next looks.
+  std::map<const BytePeer*, uint64_t> fedAt_;
   uint32_t lastTick_ = 0;
   bool started_ = false;
 };

@@ -282,16 +282,90 @@ TEST_F(SelectedMidiTest, WriteSendsTheFrameUnchanged) {
   EXPECT_TRUE(b_.frames.size() == 1u);
 }
 
-TEST_F(SelectedMidiTest, AStalledSendTimesOutAndIsTakenBack) {
-  midi_.OutputFaults(0).stallSends = true;
+// Write leaves its own message with the service, so a stalled one fails
+// whichever call waits for it next: the next Write, a Read, or Close.
+TEST_F(SelectedMidiTest, AStalledSendFailsTheNextCallAndIsTakenBack) {
+  enum class Next { kWrite, kRead, kClose };
+  for (Next next : {Next::kWrite, Next::kRead, Next::kClose}) {
+    SCOPED_TRACE(static_cast<int>(next));
+    midi_.OutputFaults(0).stallSends = true;
+    auto message = link_test::SysEx(10);
+    const int before = log_.Count("COrvellaMIDI::WaitForDone Timeout! Elapsed 7 Timeout 6\n");
+    EXPECT_EQ(t_.Write(message.data(), 10), 0) << "the message is only handed over";
+    uint8_t buf[64];
+    int got = 0;
+    switch (next) {
+      case Next::kWrite:
+        EXPECT_EQ(t_.Write(message.data(), 10), 1);
+        EXPECT_EQ(log_.Count("COrvellaMIDI::Write: WaitForDone Timeout!\n"), 1);
+        break;
+      case Next::kRead:
+        EXPECT_EQ(t_.Read(buf, sizeof buf, &got), 0) << "not yet past its time-out";
+        clock_.Advance(7);
+        EXPECT_EQ(t_.Read(buf, sizeof buf, &got), 1);
+        EXPECT_EQ(got, 0);
+        EXPECT_EQ(log_.Count("COrvellaMIDI::Write: WaitForDone Timeout!\n"), 2);
+        break;
+      case Next::kClose:
+        EXPECT_EQ(t_.Close(), 0);
+        EXPECT_EQ(log_.Count("COrvellaMIDI::Close: WaitForDone Timeout!\n"), 1);
+        ASSERT_EQ(t_.SelectConnection(0), 0);
+        break;
+    }
+    EXPECT_EQ(log_.Count("COrvellaMIDI::WaitForDone Timeout! Elapsed 7 Timeout 6\n"), before + 1);
+    // The buffers are back; the service must not reach for them again.
+    midi_.OutputFaults(0).stallSends = false;
+    midi_.Poll();
+    EXPECT_EQ(t_.Write(message.data(), 10), 0);
+    EXPECT_EQ(t_.Read(buf, sizeof buf, &got), 0);
+  }
+}
+
+// A failure the service reports on a send it had taken is a failed Write.
+TEST_F(SelectedMidiTest, ASendTheServiceCouldNotCompleteFailsTheLink) {
+  midi_.OutputFaults(0).failSends = true;
   auto message = link_test::SysEx(10);
-  EXPECT_EQ(t_.Write(message.data(), 10), 1);
-  EXPECT_EQ(log_.Count("COrvellaMIDI::WaitForDone Timeout! Elapsed 7 Timeout 6\n"), 1);
-  EXPECT_EQ(log_.Count("COrvellaMIDI::Write: WaitForDone Timeout!\n"), 1);
-  // The message buffer is gone; the service must not reach for it again.
-  midi_.OutputFaults(0).stallSends = false;
-  midi_.Poll();
   EXPECT_EQ(t_.Write(message.data(), 10), 0);
+  EXPECT_EQ(t_.Write(message.data(), 10), 1);
+  uint8_t buf[16];
+  int got = 0;
+  EXPECT_EQ(t_.Read(buf, sizeof buf, &got), 1);
+  EXPECT_EQ(log_.Count("COrvellaMIDI::Write: midiOutLongMsg [67] Failed!\n"), 2);
+  midi_.OutputFaults(0).failSends = false;
+  EXPECT_EQ(t_.Write(message.data(), 10), 0);
+  EXPECT_EQ(t_.Close(), 0);
+}
+
+// On a paced wire the messages of a packet follow each other without a
+// rest: the whole sequence takes its wire time, not a millisecond more per
+// message, and still arrives whole and in order.
+TEST(MidiWireRateTest, ConsecutiveMessagesLeaveBackToBack) {
+  link_test::LogFolder log;
+  platform::VirtualClock clock{1000, 0, 1};
+  platform::Override<platform::Clock> clockGuard(clock);
+  sim::SimMidiService midi({true, 0});
+  platform::Override<platform::MidiService> midiGuard(midi);
+  link_test::ProbePeer unit;
+  midi.AddUnitPorts("Unit", &unit);
+  COrvellaMIDI t;
+  ASSERT_EQ(t.Open(), 0);
+  ASSERT_EQ(t.SelectConnection(0), 0);
+  unit.frames.clear();
+
+  const std::vector<size_t> lengths = {8, 8, 8, 152, 8, 8, 8, 152};
+  const uint32_t start = clock.Peek();
+  for (size_t i = 0; i < lengths.size(); ++i) {
+    auto m = link_test::SysEx(lengths[i], static_cast<uint8_t>(0x10 + i));
+    ASSERT_EQ(t.Write(m.data(), static_cast<int>(m.size())), 0);
+  }
+  ASSERT_EQ(t.Close(), 0);  // waits for the last one
+  const uint32_t elapsed = clock.Peek() - start;  // 352 bytes on the wire: 112.64 ms
+  EXPECT_GE(elapsed, 112u);
+  EXPECT_LE(elapsed, 115u) << "the wire rested between messages";
+  ASSERT_EQ(unit.frames.size(), lengths.size());
+  for (size_t i = 0; i < lengths.size(); ++i) {
+    EXPECT_EQ(unit.frames[i], link_test::SysEx(lengths[i], static_cast<uint8_t>(0x10 + i)));
+  }
 }
 
 TEST_F(SelectedMidiTest, ClosedOrMissingPortsFailCleanly) {
