@@ -80,26 +80,17 @@ void LookupFirmwareDate(uint8_t major, int64_t* out, uint8_t productId, bool tab
   }
   const DateRow* rows = nullptr;
   size_t count = 0;
+  auto use = [&](const auto& table) {
+    rows = table;
+    count = std::size(table);
+  };
   switch (productId) {
     case kProductOrvellaN:
-    case kProductOrvella16:
-      rows = kMainUnitDates;
-      count = std::size(kMainUnitDates);
-      break;
-    case kCardZiRerar:
-      rows = kRerarDates;
-      count = std::size(kRerarDates);
-      break;
-    case kCardVeZer:
-      rows = kVezerDates;
-      count = std::size(kVezerDates);
-      break;
-    case kModuleZmDig:
-      rows = kModuleDates;
-      count = std::size(kModuleDates);
-      break;
-    default:
-      return;
+    case kProductOrvella16: use(kMainUnitDates); break;
+    case kCardZiRerar: use(kRerarDates); break;
+    case kCardVeZer: use(kVezerDates); break;
+    case kModuleZmDig: use(kModuleDates); break;
+    default: return;
   }
   if (major == 63 || major >= count) return;
   LocalMidnight(rows[major].year, rows[major].month, rows[major].day, out);

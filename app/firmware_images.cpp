@@ -9,11 +9,13 @@
 #include <new>
 
 #include "app/log.h"
+#include "app/resources/dialog_templates.h"
 #include "app/resources/images/builtin_images.h"
 #include "platform/files/digest.h"
 #include "platform/files/files.h"
 #include "platform/files/resources.h"
 #include "platform/files/szdd.h"
+#include "protocol/product_ids.h"
 
 using platform::ui::Buttons;
 using platform::ui::DialogWindow;
@@ -21,7 +23,6 @@ using platform::ui::Icon;
 
 namespace {
 
-constexpr const char* kCaption = "Orvella(n) Firmware Update";
 constexpr int kIdNewFirmwareVersion = 1006;
 constexpr int kIdNewFirmwareDate = 1007;
 constexpr size_t kMaxPath = 259;      // characters of m_szImageName
@@ -114,11 +115,12 @@ bool CFirmwareImages::ParseFirmwareFileName(const char* name, DialogWindow* pare
     size_t position;
   };
   static const Tag kTags[] = {
-      {"ZMDI", 2, 5}, {"ZTMA", 19, 4}, {"ZTDN", 21, 5}, {"ZTHD", 24, 4}, {"ZTFW", 25, 4}, {"NBT0", 96, 3},
+      {"ZMDI", kModuleZmDig, 5}, {"ZTMA", kCardZtMadi, 4}, {"ZTDN", kCardZiRerar, 5},
+      {"ZTHD", kCardZtHd, 4},     {"ZTFW", kCardZtFw, 4},   {"NBT0", kProductOrvellaN, 3},
   };
   if (std::strcmp(tag, "ZTUS") == 0) {
     *version = static_cast<uint16_t>(100 * NumberAt(name, length, 5) + NumberAt(name, length, 7));
-    *productId = 50;
+    *productId = kCardVeZer;
     return true;
   }
   for (const Tag& t : kTags) {
@@ -128,7 +130,7 @@ bool CFirmwareImages::ParseFirmwareFileName(const char* name, DialogWindow* pare
       return true;
     }
   }
-  Message(parent, "Unable to determine DeviceID from File Name", kCaption, Icon::None);
+  Message(parent, "Unable to determine DeviceID from File Name", resources::kMainCaption, Icon::None);
   return false;
 }
 
@@ -161,7 +163,7 @@ bool CFirmwareImages::FindEmbeddedImage(uint8_t productId) {
     uint16_t version;
     if (!ParseFirmwareFileName(m_ImageTable[i], nullptr, &id, &version)) continue;
     // Version 5 of the VE-ZER card image is never offered.
-    if (id != productId || (id == 50 && version == 5)) continue;
+    if (id != productId || (id == kCardVeZer && version == 5)) continue;
     std::strcpy(m_szImageName, m_ImageTable[i]);
     m_nImageDeviceId = id;
     m_nImageMajor = version;
@@ -178,7 +180,7 @@ void CFirmwareImages::SelectNewFirmware(const char* path, DialogWindow* window) 
     // image already shown.
     std::string text = Format("Unable to use file '%s': its path is longer than %zu characters!", path, kMaxPath);
     LogMessage("SelectNewFirmware: %.1000s\n", text.c_str());
-    Message(window, text, kCaption, Icon::None);
+    Message(window, text, resources::kMainCaption, Icon::None);
     return;
   }
 
@@ -207,7 +209,7 @@ void CFirmwareImages::SelectNewFirmware(const char* path, DialogWindow* window) 
     std::string text =
         Format("Unable to open file '%s' specified on the command line!\n\nReverting to default firmware.\n", path);
     LogMessage("%s", text.c_str());
-    Message(window, text, kCaption, Icon::None);
+    Message(window, text, resources::kMainCaption, Icon::None);
     // Put back the image shown before, so that Update programs what the
     // window shows rather than a resource named after the missing file.
     std::memcpy(m_szImageName, previousName, sizeof previousName);
@@ -242,7 +244,7 @@ bool CFirmwareImages::ExtractEmbeddedImage(const char* name, DialogWindow* paren
     return false;
   }
   if (!entry->data) {
-    Message(parent, "Cannot Load Resource", kCaption, Icon::Exclamation);
+    Message(parent, "Cannot Load Resource", resources::kMainCaption, Icon::Exclamation);
     return false;
   }
   *bytes = entry->data;
@@ -379,7 +381,7 @@ bool CFirmwareImages::LoadFirmwareImage(DialogWindow* parent) {
   if (got != size) {
     delete[] buffer;
     dropTemporary();
-    Message(parent, "Unable to read Firmware into Memory!", kCaption, Icon::Exclamation);
+    Message(parent, "Unable to read Firmware into Memory!", resources::kMainCaption, Icon::Exclamation);
     return false;
   }
   dropTemporary();

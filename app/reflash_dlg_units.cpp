@@ -20,14 +20,9 @@ namespace {
 
 using namespace resources;
 
-constexpr const char* kCaption = "Orvella(n) Firmware Update";
-constexpr uint8_t kOrvellaN = 96;
-constexpr uint8_t kModuleId = 2;  // register 25 with a ZM-DIG module
 constexpr uint16_t kRegModule = 25;
-constexpr uint8_t kCardZiRerar = 21;
-constexpr uint8_t kCardVeZer = 50;
 constexpr uint8_t kNoFirmwareMajor = 63;
-// The description buffers of the original window: 260 at the search, 256 for the selected entry.
+// Room for an entry's description: 260 characters while searching, 256 for the selected entry.
 constexpr int kSearchText = 260;
 constexpr int kSelectedText = 256;
 
@@ -40,7 +35,7 @@ std::string Printf(const char* format, const std::string& a, const std::string& 
 void ShowWindowMessage(platform::ui::DialogWindow& window, const char* text, Icon icon) {
   MessageBoxRequest request;
   request.text = text;
-  request.caption = kCaption;
+  request.caption = resources::kMainCaption;
   request.buttons = Buttons::Ok;
   request.icon = icon;
   window.MessageBox(request);
@@ -142,7 +137,7 @@ bool CReflashDlg::SearchUnits() {
     m_pRemote->SelectConnection(k);
     uint8_t productId = 0;
     m_pRemote->GetProductID(&productId);
-    if (productId != kOrvellaN) continue;
+    if (productId != kProductOrvellaN) continue;
 
     char description[kSearchText] = {};
     uint8_t describedId = 0;
@@ -154,7 +149,7 @@ bool CReflashDlg::SearchUnits() {
 
     uint8_t module = 0;
     m_pRemote->ReadRegister(kRegModule, &module);
-    if (module == kModuleId) {
+    if (module == kModuleZmDig) {
       // A unit with a module ends the search: neither its card nor any
       // later unit is listed.
       const std::string text = Printf("ZM-DIG in %s", description);
@@ -260,8 +255,8 @@ bool CReflashDlg::UpdateSelectedConnection(uint16_t entry) {
     m_szDeviceName = description;
     uint8_t module = 0;
     m_pRemote->ReadRegister(kRegModule, &module);
-    if (module == kModuleId) {
-      m_nDeviceId = kModuleId;
+    if (module == kModuleZmDig) {
+      m_nDeviceId = kModuleZmDig;
       m_szDeviceName = Printf("ZM-DIG in %s", description);
     }
   } else if (m_options.m_bCardMode) {

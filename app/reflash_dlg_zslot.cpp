@@ -20,7 +20,6 @@ constexpr uint32_t kEraseLimitMs = 12000;
 constexpr int kEraseBarTenths = 40;
 constexpr uint8_t kRegStatus = 9;
 constexpr uint8_t kCompleteBit = 0x80;
-constexpr const char* kCaption = "Orvella(n) Firmware Update";
 
 }  // namespace
 
@@ -29,7 +28,7 @@ bool CReflashDlg::ProgramZSlotEEPROM() {
   const uint8_t* image = m_Images.m_pImage;
   auto fail = [this](const std::string& text, bool log) {
     if (log) LogMessage("%s", text.c_str());
-    ShowRunMessage(text, kCaption, Icon::None);
+    ShowRunMessage(text, resources::kMainCaption, Icon::None);
     return false;
   };
   auto failWithFlags = [&](const char* what, uint8_t status) {

@@ -17,6 +17,7 @@
 
 #include "protocol/orvella_interface.h"
 #include "protocol/orvella_mixer_interface.h"
+#include "protocol/product_ids.h"
 #include "protocol/receive_queue.h"
 
 class CCardUpdater;  // VE-ZER card updater, protocol/card_updater.h

@@ -31,15 +31,21 @@ ControlTemplate Control(int id, ControlKind kind, const char* text, int x, int y
   return c;
 }
 
-DialogTemplate BuildMain() {
+// A dialog with a system menu and an 8-point font, sized in dialog units.
+DialogTemplate Dialog(int id, const char* caption, const char* font, int width, int height) {
   DialogTemplate t;
-  t.id = kMainDialog;
-  t.caption = "Orvella(n) Firmware Update";
-  t.fontName = "Tahoma";
+  t.id = id;
+  t.caption = caption;
+  t.fontName = font;
   t.fontPoints = 8;
-  t.width = 330;
-  t.height = 166;
+  t.width = width;
+  t.height = height;
   t.systemMenu = true;
+  return t;
+}
+
+DialogTemplate BuildMain() {
+  DialogTemplate t = Dialog(kMainDialog, kMainCaption, "Tahoma", 330, 166);
   auto& c = t.controls;
   c.push_back(Label(kNoId, "Select Unit to Update:", 7, 9, 90, 8, Align::Right));
   c.push_back(Control(IDC_MODEL, ControlKind::ComboBox, "", 100, 7, 210, 160));
@@ -82,14 +88,7 @@ DialogTemplate BuildMain() {
 }
 
 DialogTemplate BuildSerial() {
-  DialogTemplate t;
-  t.id = kSerialDialog;
-  t.caption = "Enter Serial Number";
-  t.fontName = "Tahoma";
-  t.fontPoints = 8;
-  t.width = 220;
-  t.height = 82;
-  t.systemMenu = true;
+  DialogTemplate t = Dialog(kSerialDialog, "Enter Serial Number", "Tahoma", 220, 82);
   auto& c = t.controls;
   c.push_back(Label(kNoId,
                     "The Serial Number on your Orvella(n) is blank.  To proceed, you must enter the serial "
@@ -105,14 +104,7 @@ DialogTemplate BuildSerial() {
 }
 
 DialogTemplate BuildAbout() {
-  DialogTemplate t;
-  t.id = kAboutDialog;
-  t.caption = "About Orvella(n) Update";
-  t.fontName = "MS Sans Serif";
-  t.fontPoints = 8;
-  t.width = 235;
-  t.height = 55;
-  t.systemMenu = true;
+  DialogTemplate t = Dialog(kAboutDialog, "About Orvella(n) Update", "MS Sans Serif", 235, 55);
   auto& c = t.controls;
   c.push_back(Control(kNoId, ControlKind::Icon, "", 11, 17, 20, 20));
   c.push_back(Label(kNoId, "Orvella(n) Update Build 2018.11.02", 40, 10, 119, 8));

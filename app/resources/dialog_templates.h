@@ -7,6 +7,9 @@
 
 namespace resources {
 
+// The main window's caption; the messages the window shows carry it too.
+constexpr const char* kMainCaption = "Orvella(n) Firmware Update";
+
 // Dialog template ids.
 constexpr int kAboutDialog = 100;
 constexpr int kMainDialog = 102;
