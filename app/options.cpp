@@ -77,6 +77,11 @@ bool ParseOptions(const std::string& commandLine, Options& options, const Option
       options.m_bCardMode = true;
       options.m_bCardModeFixed = true;
     }
+    const bool known = StartsWith(token, "SN=") || StartsWith(token, "GETSN") || StartsWith(token, "FILE=") ||
+                       StartsWith(token, "PROM=") || StartsWith(token, "ZSLOT");
+    if (!known && hooks.unknown && !hooks.unknown(typed)) {
+      return false;
+    }
   }
   return true;
 }

@@ -20,8 +20,11 @@ struct OptionHooks {
   // "FILE=" path, cut at the first blank, in the case it was typed (only
   // the prefix is matched without regard to case).
   std::function<void(const std::string& path)> file;
+  // A token that matches none of the five prefixes, as typed. Returns
+  // false when the run must end; without this hook such tokens are ignored.
+  std::function<bool(const std::string& token)> unknown;
 };
 
 // Resets `options`, then applies every token in order. Returns false when
-// the "SN=" hook refused its value (parsing stops there).
+// the "SN=" or the unknown-token hook refused (parsing stops there).
 bool ParseOptions(const std::string& commandLine, Options& options, const OptionHooks& hooks);

@@ -9,6 +9,7 @@
 #include "app/log.h"
 #include "app/reflash_app.h"
 #include "app/resources/dialog_templates.h"
+#include "platform/session/abort_signals.h"
 #include "protocol/orvella_remote.h"
 
 using platform::ui::ControlColors;
@@ -47,7 +48,8 @@ bool IsTransparent(int id) {
 
 }  // namespace
 
-CReflashDlg::CReflashDlg(std::string commandLine) : m_commandLine(std::move(commandLine)) {}
+CReflashDlg::CReflashDlg(std::string commandLine, RunSettings run)
+    : m_commandLine(std::move(commandLine)), m_run(std::move(run)) {}
 
 // Out of line: the remote's type is complete only here.
 CReflashDlg::~CReflashDlg() = default;
@@ -62,6 +64,11 @@ void CReflashDlg::CloseWindow(int result) {
   if (m_window) m_window->EndDialog(result);
 }
 
+void CReflashDlg::EndAbortedRun() {
+  m_outcome = RunOutcome::Aborted;
+  CloseWindow(0);
+}
+
 bool CReflashDlg::OnInitDialog() {
   m_options = Options{};
   std::fill(std::begin(m_EntryTable), std::end(m_EntryTable), 0u);
@@ -71,11 +78,34 @@ bool CReflashDlg::OnInitDialog() {
 
   OptionHooks hooks;
   hooks.serial = [this](const std::string& value) { return HandleSerialOption(value); };
-  hooks.file = [this](const std::string& path) { m_Images.SelectNewFirmware(path.c_str(), m_window.get()); };
+  bool fileRefused = false;
+  hooks.file = [this, &fileRefused](const std::string& path) {
+    m_Images.SelectNewFirmware(path.c_str(), m_window.get());
+    // A file that could not be opened leaves the image shown before.
+    if (!m_Images.m_bExternalFile || path != m_Images.m_szImageName) fileRefused = true;
+  };
+  hooks.unknown = [this](const std::string& token) {
+    LogMessage("Ignoring unknown token %s\n", token.c_str());
+    if (m_run.report) m_run.report->Notice("Ignoring unknown token " + token);
+    if (!m_run.strict) return true;
+    // A mistyped SN= must not start a firmware update instead.
+    m_outcome = RunOutcome::UsageError;
+    return false;
+  };
   if (!ParseOptions(m_commandLine, m_options, hooks)) {
     // The serial-number option has shown its message; the run ends before
     // any unit is searched.
     if (m_outcome == RunOutcome::Nothing) m_outcome = RunOutcome::SerialFailed;
+    CloseWindow(0);
+    return false;
+  }
+
+  if (fileRefused && m_run.strict) {
+    // The window falls back to the built-in image; a script asked for this
+    // file and gets nothing rather than something else.
+    LogMessage("FILE= cannot be used: nothing is programmed\n");
+    if (m_run.report) m_run.report->Notice("The file given with FILE= cannot be used: nothing is programmed");
+    m_outcome = RunOutcome::UpdateFailed;
     CloseWindow(0);
     return false;
   }

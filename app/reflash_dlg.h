@@ -19,6 +19,7 @@
 
 #include "app/firmware_images.h"
 #include "app/options.h"
+#include "app/run_report.h"
 #include "platform/ui/ui_host.h"
 
 class COrvellaRemote;
@@ -35,12 +36,14 @@ enum class RunOutcome {
   SerialWritten,    // SN= or GETSN wrote a number
   SerialFailed,
   NoUnit,           // no unit found, or start-up ended the run
+  UsageError,       // a scripted run's command line named no usable entry or token
+  Aborted,          // a signal ended the run
 };
 
 class CReflashDlg : public platform::ui::DialogEvents {
  public:
   // `commandLine` is the text after the program name.
-  explicit CReflashDlg(std::string commandLine);
+  explicit CReflashDlg(std::string commandLine, RunSettings run = {});
   ~CReflashDlg() override;
 
   // Builds the window through the host in force and runs it modally.
@@ -124,6 +127,9 @@ class CReflashDlg : public platform::ui::DialogEvents {
   // Ends the modal run (result 0 unless given).
   void CloseWindow(int result = 0);
 
+  // After a signal: the run ends through its normal failure path.
+  void EndAbortedRun();
+
  private:
   // Adds one list entry (text, word) unless the table is full.
   bool AddEntry(const std::string& text, uint32_t word);
@@ -136,6 +142,7 @@ class CReflashDlg : public platform::ui::DialogEvents {
 
   // ---- members (names as the rest of the system knows them)
   std::string m_commandLine;
+  RunSettings m_run;
   std::unique_ptr<platform::ui::DialogWindow> m_window;
   std::unique_ptr<COrvellaRemote> m_pRemote;
 

@@ -9,6 +9,7 @@
 #include "app/resources/dialog_templates.h"
 #include "app/serial_number.h"
 #include "app/serial_number_dlg.h"
+#include "platform/session/write_session.h"
 #include "protocol/orvella_remote.h"
 
 using platform::ui::Icon;
@@ -51,18 +52,28 @@ bool CReflashDlg::HandleSerialOption(const std::string& text) {
 // Both flows hand the number to the device the same way; only the texts
 // of a failed commit differ.
 bool CReflashDlg::WriteSerial(uint32_t serial, uint32_t commitLimitMs, const char* failureText) {
-  const int written = m_options.m_bCardMode ? m_pRemote->WriteZSlotSerialNumber(serial)
-                                            : m_pRemote->WriteSerialNumber(serial);
-  if (written != 0) return false;  // the remote has shown its own message
-  const uint8_t status = WaitForCompletion(commitLimitMs);
-  if (status != 0) {
-    std::string text = failureText;
-    AppendStatusFlags(text, status);
-    LogMessage("%s", text.c_str());
-    ShowRunMessage(text, kCaption, Icon::None);
-    return false;
-  }
-  return true;
+  const bool ok = [&] {
+    platform::WriteSession writing("Writing the serial number of " + m_szDeviceName);
+    const int written = m_options.m_bCardMode ? m_pRemote->WriteZSlotSerialNumber(serial)
+                                              : m_pRemote->WriteSerialNumber(serial);
+    if (written != 0) return false;  // the remote has shown its own message
+    const uint8_t status = WaitForCompletion(commitLimitMs);
+    if (status != 0) {
+      std::string text = failureText;
+      AppendStatusFlags(text, status);
+      LogMessage("%s", text.c_str());
+      ShowRunMessage(text, kCaption, Icon::None);
+      return false;
+    }
+    return true;
+  }();
+  // A factory line keeps this record: which entry got which number.
+  const int entry = m_window ? m_window->ComboSel(resources::IDC_MODEL) : -1;
+  const std::string number = FormatSerialNumber(serial);
+  LogMessage("Serial number %s for entry %d (%s): %s\n", number.c_str(), entry, m_szDeviceName.c_str(),
+             ok ? "written" : "FAILED");
+  if (m_run.report) m_run.report->SerialWritten(entry, m_szDeviceName, number, ok);
+  return ok;
 }
 
 bool CReflashDlg::WriteCommandLineSerial() {

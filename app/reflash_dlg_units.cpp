@@ -188,8 +188,20 @@ bool CReflashDlg::SearchUnits() {
     return false;
   }
 
-  m_window->ComboSetSel(IDC_MODEL, 0);
-  if (!UpdateSelectedConnection(0)) {
+  // --select: list items and entries share their index.
+  const int first = m_run.select.value_or(0);
+  if (first < 0 || first >= m_nEntryCount) {
+    char text[128];
+    std::snprintf(text, sizeof text, "--select=%d: there is no entry %d (the list has %d)", first, first,
+                  m_nEntryCount);
+    LogMessage("%s\n", text);
+    if (m_run.report) m_run.report->Notice(text);
+    m_outcome = RunOutcome::UsageError;
+    CloseWindow(0);
+    return false;
+  }
+  m_window->ComboSetSel(IDC_MODEL, first);
+  if (!UpdateSelectedConnection(static_cast<uint16_t>(first))) {
     LogMessage("UpdateSelectedConnection Failed!\n");
     EndRunWithoutUnit();
     return false;

@@ -10,6 +10,8 @@
 #include "app/resources/dialog_templates.h"
 #include "platform/core/clock.h"
 #include "platform/core/message_pump.h"
+#include "platform/session/abort_signals.h"
+#include "platform/session/write_session.h"
 #include "protocol/card_updater.h"
 #include "protocol/orvella_remote.h"
 
@@ -53,6 +55,8 @@ class WindowProgress final : public CZTUSBProgress {
 }  // namespace
 
 void CReflashDlg::ShowRunMessage(const std::string& text, const char* caption, Icon icon) {
+  // A run ended by a signal has nobody to press OK; its log tells the story.
+  if (platform::AbortRequested()) return;
   MessageBoxRequest request;
   request.text = text;
   request.caption = caption ? std::optional<std::string>(caption) : std::nullopt;
@@ -84,6 +88,7 @@ uint8_t CReflashDlg::WaitForStatus(uint32_t limitMs, uint8_t endFlags, bool endO
   for (;;) {
     const uint32_t elapsed = platform::TickCount() - start;
     if (elapsed > limitMs) return TIMEOUT;
+    if (platform::AbortRequested()) return TIMEOUT;
     if (eraseProgress && m_window) {
       m_window->ProgressPos(kProgressBar, static_cast<int>(std::min(elapsed / 100, kEraseBarFull)));
     }
@@ -139,8 +144,20 @@ void CReflashDlg::OnStartUpdate() {
   std::snprintf(question, sizeof question, "About to program the %s with Firmware Version %d.%d\n",
                 m_szDeviceName.c_str(), m_Images.m_nImageMajor, m_Images.m_nImageMinor);
   LogMessage("%s", question);
+  // How long the user commits to: a main image over MIDI takes most of half
+  // an hour.
+  uint16_t link = 0;
+  m_pRemote->GetInterfaceType(&link);
+  const uint32_t estimate = m_Images.m_nImageDeviceId == kProductVeZer
+                                ? 0
+                                : EstimateTransferSeconds(link, m_Images.m_nImageSize);
+  std::string confirmText = question;
+  if (estimate != 0) {
+    confirmText += "\nThe transfer will take " + DurationText(estimate) + " at the speed of the link.\n";
+    LogMessage("Transfer estimate: %u s\n", static_cast<unsigned>(estimate));
+  }
   MessageBoxRequest confirm;
-  confirm.text = question;
+  confirm.text = confirmText;
   confirm.caption = m_Images.m_bExternalFile ? std::string(m_Images.m_szImageName)
                                              : std::string("Firmware Update Confirmation");
   confirm.buttons = Buttons::OkCancel;
@@ -152,17 +169,42 @@ void CReflashDlg::OnStartUpdate() {
   m_timerRunning = false;
 
   bool succeeded = false;
-  if (answer == Answer::Ok) {
+  if (answer == Answer::Ok && !platform::AbortRequested()) {
+    UpdateSummary summary;
+    summary.device = m_szDeviceName;
+    summary.serial = m_window->GetText(resources::IDC_SERIAL);
+    summary.oldVersion = m_window->GetText(resources::IDC_FW_VERSION);
+    summary.newVersion = m_window->GetText(resources::IDC_NEW_FW_VERSION);
+    if (!m_options.m_bCardMode && !m_bModuleMode) {
+      summary.bank = m_options.m_nPromSelect == 2 ? "both PROMs" : m_options.m_nPromSelect == 0 ? "PROM1" : "PROM2";
+    }
+    summary.image = m_Images.m_szImageName;
+    summary.imageBytes = m_Images.m_nImageSize;
+    const uint32_t started = platform::TickCount();
+
     platform::Use<platform::ui::Host>().SetWaitCursor(true);
-    succeeded = RunProgramming();
+    {
+      platform::WriteSession writing("Updating the firmware of " + m_szDeviceName);
+      succeeded = RunProgramming();
+    }
     platform::Use<platform::ui::Host>().SetWaitCursor(false);
     m_outcome = succeeded ? RunOutcome::UpdateSucceeded : RunOutcome::UpdateFailed;
+
+    summary.durationMs = platform::TickCount() - started;
+    summary.result = succeeded ? "succeeded" : "failed";
+    if (!succeeded && platform::AbortRequested()) {
+      summary.result = std::string("aborted by ") + platform::SignalName(platform::AbortSignal());
+    }
+    const std::string line = SummaryLine(summary);
+    LogMessage("%s\n", line.c_str());
+    if (m_run.report) m_run.report->Updated(summary);
   } else {
     m_outcome = RunOutcome::UpdateCancelled;
   }
 
   m_Images.FreeImage();
   SetDialogState(succeeded ? kStateDone : kStateReady);
+  if (platform::AbortRequested()) EndAbortedRun();
 }
 
 // The image's product id, not the selected entry's, decides the run: a
@@ -223,6 +265,7 @@ bool CReflashDlg::ProgramEEPROM() {
   int shown = 0;
 
   for (uint32_t i = 0; i < count; ++i) {
+    if (platform::AbortRequested()) return false;
     const int percent = static_cast<int>(uint64_t{i} * 100 / count);
     if (percent != shown) {
       shown = percent;
@@ -243,6 +286,7 @@ bool CReflashDlg::ProgramEEPROM() {
     }
   }
 
+  m_window->ProgressPos(kProgressBar, 100);  // every packet is in
   LogMessage("Download took: %s\n", FormatElapsed(platform::TickCount() - started).c_str());
   return WatchUnitProgramming();
 }
@@ -271,6 +315,7 @@ bool CReflashDlg::WatchUnitProgramming() {
     uint8_t state = 0, percent = 0, aux = 0;
     m_pRemote->GetProgrammingProgress(&state, &percent, &aux);
     if (state == 6) break;
+    if (platform::AbortRequested()) return false;
     if (state >= 2 && state <= 5) {
       if (state != lastState) {
         lastState = state;

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "platform/core/append_file.h"
 #include "platform/core/clock.h"
 
 namespace {
@@ -15,7 +16,8 @@ uint32_t g_traceStart = 0;
 bool EnableWireTrace(const char* path) {
   DisableWireTrace();
   if (!path || !*path) return false;
-  g_traceFile = std::fopen(path, "a");
+  // Never blocks on a FIFO or a device: only a regular file is traced to.
+  g_traceFile = platform::OpenForAppend(path, true, nullptr);
   if (!g_traceFile) return false;
   g_traceStart = platform::TickCount();
   return true;

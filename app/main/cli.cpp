@@ -49,6 +49,10 @@ void ParseOne(std::string_view arg, CliOptions& cli) {
     noValue(cli.console);
   } else if (Matches(arg, "--yes", value)) {
     noValue(cli.yes);
+  } else if (Matches(arg, "--json", value)) {
+    noValue(cli.json);
+  } else if (arg == "-h") {
+    cli.help = true;
   } else if (Matches(arg, "--help", value)) {
     noValue(cli.help);
   } else if (Matches(arg, "--version", value)) {
@@ -86,11 +90,14 @@ void ParseOne(std::string_view arg, CliOptions& cli) {
 
 CliOptions ParseCli(int argc, const char* const* argv) {
   CliOptions cli;
+  bool serialToken = false;
   for (int i = 1; i < argc; ++i) {
     std::string_view arg = argv[i] ? argv[i] : "";
-    if (i > 1) {
-      cli.windowCommandLine += ' ';
+    if (!arg.empty() && arg[0] == '-') {
+      ParseOne(arg, cli);
+      continue;
     }
+    if (!cli.windowCommandLine.empty()) cli.windowCommandLine += ' ';
     if (arg.substr(0, 1) == "/") {
       // An absolute path is a firmware file opened with the program (the
       // desktop entry passes files this way): the window reads it as FILE=.
@@ -100,9 +107,13 @@ CliOptions ParseCli(int argc, const char* const* argv) {
       cli.windowCommandLine += "FILE=";
     }
     cli.windowCommandLine += arg;
-    if (arg.substr(0, 2) == "--") {
-      ParseOne(arg, cli);
-    }
+    serialToken = serialToken || (arg.size() >= 3 && (arg[0] == 's' || arg[0] == 'S') &&
+                                  (arg[1] == 'n' || arg[1] == 'N') && arg[2] == '=');
+  }
+  // JSON output is for scripts: it never asks, so every question must be
+  // answered on the command line.
+  if (cli.json && !cli.yes && !(cli.select && serialToken)) {
+    cli.errors.push_back("--json never asks: it needs --yes, or --select=N with SN=...");
   }
   return cli;
 }
@@ -132,14 +143,18 @@ std::string HelpText() {
       "  --select=N            select entry N of the unit list (0 is the first)\n"
       "  --serial=NNNNNNNNNN   the number to enter when GETSN asks (console)\n"
       "  --trace=FILE          record the traffic on the link to FILE\n"
-      "  --help                show this text\n"
+      "  --json                events as JSON Lines on standard output (needs --yes,\n"
+      "                        or --select=N with SN=...); see docs/json.md\n"
+      "  -h, --help            show this text\n"
       "  --version             show the version and build date\n"
       "\n"
       "Exit status:\n"
       "  0  the run did what was asked: an update or a serial number completed, or\n"
       "     the units were shown and the window closed without an update\n"
       "  1  it failed, was cancelled, was refused at start-up or found no unit\n"
-      "  2  the command line was not understood\n";
+      "  2  the command line was not understood (with --yes: also an unknown token\n"
+      "     or a --select entry past the list)\n"
+      "  130, 143, 129  ended by SIGINT, SIGTERM or SIGHUP (after a clean abort)\n";
 }
 
 std::string VersionText() { return "reflash " REFLASH_VERSION " (built " + BuildStamp() + ")\n"; }

@@ -1,9 +1,8 @@
 #pragma once
-// The program's own command-line options ("--" options), parsed apart from
-// the window's tokens (SN=, GETSN, FILE=, PROM=, ZSLOT). Everything on the
-// command line, ours included, is also handed to the window as one text;
-// the window's parser ignores our options because they match none of its
-// prefixes.
+// The program's own command-line options, parsed apart from the window's
+// tokens (SN=, GETSN, FILE=, PROM=, ZSLOT). An argument that starts with
+// "-" is always one of our options (or a usage error); only the other
+// arguments reach the window, so an option's value never becomes a token.
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,9 +20,10 @@ struct CliOptions {
   std::optional<int> select;         // --select=N: unit-list entry to select
   std::optional<std::string> serial; // --serial=NNNNNNNNNN: serial-number dialog answer
   std::string trace;                 // --trace=FILE: record link traffic
-  bool help = false;                 // --help
+  bool json = false;                 // --json: JSON Lines on standard output
+  bool help = false;                 // --help, -h
   bool version = false;              // --version
-  std::string windowCommandLine;     // every argument, joined by blanks
+  std::string windowCommandLine;     // the token arguments, joined by blanks
   std::vector<std::string> errors;   // one line per option not understood
 };
 

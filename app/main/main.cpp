@@ -1,5 +1,8 @@
 // reflash: parses our own options, installs the platform context and runs
 // the application object, whose window reads the Orvella(n) tokens.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <memory>
 
@@ -8,6 +11,7 @@
 #include "app/reflash_app.h"
 #include "app/reflash_dlg.h"
 #include "platform/core/service.h"
+#include "platform/session/abort_signals.h"
 #include "transports/builtin_transports.h"
 #include "transports/wire_trace.h"
 
@@ -16,7 +20,8 @@ namespace {
 // Runs CReflashDlg for the application object and keeps its outcome.
 class ReflashWindow final : public MainWindow {
  public:
-  ReflashWindow(const std::string& commandLine, RunOutcome& outcome) : dlg_(commandLine), outcome_(outcome) {}
+  ReflashWindow(const std::string& commandLine, const RunSettings& run, RunOutcome& outcome)
+      : dlg_(commandLine, run), outcome_(outcome) {}
   int DoModal() override {
     int result = dlg_.DoModal();
     outcome_ = dlg_.Outcome();
@@ -28,15 +33,29 @@ class ReflashWindow final : public MainWindow {
   RunOutcome& outcome_;
 };
 
+// A closed standard stream would hand its number to the next file opened
+// (the log), and text meant for the screen would land in it.
+void KeepStandardStreamsOpen() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (::fcntl(fd, F_GETFD) != -1) continue;
+    const int null = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+    if (null >= 0 && null != fd) {
+      ::dup2(null, fd);
+      ::close(null);
+    }
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  KeepStandardStreamsOpen();
   CliOptions cli = ParseCli(argc, argv);
   if (!cli.errors.empty()) {
     for (const std::string& error : cli.errors) {
       std::fprintf(stderr, "reflash: %s\n", error.c_str());
     }
-    std::fprintf(stderr, "Try 'reflash --help'.\n");
+    std::fprintf(stderr, "Usage: reflash [TOKEN...] [OPTION...]  (try 'reflash --help')\n");
     return kExitUsage;
   }
   if (cli.help) {
@@ -48,24 +67,24 @@ int main(int argc, char** argv) {
     return kExitDone;
   }
   if (!cli.trace.empty() && !EnableWireTrace(cli.trace.c_str())) {
-    std::fprintf(stderr, "reflash: cannot write the trace file %s\n", cli.trace.c_str());
+    std::fprintf(stderr, "reflash: cannot write the trace file %s (it must be a regular file)\n",
+                 cli.trace.c_str());
     return kExitUsage;
   }
+  platform::InstallAbortSignals();
 
   // The engine reaches its links through the transport factory; these are
   // the real ones (a --simulate scenario puts its own over them).
   BuiltInTransports transports;
   platform::Override<TransportFactory> useTransports(transports);
 
-  return RunFrontEnd(cli, argc, argv, [&] {
+  return RunFrontEnd(cli, argc, argv, [&](const RunSettings& settings) {
     RunOutcome outcome = RunOutcome::NoUnit;
     CReflashApp app;
     app.InitInstance([&]() -> std::unique_ptr<MainWindow> {
-      return std::make_unique<ReflashWindow>(cli.windowCommandLine, outcome);
+      return std::make_unique<ReflashWindow>(cli.windowCommandLine, settings, outcome);
     });
-    if (!app.WindowRan()) {
-      return kExitFailed;
-    }
+    if (!app.WindowRan()) return kExitFailed;
     return ExitStatus(outcome);
   });
 }

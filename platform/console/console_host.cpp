@@ -2,10 +2,12 @@
 
 #include <unistd.h>
 
+#include <cstdio>
 #include <iostream>
 
 #include "platform/console/window_text.h"
 #include "platform/core/clock.h"
+#include "platform/session/abort_signals.h"
 
 namespace platform::console {
 
@@ -49,17 +51,33 @@ class ConsoleDialog final : public MemoryDialog {
     int span = c.high - c.low;
     int percent = span > 0 ? static_cast<int>((static_cast<long long>(c.pos - c.low) * 100) / span) : 0;
     if (percent == lastPercent_) return;
+    const uint32_t now = TickCount();
+    const uint32_t elapsed = now - phaseStart_;
+    // Linear from this phase's start: a download runs at the link's pace.
+    const int64_t left = percent > 0 ? int64_t{elapsed} * (100 - percent) / percent : -1;
+    if (JsonLines* json = host_.options_.json) {
+      // At most once a second, but always the end of a phase.
+      if (percent == 100 || lastJson_ < 0 || now - lastJsonTick_ >= 1000) {
+        lastJson_ = percent;
+        lastJsonTick_ = now;
+        JsonObject fields;
+        fields.Text("phase", lastStatus_).Number("percent", percent).Number("elapsed_ms", elapsed);
+        if (left >= 0) fields.Number("left_ms", left); else fields.Null("left_ms");
+        json->Emit("progress", fields);
+      }
+    }
     if (host_.options_.redrawBar) {
       lastPercent_ = percent;
       constexpr int kWidth = 40;
       int filled = percent * kWidth / 100;
       host_.out_ << "\r[" << std::string(filled, '#') << std::string(kWidth - filled, '.') << "] " << percent
-                 << "%" << std::flush;
+                 << "% " << Times(elapsed, left) << "   " << std::flush;
       host_.barOpen_ = true;
-    } else if (lastPercent_ < 0 || percent / 10 != lastPercent_ / 10) {
-      // Not a terminal: one line per tenth keeps a captured log readable.
+    } else if (lastPercent_ < 0 || percent / 10 != lastPercent_ / 10 || percent == 100) {
+      // Not a terminal: one line per tenth keeps a captured log readable,
+      // flushed so that a pipe shows the run as it happens.
       lastPercent_ = percent;
-      host_.out_ << "Progress: " << percent << "%\n";
+      host_.out_ << "Progress: " << percent << "% (" << Times(elapsed, left) << ")\n" << std::flush;
     }
   }
 
@@ -67,8 +85,45 @@ class ConsoleDialog final : public MemoryDialog {
   void PrintStatus(const std::string& text) {
     if (text.empty() || text == lastStatus_) return;
     lastStatus_ = text;
+    phaseStart_ = TickCount();
+    lastPercent_ = -1;
+    lastJson_ = -1;
     host_.BreakBar();
-    host_.out_ << text << "\n";
+    host_.out_ << text << "\n" << std::flush;
+    if (host_.options_.json) host_.options_.json->Emit("phase", JsonObject().Text("phase", text));
+  }
+
+  // "00:09:21 elapsed, about 00:14:02 left"
+  static std::string Times(uint32_t elapsedMs, int64_t leftMs) {
+    auto clock = [](int64_t ms) {
+      const int64_t s = ms / 1000;
+      char text[32];
+      std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld", static_cast<long long>(s / 3600),
+                    static_cast<long long>(s / 60 % 60), static_cast<long long>(s % 60));
+      return std::string(text);
+    };
+    std::string text = clock(elapsedMs) + " elapsed";
+    if (leftMs >= 0) text += ", about " + clock(leftMs) + " left";
+    return text;
+  }
+
+  void EmitUnits() {
+    JsonLines* json = host_.options_.json;
+    if (!json) return;
+    JsonObject fields;
+    const ControlState* list = State().Find(host_.options_.listId);
+    if (list) {
+      for (size_t i = 0; i < list->items.size(); ++i) {
+        fields.Append("units", JsonObject()
+                                   .Number("index", static_cast<int64_t>(i))
+                                   .Text("name", list->items[i].first)
+                                   .Bool("selected", static_cast<int>(i) == list->selection));
+      }
+    }
+    JsonObject details;
+    for (const auto& [label, value] : WindowRows(State())) details.Text(label, value);
+    fields.Object("details", details);
+    json->Emit("units", fields);
   }
 
   void Press(int id) {
@@ -84,18 +139,13 @@ class ConsoleDialog final : public MemoryDialog {
 
   void RunMain() {
     const ConsoleOptions& o = host_.options_;
-    if (o.select) {
-      int index = *o.select;
-      if (index >= 0 && index < ComboCount(o.listId)) {
-        UserSelect(o.listId, index);
-      } else {
-        host_.err_ << "--select=" << *o.select << ": there is no entry " << *o.select << "\n";
-      }
-    }
     if (Ended()) return;
-    host_.out_ << RenderWindow(State());
-    if (IsVisible(o.goButton)) {
+    host_.out_ << RenderWindow(State()) << std::flush;
+    EmitUnits();
+    if (IsVisible(o.goButton) && !AbortRequested()) {
       bool go = o.yes || (o.interactive && host_.Ask("Press Update? [y/N] ", false));
+      // A signal during the prompt ends the run instead.
+      if (AbortRequested()) go = false;
       if (go) {
         Press(o.goButton);
         if (!Ended()) {
@@ -138,6 +188,9 @@ class ConsoleDialog final : public MemoryDialog {
   ConsoleHost& host_;
   bool isMain_;
   int lastPercent_ = -1;
+  int lastJson_ = -1;
+  uint32_t lastJsonTick_ = 0;
+  uint32_t phaseStart_ = 0;
   std::string lastStatus_;
 };
 
@@ -155,12 +208,28 @@ ui::Answer ConsoleHost::MessageBox(const ui::MessageBoxRequest& request) {
   BreakBar();
   out_ << std::flush;
   err_ << RenderMessageBox(request);
+  auto emit = [&](const char* answer) {
+    if (!options_.json) return;
+    JsonObject fields;
+    fields.Text("caption", request.caption.value_or("Error")).Text("text", request.text);
+    if (answer) {
+      fields.Text("answer", answer);
+      options_.json->Emit("question", fields);
+    } else {
+      options_.json->Emit("message", fields);
+    }
+  };
   if (request.buttons == ui::Buttons::Ok) {
     err_ << "\n" << std::flush;
+    emit(nullptr);
     return ui::Answer::Ok;
   }
   ui::Answer answer = ui::Answer::Cancel;
-  if (options_.yes) {
+  if (options_.json) {
+    // Never a prompt: the answer is --yes or Cancel.
+    answer = options_.yes ? ui::Answer::Ok : ui::Answer::Cancel;
+    err_ << (options_.yes ? " -> OK\n" : " -> Cancel\n");
+  } else if (options_.yes) {
     answer = ui::Answer::Ok;
     err_ << " -> OK\n";
   } else if (options_.interactive) {
@@ -172,6 +241,7 @@ ui::Answer ConsoleHost::MessageBox(const ui::MessageBoxRequest& request) {
     err_ << " -> Cancel (no terminal; --yes answers OK)\n";
   }
   err_ << std::flush;
+  emit(answer == ui::Answer::Ok ? "ok" : "cancel");
   return answer;
 }
 

@@ -5,9 +5,8 @@
 // standard input is a terminal, otherwise Cancel.
 //
 // The modal run of the main window (a dialog without a parent and without
-// an edit field): after
-// OnInitDialog, the entry chosen with --select is selected as a user would;
-// then, with --yes or when the prompt is accepted, the go button is pressed
+// an edit field): after OnInitDialog (which shows the entry --select chose),
+// with --yes or when the prompt is accepted, the go button is pressed
 // once unless the run has already ended; the final window is printed and the
 // window closed through its own Close or Cancel button. A dialog with an
 // edit field (the serial-number dialog) reads its text from a prompt or
@@ -16,6 +15,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/console/json_lines.h"
 #include "platform/console/memory_dialog.h"
 #include "platform/core/message_pump.h"
 #include "platform/ui/ui_host.h"
@@ -24,10 +24,10 @@ namespace platform::console {
 
 struct ConsoleOptions {
   bool yes = false;               // answer every question with OK
-  std::optional<int> select;      // list entry to select after start-up (0 is the first)
   std::optional<std::string> editText;  // what --yes types into an edit field
   bool interactive = false;       // prompt on the terminal
   bool redrawBar = false;         // standard output is a terminal: redraw the bar in place
+  JsonLines* json = nullptr;      // --json: events go here as well (never prompts)
   // The main window's controls the run drives (ids of its template).
   int listId = -1;
   int goButton = -1;

@@ -89,6 +89,17 @@ std::string RenderWindow(const DialogState& state) {
   return out.str();
 }
 
+std::vector<std::pair<std::string, std::string>> WindowRows(const DialogState& state) {
+  std::vector<std::pair<std::string, std::string>> rows;
+  for (const auto& c : state.controls) {
+    if (!c.visible || !IsKey(c)) continue;
+    const ControlState* value = ValueOf(state, c);
+    if (!value || !value->visible || value->tmpl.kind == ControlKind::ComboBox) continue;
+    rows.emplace_back(c.text.substr(0, c.text.size() - 1), value->text);
+  }
+  return rows;
+}
+
 std::string RenderMessageBox(const ui::MessageBoxRequest& request) {
   std::ostringstream out;
   std::string text = request.text;

@@ -1,8 +1,11 @@
 #include "platform/core/log.h"
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
+#include "platform/core/append_file.h"
 #include "platform/core/clock.h"
 
 namespace {
@@ -12,12 +15,31 @@ constexpr size_t kMessageBuffer = 1024;
 
 // The one log file of the process; opened by the first record of a run.
 std::FILE* g_logFile = nullptr;
+// A log that cannot be opened is reported once per process, not per record.
+bool g_openFailureReported = false;
+
+// Never through a symbolic link: a run as root in a shared folder must not
+// append to whatever file the link names. Never a FIFO or a device either.
+std::FILE* OpenLog() {
+  int error = 0;
+  std::FILE* file = platform::OpenForAppend(kLogFileName, false, &error);
+  if (!file && !g_openFailureReported) {
+    g_openFailureReported = true;
+    // ENXIO: a FIFO that nobody reads.
+    const char* reason = error == ELOOP                      ? "it is a symbolic link"
+                         : error == EINVAL || error == ENXIO ? "it is not a regular file"
+                                                             : std::strerror(error);
+    std::fprintf(stderr, "reflash: cannot write the log %s (%s); the run goes on without it\n", kLogFileName,
+                 reason);
+  }
+  return file;
+}
 
 }  // namespace
 
 int LogMessage(const char* format, ...) {
   if (g_logFile == nullptr) {
-    g_logFile = std::fopen(kLogFileName, "a");
+    g_logFile = OpenLog();
     if (g_logFile == nullptr) {
       return 0;  // unwritable: drop the record, the next call tries again
     }

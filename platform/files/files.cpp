@@ -140,17 +140,20 @@ bool PosixFiles::RemoveFolder(const std::string& folder) {
 }
 
 std::unique_ptr<File> PosixFiles::OpenRead(const std::string& path, uint32_t* error) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Without blocking: a FIFO without a writer or a device would otherwise
+  // hold the run at the open. Only regular files are images.
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) {
     if (error) *error = static_cast<uint32_t>(errno);
     return nullptr;
   }
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-    if (error) *error = S_ISDIR(st.st_mode) ? EISDIR : static_cast<uint32_t>(errno);
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (error) *error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
     ::close(fd);
     return nullptr;
   }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   return std::make_unique<PosixFile>(fd);
 }
 

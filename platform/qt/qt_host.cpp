@@ -2,9 +2,11 @@
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
+#include <QDialog>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QThread>
+#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -15,6 +17,7 @@
 #include "platform/qt/qt_dialog.h"
 #include "platform/qt/qt_fonts.h"
 #include "platform/qt/qt_screenshot.h"
+#include "platform/session/abort_signals.h"
 
 namespace platform::qt {
 
@@ -137,6 +140,7 @@ struct QtSession::Impl {
   std::unique_ptr<Override<ui::Host>> hostGuard;
   std::unique_ptr<Override<MessagePump>> pumpGuard;
   std::unique_ptr<Screenshot> screenshot;
+  std::unique_ptr<QTimer> abortWatch;
 };
 
 QtOptions TakeQtOptions(int& argc, char** argv) {
@@ -161,9 +165,22 @@ QtSession::QtSession(int& argc, char** argv, const QtOptions& options) : impl_(s
   impl_->hostGuard = std::make_unique<Override<ui::Host>>(impl_->host);
   impl_->pumpGuard = std::make_unique<Override<MessagePump>>(impl_->host);
   if (plan) impl_->screenshot = std::make_unique<Screenshot>(impl_->host, *plan);
+  // SIGTERM and friends close the window as its Cancel button would (an
+  // update in progress notices the signal itself and ends through its
+  // failure path); open message boxes are dismissed.
+  impl_->abortWatch = std::make_unique<QTimer>();
+  impl_->abortWatch->setInterval(100);
+  QObject::connect(impl_->abortWatch.get(), &QTimer::timeout, [] {
+    if (!AbortRequested()) return;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+      if (auto* dialog = qobject_cast<QDialog*>(widget); dialog && dialog->isVisible()) dialog->reject();
+    }
+  });
+  impl_->abortWatch->start();
 }
 
 QtSession::~QtSession() {
+  impl_->abortWatch.reset();
   impl_->screenshot.reset();
   impl_->pumpGuard.reset();
   impl_->hostGuard.reset();

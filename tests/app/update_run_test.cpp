@@ -135,7 +135,9 @@ TEST(UpdateRun, ConfirmationNamesDeviceAndVersionAndCancelProgramsNothing) {
 
   const auto* question = rig.host.FindMessage("About to program the ");
   ASSERT_NE(question, nullptr);
-  EXPECT_EQ(question->text, "About to program the Orvella(n) connected via Sim Link 1 with Firmware Version 1.10\n");
+  EXPECT_EQ(question->text,
+            "About to program the Orvella(n) connected via Sim Link 1 with Firmware Version 1.10\n"
+            "\nThe transfer will take about 10 seconds at the speed of the link.\n");
   EXPECT_EQ(question->caption, path);  // an external file names itself
   EXPECT_EQ(question->buttons, platform::ui::Buttons::OkCancel);
   EXPECT_EQ(question->defaultButton, 1);

@@ -124,8 +124,9 @@ TEST(ConsoleWindow, ProgressAndStatusArePrintedOnlyWhenTheyChange) {
       EXPECT_EQ(std::count(out.begin(), out.end(), '\r'), 101) << out;  // 0% to 100%
       EXPECT_NE(out.find("] 100%"), std::string::npos);
     } else {
-      EXPECT_NE(out.find("Progress: 0%\nProgress: 10%\nProgress: 20%\n"), std::string::npos) << out;
-      EXPECT_NE(out.find("Progress: 100%\n"), std::string::npos) << out;
+      EXPECT_NE(out.find("Progress: 0% (00:00:00 elapsed)\nProgress: 10% ("), std::string::npos) << out;
+      EXPECT_NE(out.find("\nProgress: 20% (00:00:00 elapsed, about 00:00:00 left)\n"), std::string::npos) << out;
+      EXPECT_NE(out.find("\nProgress: 100% ("), std::string::npos) << out;
       EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 2 + 11) << out;
     }
   }

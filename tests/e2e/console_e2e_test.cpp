@@ -140,13 +140,15 @@ TEST_F(ConsoleRun, UnitsBehindTheHostDriver) {
   EXPECT_TRUE(Has(r.out, "[1] Orvella(n) connected via ")) << r.out;
 }
 
-TEST_F(ConsoleRun, ScenarioNamesAndUnknownScenario) {
+TEST_F(ConsoleRun, ScenarioNamesWithTheirDescriptionsAndUnknownScenario) {
   Result r = Run("--simulate=list");
   EXPECT_EQ(r.status, 0);
-  for (const char* name : {"default\n", "two-units-card\n", "zmdig\n", "zthd\n", "blank-serial\n", "thunderbolt\n",
-                           "none\n"}) {
-    EXPECT_TRUE(Has(r.out, name)) << name;
+  for (const char* line : {"\ntwo-units-card   two units over MIDI, the first with a ZI-RERAR card\n",
+                           "\nthunderbolt      two units behind the host driver (Thunderbolt)\n",
+                           "\nnone             MIDI ports and the host driver, but no unit\n"}) {
+    EXPECT_TRUE(Has(r.out, line)) << line << r.out;
   }
+  EXPECT_EQ(r.out.rfind("default          one Orvella(n) over MIDI", 0), 0u) << r.out;
   Result bad = Run("--console --simulate=nosuch");
   EXPECT_NE(bad.status, 0);
   EXPECT_TRUE(Has(bad.err, "nosuch")) << bad.err;
@@ -171,7 +173,8 @@ TEST_F(ConsoleRun, YesUpdatesTheUnit) {
   Result r = Run("--console --simulate --yes");
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(Has(r.err, "Firmware Update Confirmation: About to program the Orvella(n) connected via Orvella(n) "
-                         "MIDI 1 with Firmware Version 1.10\n  [OK] [Cancel] -> OK\n"))
+                         "MIDI 1 with Firmware Version 1.10\n  \n"
+                         "  The transfer will take about 24 minutes at the speed of the link.\n  [OK] [Cancel] -> OK\n"))
       << r.err;
   EXPECT_TRUE(Has(r.out, "Downloading...\n")) << r.out;
   EXPECT_TRUE(Has(r.out, "Congratulations!\n")) << r.out;
