@@ -57,7 +57,7 @@ TEST(CliTest, AnAbsolutePathIsAnOpenedFirmwareFile) {
   };
   const Case cases[] = {
       {{"/home/eng/ZTFW102NC.BIN"}, "FILE=/home/eng/ZTFW102NC.BIN", 0},
-      {{"--simulate", "/tmp/a.bin", "PROM=B"}, "--simulate FILE=/tmp/a.bin PROM=B", 0},
+      {{"--simulate", "/tmp/a.bin", "PROM=B"}, "FILE=/tmp/a.bin PROM=B", 0},  // options stay ours
       {{"FILE=/tmp/a.bin"}, "FILE=/tmp/a.bin", 0},      // already a token
       {{"relative.bin"}, "relative.bin", 0},            // not a path we open
       {{"/tmp/my image.bin"}, "FILE=/tmp/my image.bin", 1},  // the window splits at blanks
