@@ -8,6 +8,7 @@
 #include <chrono>
 #include <fstream>
 #include <functional>
+#include <sstream>
 #include <thread>
 
 #include "tests/e2e/run_process.h"
@@ -271,6 +272,52 @@ TEST(ScriptedRun, EachUpdateEndsWithOneSummaryLine) {
   EXPECT_TRUE(Has(r.out, ", succeeded\n")) << r.out;
   EXPECT_TRUE(Has(r.out, "\nProgress: 50% (00:00:")) << r.out;
   EXPECT_EQ(r.out.find("Update: "), r.out.rfind("Update: "));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ScriptedRun, TheWindowClosesOnSigtermAndTheScreenshotVariableNeedsSimulate) {
+  Sandbox box;
+  const std::string shot = (box.Dir() / "shot.png").string();
+  // Real links (there are none here): the window waits on its "no unit"
+  // message, which nothing would answer if the variable were honoured.
+  const pid_t pid = box.Start("", "QT_QPA_PLATFORM=offscreen REFLASH_SCREENSHOT=" + shot);
+  std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+  if (!Sandbox::Running(pid)) {
+    box.Wait(pid);
+    GTEST_SKIP() << "built without the window";
+  }
+  kill(pid, SIGTERM);
+  Finished r = box.Wait(pid, 20000);
+  EXPECT_EQ(r.status, 143);
+  EXPECT_TRUE(Has(r.err, "reflash: REFLASH_SCREENSHOT is ignored without --simulate\n")) << r.err;
+  EXPECT_FALSE(std::filesystem::exists(shot));
+  EXPECT_TRUE(EndsWithExiting(r.log)) << r.log;
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ScriptedRun, TheReadmeDescribesEveryScenarioAsTheListDoes) {
+  Sandbox box;
+  Finished r = box.Run("--simulate=list");
+  ASSERT_EQ(r.status, 0);
+  const std::string readme = e2e::ReadFile(std::string(REFLASH_SOURCE_DIR) + "/README.md");
+  std::istringstream lines(r.out);
+  std::string line;
+  int count = 0;
+  while (std::getline(lines, line)) {
+    const size_t gap = line.find(' ');
+    ASSERT_NE(gap, std::string::npos) << "no description: " << line;
+    const std::string name = line.substr(0, gap);
+    const std::string description = line.substr(line.find_first_not_of(' ', gap));
+    EXPECT_TRUE(Has(readme, "| `" + name + "` | " + description + " |\n")) << line;
+    ++count;
+  }
+  EXPECT_GE(count, 9);
 }
 
 }  // namespace
