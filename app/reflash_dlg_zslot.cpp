@@ -36,6 +36,17 @@ bool CReflashDlg::ProgramZSlotEEPROM() {
     AppendStatusFlags(text, status);
     return fail(text, true);
   };
+  // A pass over every packet: the status line and log name it, the bar
+  // counts packets and the window stays alive between them.
+  auto beginPass = [&](const char* verb) {
+    m_window->SetText(kStatusLine, std::string(verb) + " ZSlot Firmware...");
+    m_window->ProgressRange(kProgressBar, 0, static_cast<int>(count));
+    LogMessage("%s %d Packets", verb, static_cast<int>(count));
+  };
+  auto showPacket = [&](uint32_t i) {
+    m_window->ProgressPos(kProgressBar, static_cast<int>(i));
+    platform::PumpOneMessage();
+  };
 
   // Several records here carry no line end and run on into the next one.
   LogMessage("ProgramZSlotEEPROM");
@@ -59,12 +70,9 @@ bool CReflashDlg::ProgramZSlotEEPROM() {
   if (status != 0) return failWithFlags("Wait for Erase EEPROM Failed!\n", status);
 
   LogMessage("Erase Complete");
-  m_window->SetText(kStatusLine, "Programming ZSlot Firmware...");
-  m_window->ProgressRange(kProgressBar, 0, static_cast<int>(count));
-  LogMessage("Programming %d Packets", static_cast<int>(count));
+  beginPass("Programming");
   for (uint32_t i = 0; i < count; ++i) {
-    m_window->ProgressPos(kProgressBar, static_cast<int>(i));
-    platform::PumpOneMessage();
+    showPacket(i);
     if (m_pRemote->WriteFirmwarePacket(image + size_t{i} * kPacketBytes, kPacketBytes) != 0) {
       return fail("WriteFirmwarePacket Failed!", false);
     }
@@ -72,12 +80,9 @@ bool CReflashDlg::ProgramZSlotEEPROM() {
     if (status != 0) return failWithFlags("Wait for Write Firmware Packet Failed!\n", status);
   }
 
-  m_window->SetText(kStatusLine, "Verifying ZSlot Firmware...");
-  m_window->ProgressRange(kProgressBar, 0, static_cast<int>(count));
-  LogMessage("Verifying %d Packets", static_cast<int>(count));
+  beginPass("Verifying");
   for (uint32_t i = 0; i < count; ++i) {
-    m_window->ProgressPos(kProgressBar, static_cast<int>(i));
-    platform::PumpOneMessage();
+    showPacket(i);
     if (m_pRemote->RequestVerifyPacket() != 0) return fail("RequestVerifyPacket Failed!", false);
     // Only a clean "packet ready" counts; PIP alongside it means the card
     // is still busy and its buffer cannot be trusted.

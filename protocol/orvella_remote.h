@@ -226,6 +226,15 @@ class COrvellaRemote : public COrvellaMixerInterface {
   int CardSampleRate(uint8_t index);
   int CardGetSampleRate(uint8_t* index);
   int WriteImageBit(uint16_t reg, uint8_t mask, bool on, bool shortWrite);
+  // Most getters store one value and report success.
+  template <class T, class V>
+  static int Report(T* out, V value) {
+    *out = static_cast<T>(value);
+    return 0;
+  }
+  // One bit of a routing block at `base`: four registers per row `a`.
+  int SetRouteBit(uint16_t base, uint8_t a, uint8_t bit, bool on);
+  int GetRouteBit(uint16_t base, uint8_t a, uint8_t bit, uint8_t* out);
   int CellBoundsForSet(uint8_t type, uint8_t channel);
   uint16_t CellLevelRegister(uint8_t type, uint8_t channel);
   uint32_t PackSerial(uint8_t id, uint16_t weekReg);

@@ -112,57 +112,38 @@ uint8_t COrvellaRemote::FirmwareMajor() { return m_RegisterImage[10] & 0x3F; }
 
 bool COrvellaRemote::IsOrvellaN() { return IsVinto() || ProductId() == kProductOrvellaN; }
 
-int COrvellaRemote::GetProductID(uint8_t* id) {
-  *id = ProductId();
-  return 0;
-}
+int COrvellaRemote::GetProductID(uint8_t* id) { return Report(id, ProductId()); }
 
 bool COrvellaRemote::IsVinto() { return ProductId() == kProductVinto; }
 
-int COrvellaRemote::GetPCBRevision(uint8_t* out) {
-  *out = m_RegisterImage[11] >> 4;
-  return 0;
-}
+int COrvellaRemote::GetPCBRevision(uint8_t* out) { return Report(out, m_RegisterImage[11] >> 4); }
 
-int COrvellaRemote::GetFirmwareMajor(uint8_t* out) {
-  *out = FirmwareMajor();
-  return 0;
-}
+int COrvellaRemote::GetFirmwareMajor(uint8_t* out) { return Report(out, FirmwareMajor()); }
 
 int COrvellaRemote::GetFirmwareMinor(uint8_t* out) {
-  *out = static_cast<uint8_t>(((m_RegisterImage[11] & 0x0F) << 2) + (m_RegisterImage[10] >> 6));
-  return 0;
+  return Report(out, static_cast<uint8_t>(((m_RegisterImage[11] & 0x0F) << 2) + (m_RegisterImage[10] >> 6)));
 }
 
 int COrvellaRemote::Is1824Variant(uint8_t* out) {
-  *out = (FirmwareMajor() >= 18 && !(m_RegisterImage[7] & 0x40)) ? 1 : 0;
-  return 0;
+  return Report(out, (FirmwareMajor() >= 18 && !(m_RegisterImage[7] & 0x40)) ? 1 : 0);
 }
 
 int COrvellaRemote::IsVTVariant(uint8_t* out) {
-  *out = (FirmwareMajor() >= 18 && !(m_RegisterImage[7] & 0x80)) ? 1 : 0;
-  return 0;
+  return Report(out, (FirmwareMajor() >= 18 && !(m_RegisterImage[7] & 0x80)) ? 1 : 0);
 }
 
-int COrvellaRemote::GetCardID(uint8_t* id) {
-  *id = CardId();
-  return 0;
-}
+int COrvellaRemote::GetCardID(uint8_t* id) { return Report(id, CardId()); }
 
 int COrvellaRemote::GetCardFirmwareVersion(uint8_t* major, uint8_t* minor) {
   if (major) *major = m_RegisterImage[17];
-  if (IsOrvellaN() && minor && m_RegisterImage[16] != 50) *minor = m_RegisterImage[20];
+  if (IsOrvellaN() && minor && m_RegisterImage[16] != kCardVeZer) *minor = m_RegisterImage[20];
   return 0;
 }
 
-int COrvellaRemote::GetCardPCBRevision(uint8_t* out) {
-  *out = m_RegisterImage[18];
-  return 0;
-}
+int COrvellaRemote::GetCardPCBRevision(uint8_t* out) { return Report(out, m_RegisterImage[18]); }
 
 bool COrvellaRemote::IsHighRegisterRange() { return m_bHighRegisterRange; }
 
 int COrvellaRemote::GetFirmwareDate(uint16_t* date) {
-  *date = static_cast<uint16_t>(m_RegisterImage[7] + 256 * m_RegisterImage[8]);
-  return 0;
+  return Report(date, static_cast<uint16_t>(m_RegisterImage[7] + 256 * m_RegisterImage[8]));
 }

@@ -108,10 +108,7 @@ int COrvellaRemote::SetReg3Flag(bool on) {
   return WriteImageBit(3, 0x08, on, false);
 }
 
-int COrvellaRemote::GetReg3Flag(uint8_t* out) {
-  *out = Bit(m_RegisterImage[3], 3);
-  return 0;
-}
+int COrvellaRemote::GetReg3Flag(uint8_t* out) { return Report(out, Bit(m_RegisterImage[3], 3)); }
 
 int COrvellaRemote::SetSampleRate(uint8_t index) {
   if (m_RegisterImage[16] == kCardVeZer) {
@@ -140,8 +137,7 @@ int COrvellaRemote::GetSampleRate(uint8_t* index) {
 }
 
 int COrvellaRemote::GetReg3Bit7(uint8_t* out) {
-  *out = (m_RegisterImage[3] & 7) == 5 ? 0 : Bit(m_RegisterImage[3], 7);
-  return 0;
+  return Report(out, (m_RegisterImage[3] & 7) == 5 ? 0 : Bit(m_RegisterImage[3], 7));
 }
 
 int COrvellaRemote::SetReg4Bits01(uint8_t choice) {
@@ -175,22 +171,10 @@ int COrvellaRemote::SetReg4Bit5(bool on) { return WriteImageBit(4, 0x20, on, tru
 int COrvellaRemote::SetReg4Bit6(bool on) { return WriteImageBit(4, 0x40, on, true); }
 int COrvellaRemote::SetReg4Bit7(bool on) { return WriteImageBit(4, 0x80, !on, true); }
 
-int COrvellaRemote::GetReg4Bit4(uint8_t* out) {
-  *out = Bit(m_RegisterImage[4], 4);
-  return 0;
-}
-int COrvellaRemote::GetReg4Bit5(uint8_t* out) {
-  *out = Bit(m_RegisterImage[4], 5);
-  return 0;
-}
-int COrvellaRemote::GetReg4Bit6(uint8_t* out) {
-  *out = Bit(m_RegisterImage[4], 6);
-  return 0;
-}
-int COrvellaRemote::GetReg4Bit7(uint8_t* out) {
-  *out = Bit(m_RegisterImage[4], 7) ? 0 : 1;
-  return 0;
-}
+int COrvellaRemote::GetReg4Bit4(uint8_t* out) { return Report(out, Bit(m_RegisterImage[4], 4)); }
+int COrvellaRemote::GetReg4Bit5(uint8_t* out) { return Report(out, Bit(m_RegisterImage[4], 5)); }
+int COrvellaRemote::GetReg4Bit6(uint8_t* out) { return Report(out, Bit(m_RegisterImage[4], 6)); }
+int COrvellaRemote::GetReg4Bit7(uint8_t* out) { return Report(out, Bit(m_RegisterImage[4], 7) ? 0 : 1); }
 
 int COrvellaRemote::GetReg5Bit0(uint8_t* out) {
   if (m_bDisconnected) return 1;
@@ -214,43 +198,25 @@ int COrvellaRemote::GetReg5Bit3(uint8_t* out) {
   *out = Bit(m_RegisterImage[5], 3);
   return 0;
 }
-int COrvellaRemote::GetReg5Bit5(uint8_t* out) {
-  *out = Bit(m_RegisterImage[5], 5);
-  return 0;
-}
-int COrvellaRemote::GetReg6(uint8_t* out) {
-  *out = m_RegisterImage[6];
-  return 0;
-}
-int COrvellaRemote::GetReg7Low(uint8_t* out) {
-  *out = m_RegisterImage[7] & 0x3F;
-  return 0;
-}
+int COrvellaRemote::GetReg5Bit5(uint8_t* out) { return Report(out, Bit(m_RegisterImage[5], 5)); }
+int COrvellaRemote::GetReg6(uint8_t* out) { return Report(out, m_RegisterImage[6]); }
+int COrvellaRemote::GetReg7Low(uint8_t* out) { return Report(out, m_RegisterImage[7] & 0x3F); }
 
 int COrvellaRemote::SetReg19Bit4(bool on) { return WriteImageBit(19, 0x10, on, true); }
 int COrvellaRemote::SetReg19Bit5(bool on) { return WriteImageBit(19, 0x20, on, true); }
-int COrvellaRemote::GetReg19Bit4(uint8_t* out) {
-  *out = Bit(m_RegisterImage[19], 4);
-  return 0;
-}
-int COrvellaRemote::GetReg19Bit5(uint8_t* out) {
-  *out = Bit(m_RegisterImage[19], 5);
-  return 0;
-}
+int COrvellaRemote::GetReg19Bit4(uint8_t* out) { return Report(out, Bit(m_RegisterImage[19], 4)); }
+int COrvellaRemote::GetReg19Bit5(uint8_t* out) { return Report(out, Bit(m_RegisterImage[19], 5)); }
 
 int COrvellaRemote::Reserved78() { return 0; }
 
 int COrvellaRemote::GetReg24Limited(uint8_t* out) {
-  *out = m_RegisterImage[24] <= 150 ? m_RegisterImage[24] : 0;
-  return 0;
+  return Report(out, m_RegisterImage[24] <= 150 ? m_RegisterImage[24] : 0);
 }
 int COrvellaRemote::GetReg20Plus1(uint8_t* out) {
-  *out = m_RegisterImage[20] == 0xFF ? 0 : static_cast<uint8_t>(m_RegisterImage[20] + 1);
-  return 0;
+  return Report(out, m_RegisterImage[20] == 0xFF ? 0 : static_cast<uint8_t>(m_RegisterImage[20] + 1));
 }
 int COrvellaRemote::GetReg21Plus1(uint8_t* out) {
-  *out = m_RegisterImage[21] == 0xFF ? 0 : static_cast<uint8_t>(m_RegisterImage[21] + 1);
-  return 0;
+  return Report(out, m_RegisterImage[21] == 0xFF ? 0 : static_cast<uint8_t>(m_RegisterImage[21] + 1));
 }
 int COrvellaRemote::GetReg22Plus1(uint16_t* out) {
   const uint16_t word = static_cast<uint16_t>(m_RegisterImage[22] + 256 * m_RegisterImage[23]);

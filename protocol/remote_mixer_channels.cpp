@@ -157,41 +157,22 @@ RouteBit Route(uint16_t base, uint8_t a, uint8_t bit) {
 }
 }  // namespace
 
-int COrvellaRemote::SetRouteBitA(uint8_t a, uint8_t bit, bool on) {
+int COrvellaRemote::SetRouteBit(uint16_t base, uint8_t a, uint8_t bit, bool on) {
   if (!m_bExtendedAddressing || a >= 32 || bit >= 32) return 1;
-  const RouteBit r = Route(256, a, bit);
+  const RouteBit r = Route(base, a, bit);
   return WriteImageBit(r.reg, r.mask, on, false);
 }
 
-int COrvellaRemote::GetRouteBitA(uint8_t a, uint8_t bit, uint8_t* out) {
+int COrvellaRemote::GetRouteBit(uint16_t base, uint8_t a, uint8_t bit, uint8_t* out) {
   if (!m_bExtendedAddressing || a >= 32 || bit >= 32) return 1;
-  const RouteBit r = Route(256, a, bit);
+  const RouteBit r = Route(base, a, bit);
   *out = (m_RegisterImage[r.reg] & r.mask) ? 1 : 0;
   return 0;
 }
 
-int COrvellaRemote::SetRouteBitB(uint8_t bit, bool on) {
-  if (!m_bExtendedAddressing || bit >= 32) return 1;
-  const RouteBit r = Route(544, 0, bit);
-  return WriteImageBit(r.reg, r.mask, on, false);
-}
-
-int COrvellaRemote::GetRouteBitB(uint8_t bit, uint8_t* out) {
-  if (!m_bExtendedAddressing || bit >= 32) return 1;
-  const RouteBit r = Route(544, 0, bit);
-  *out = (m_RegisterImage[r.reg] & r.mask) ? 1 : 0;
-  return 0;
-}
-
-int COrvellaRemote::SetRouteBitC(uint8_t a, uint8_t bit, bool on) {
-  if (!m_bExtendedAddressing || a >= 32 || bit >= 32) return 1;
-  const RouteBit r = Route(384, a, bit);
-  return WriteImageBit(r.reg, r.mask, on, false);
-}
-
-int COrvellaRemote::GetRouteBitC(uint8_t a, uint8_t bit, uint8_t* out) {
-  if (!m_bExtendedAddressing || a >= 32 || bit >= 32) return 1;
-  const RouteBit r = Route(384, a, bit);
-  *out = (m_RegisterImage[r.reg] & r.mask) ? 1 : 0;
-  return 0;
-}
+int COrvellaRemote::SetRouteBitA(uint8_t a, uint8_t bit, bool on) { return SetRouteBit(256, a, bit, on); }
+int COrvellaRemote::GetRouteBitA(uint8_t a, uint8_t bit, uint8_t* out) { return GetRouteBit(256, a, bit, out); }
+int COrvellaRemote::SetRouteBitB(uint8_t bit, bool on) { return SetRouteBit(544, 0, bit, on); }
+int COrvellaRemote::GetRouteBitB(uint8_t bit, uint8_t* out) { return GetRouteBit(544, 0, bit, out); }
+int COrvellaRemote::SetRouteBitC(uint8_t a, uint8_t bit, bool on) { return SetRouteBit(384, a, bit, on); }
+int COrvellaRemote::GetRouteBitC(uint8_t a, uint8_t bit, uint8_t* out) { return GetRouteBit(384, a, bit, out); }
