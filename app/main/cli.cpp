@@ -132,7 +132,6 @@ std::string HelpText() {
       "                  (the path cannot contain a blank)\n"
       "  PROM=1|2|B      PROM bank for a main-unit update: 1, 2 (the default) or both\n"
       "  ZSLOT           handle every entry as its unit's option card\n"
-      "\n"
       "  /PATH           the same as FILE=/PATH (how a desktop opens a file with reflash)\n"
       "\n"
       "Options:\n"
