@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/core/clock.h"
+#include "platform/core/message_pump.h"
 #include "protocol/orvella_remote.h"
 #include "sim/links/sim_midi_service.h"
 #include "sim/unit/unit_model.h"
@@ -49,6 +50,7 @@ struct Cost {
 double SendImage(size_t bytes, Cost* cost = nullptr) {
   sim::SimMidiService midi({true, kLatencyMs});
   platform::Override<platform::MidiService> guard(midi);
+  platform::Override<platform::WakeHint> hint(midi);
   BuiltInTransports transports;
   platform::Override<TransportFactory> useTransports(transports);
   sim::UnitModel unit;
@@ -74,7 +76,9 @@ double SendImage(size_t bytes, Cost* cost = nullptr) {
       remote.GetProgrammingStatus(&status);
       if ((status & 0x3F) == 0) break;
       if ((status & (PGMERR | TXERR)) || platform::TickCount() - waitStart > 1000) return -1;
-      platform::Sleep(1);
+      // Idle as the window's waits do: until the wire can next have
+      // something to show.
+      platform::PumpOrIdle();
     }
   }
   if (cost) {

@@ -5,6 +5,7 @@
 
 #include "platform/core/clock.h"
 #include "platform/core/log.h"
+#include "platform/core/message_pump.h"
 #include "protocol/codec.h"
 
 using platform::MidiBuffer;
@@ -16,11 +17,17 @@ namespace {
 
 uint32_t MidiNow() { return platform::Use<platform::Clock>().MidiTime(); }
 
-// Blocks until the next millisecond, when a done flag can next have
-// changed on the MIDI clock. No window message is dispatched here: a
+// Blocks until a done flag can next have changed: the next millisecond of
+// the MIDI clock, or later when the links know nothing changes before
+// then, but never past `limit` ms. No window message is dispatched here: a
 // transport operation must not be re-entered from a handler while it holds
 // a buffer with the service.
-void WaitATick() { platform::Use<platform::Clock>().WaitForNextTick(); }
+void WaitQuietly(uint32_t limit) {
+  platform::Clock& clock = platform::Use<platform::Clock>();
+  uint32_t quiet = std::min(platform::Use<platform::WakeHint>().QuietMs(), limit);
+  if (quiet > 1) clock.Sleep(quiet - 1);
+  clock.WaitForNextTick();
+}
 
 bool EndsWith(const char* text, const char* tail) {
   size_t n = std::strlen(text), m = std::strlen(tail);
@@ -100,7 +107,7 @@ bool COrvellaMIDI::WaitForDone(const MidiBuffer& buffer, uint32_t start, uint32_
                  static_cast<unsigned long>(timeout));
       return false;
     }
-    WaitATick();
+    WaitQuietly(timeout - elapsed + 1);
   }
 }
 

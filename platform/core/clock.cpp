@@ -40,6 +40,11 @@ void SystemClock::Sleep(uint32_t ms) {
   }
 }
 
+void Clock::IdleAfterPump(uint32_t quietMs) {
+  if (quietMs > 1) Sleep(quietMs - 1);
+  WaitForNextTick();
+}
+
 void SystemClock::WaitForNextTick() {
   // TickCount truncates steady_clock to whole milliseconds, so the next
   // tick starts on the next whole millisecond of the same clock.

@@ -37,8 +37,9 @@ class Clock {
   // wait for a loop that watches something only the clock will change.
   virtual void WaitForNextTick() = 0;
   // Called by a wait loop after a pump pass that dispatched nothing: the
-  // loop has nothing to do until the next tick (or the next message).
-  virtual void IdleAfterPump() { WaitForNextTick(); }
+  // loop has nothing to do until the next tick, or until `quietMs` ticks
+  // have passed when nothing it watches can change before then.
+  virtual void IdleAfterPump(uint32_t quietMs);
 };
 
 // steady_clock and localtime_r.
@@ -66,7 +67,7 @@ class VirtualClock final : public Clock {
   // One millisecond on, as Sleep(0) does.
   void WaitForNextTick() override;
   // The pump step has moved the time already.
-  void IdleAfterPump() override {}
+  void IdleAfterPump(uint32_t) override {}
 
   // Moves time on by `ms` (tests use it to stand in for real waiting).
   void Advance(uint32_t ms) { now_ += ms; }

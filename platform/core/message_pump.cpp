@@ -10,7 +10,18 @@ class NoMessages final : public MessagePump {
   bool PumpOne() override { return false; }
 };
 
+class NoHint final : public WakeHint {
+ public:
+  uint32_t QuietMs() override { return 0; }
+};
+
 }  // namespace
+
+template <>
+WakeHint& DefaultService<WakeHint>() {
+  static NoHint hint;
+  return hint;
+}
 
 template <>
 MessagePump& DefaultService<MessagePump>() {
@@ -26,7 +37,10 @@ bool PumpOneMessage() {
 
 bool PumpOrIdle() {
   bool dispatched = PumpOneMessage();
-  if (!dispatched) Use<Clock>().IdleAfterPump();
+  if (!dispatched) {
+    const uint32_t quiet = Use<WakeHint>().QuietMs();
+    Use<Clock>().IdleAfterPump(quiet < kLongestIdleMs ? quiet : kLongestIdleMs);
+  }
   return dispatched;
 }
 

@@ -1,44 +1,25 @@
 #include "platform/midi/alsa_midi_service.h"
 
-#include <alsa/asoundlib.h>
-
+#include <algorithm>
 #include <cerrno>
-#include <cstdarg>
-#include <cstdio>
 #include <cstring>
-#include <unistd.h>
 
+#include "platform/core/clock.h"
 #include "platform/core/log.h"
 
 namespace platform {
 namespace {
 
-// alsa-lib prints its complaints on standard error; ours go to the log.
-void RouteAlsaError(const char* file, int line, const char* function, int err, const char* fmt, ...) {
-  char text[512];
-  va_list args;
-  va_start(args, fmt);
-  std::vsnprintf(text, sizeof text, fmt, args);
-  va_end(args);
-  if (err) {
-    LogMessage("ALSA: %s:%d (%s) %s: %s\n", file, line, function, text, snd_strerror(err));
-  } else {
-    LogMessage("ALSA: %s:%d (%s) %s\n", file, line, function, text);
-  }
-}
-
 MidiTechnology TechnologyOf(unsigned type) {
-  if (type & (SND_SEQ_PORT_TYPE_SYNTH | SND_SEQ_PORT_TYPE_DIRECT_SAMPLE | SND_SEQ_PORT_TYPE_SAMPLE |
-              SND_SEQ_PORT_TYPE_SYNTHESIZER)) {
-    return (type & SND_SEQ_PORT_TYPE_HARDWARE) ? MidiTechnology::kSynthesizer
-                                               : MidiTechnology::kSoftwareSynthesizer;
+  if (type & (seq::kTypeSynth | seq::kTypeDirectSample | seq::kTypeSample | seq::kTypeSynthesizer)) {
+    return (type & seq::kTypeHardware) ? MidiTechnology::kSynthesizer : MidiTechnology::kSoftwareSynthesizer;
   }
-  if (type & SND_SEQ_PORT_TYPE_HARDWARE) return MidiTechnology::kMidiPort;
+  if (type & seq::kTypeHardware) return MidiTechnology::kMidiPort;
   return MidiTechnology::kApplication;
 }
 
-constexpr unsigned kWritable = SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE;
-constexpr unsigned kReadable = SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ;
+constexpr unsigned kWritable = seq::kCapWrite | seq::kCapSubsWrite;
+constexpr unsigned kReadable = seq::kCapRead | seq::kCapSubsRead;
 
 }  // namespace
 
@@ -48,54 +29,32 @@ MidiService& DefaultService<MidiService>() {
   return service;
 }
 
-AlsaMidiService::AlsaMidiService() = default;
+AlsaMidiService::AlsaMidiService(Sequencer& sequencer) : seq_(sequencer) {}
 
 AlsaMidiService::~AlsaMidiService() {
   while (!ports_.empty()) ClosePort(ports_.begin()->first);
-  if (seq_) snd_seq_close(seq_);
 }
 
 bool AlsaMidiService::Open() {
-  if (seq_) return true;
-  snd_lib_error_set_handler(RouteAlsaError);
-  // Without the device node alsa-lib would still try (and complain); the
-  // answer is known.
-  if (access("/dev/snd/seq", R_OK | W_OK) != 0) return false;
-  if (snd_seq_open(&seq_, "default", SND_SEQ_OPEN_DUPLEX, SND_SEQ_NONBLOCK) < 0) {
-    seq_ = nullptr;
-    return false;
-  }
-  snd_seq_set_client_name(seq_, "Reflash");
-  ownClient_ = snd_seq_client_id(seq_);
-  return true;
+  if (!open_) open_ = seq_.Open();
+  return open_;
 }
 
 bool AlsaMidiService::Available() { return Open(); }
+
+uint64_t AlsaMidiService::NowUs() { return uint64_t{Use<Clock>().MidiTime()} * 1000; }
 
 void AlsaMidiService::List() {
   inputs_.clear();
   outputs_.clear();
   if (!Open()) return;
-  snd_seq_client_info_t* client;
-  snd_seq_port_info_t* port;
-  snd_seq_client_info_alloca(&client);
-  snd_seq_port_info_alloca(&port);
-  snd_seq_client_info_set_client(client, -1);
-  while (snd_seq_query_next_client(seq_, client) >= 0) {
-    int id = snd_seq_client_info_get_client(client);
-    if (id == ownClient_ || id == SND_SEQ_CLIENT_SYSTEM) continue;
-    snd_seq_port_info_set_client(port, id);
-    snd_seq_port_info_set_port(port, -1);
-    while (snd_seq_query_next_port(seq_, port) >= 0) {
-      unsigned caps = snd_seq_port_info_get_capability(port);
-      if (caps & SND_SEQ_PORT_CAP_NO_EXPORT) continue;
-      Device d{id, snd_seq_port_info_get_port(port), snd_seq_port_info_get_name(port),
-               TechnologyOf(snd_seq_port_info_get_type(port))};
-      if ((caps & kWritable) == kWritable) outputs_.push_back(d);
-      if ((caps & kReadable) == kReadable) {
-        d.technology = MidiTechnology::kMidiPort;
-        inputs_.push_back(d);
-      }
+  for (const SeqPortInfo& p : seq_.Ports()) {
+    if (p.caps & seq::kCapNoExport) continue;
+    Device d{p.client, p.port, p.name, TechnologyOf(p.type)};
+    if ((p.caps & kWritable) == kWritable) outputs_.push_back(d);
+    if ((p.caps & kReadable) == kReadable) {
+      d.technology = MidiTechnology::kMidiPort;
+      inputs_.push_back(d);
     }
   }
 }
@@ -110,15 +69,11 @@ uint32_t AlsaMidiService::OutputCount() {
   return static_cast<uint32_t>(outputs_.size());
 }
 
-bool AlsaMidiService::StillThere(const Device& d) {
-  snd_seq_port_info_t* port;
-  snd_seq_port_info_alloca(&port);
-  return seq_ && snd_seq_get_any_port_info(seq_, d.client, d.port, port) >= 0;
-}
-
 int AlsaMidiService::Describe(const std::vector<Device>& list, uint32_t device, MidiDeviceInfo* info) {
   if (!info) return kMidiBadParameter;
-  if (device >= list.size() || !StillThere(list[device])) return kMidiBadDevice;
+  if (device >= list.size() || !open_ || !seq_.PortExists(list[device].client, list[device].port)) {
+    return kMidiBadDevice;
+  }
   std::memset(info->name, 0, sizeof info->name);
   std::strncpy(info->name, list[device].name.c_str(), sizeof info->name - 1);
   info->technology = list[device].technology;
@@ -132,15 +87,19 @@ int AlsaMidiService::OpenPort(bool input, uint32_t device, MidiHandle* handle) {
   if (!handle) return kMidiBadParameter;
   *handle = 0;
   const std::vector<Device>& list = input ? inputs_ : outputs_;
-  if (device >= list.size() || !StillThere(list[device])) return kMidiBadDevice;
+  if (device >= list.size() || !open_ || !seq_.PortExists(list[device].client, list[device].port)) {
+    return kMidiBadDevice;
+  }
   const Device& d = list[device];
-  std::string name = std::string(input ? "from " : "to ") + d.name;
-  int local = snd_seq_create_simple_port(seq_, name.c_str(), input ? kWritable : kReadable,
-                                         SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
+  const std::string name = std::string(input ? "from " : "to ") + d.name;
+  // Only our own subscription reaches the port: no subscription rights for
+  // others, and not exported at all.
+  const unsigned caps = (input ? seq::kCapWrite : seq::kCapRead) | seq::kCapNoExport;
+  const int local = seq_.CreatePort(name, caps, seq::kTypeMidiGeneric | seq::kTypeApplication);
   if (local < 0) return kMidiNoMemory;
-  int err = input ? snd_seq_connect_from(seq_, local, d.client, d.port) : snd_seq_connect_to(seq_, local, d.client, d.port);
+  const int err = input ? seq_.ConnectFrom(local, d.client, d.port) : seq_.ConnectTo(local, d.client, d.port);
   if (err < 0) {
-    snd_seq_delete_simple_port(seq_, local);
+    seq_.DeletePort(local);
     return kMidiNotReady;
   }
   auto port = std::make_unique<Port>();
@@ -177,23 +136,36 @@ int AlsaMidiService::UnprepareBuffer(MidiHandle handle, MidiBuffer* buffer) {
   return kMidiOk;
 }
 
+// Hands waiting sends to the sequencer in order, all at once, and gives
+// back those whose bytes have had their time on the wire.
 void AlsaMidiService::MoveSends(Port& port) {
-  while (!port.sends.empty()) {
-    MidiBuffer* b = port.sends.front();
-    snd_seq_event_t ev;
-    snd_seq_ev_clear(&ev);
-    snd_seq_ev_set_source(&ev, port.localPort);
-    snd_seq_ev_set_subs(&ev);
-    snd_seq_ev_set_direct(&ev);
-    snd_seq_ev_set_sysex(&ev, b->length, b->data);
-    int err = snd_seq_event_output_direct(seq_, &ev);
-    // A full output pool: try again on the next poll.
-    if (err == -EAGAIN) return;
-    if (err < 0) LogMessage("ALSA: SysEx send failed: %s\n", snd_strerror(err));
-    // The sequencer has copied the event (or refused it): the buffer is free.
-    b->queued = false;
-    b->done = true;
-    port.sends.pop_front();
+  const uint64_t now = NowUs();
+  for (size_t i = 0; i < port.sends.size();) {
+    Send& s = port.sends[i];
+    if (s.handed) {
+      ++i;
+      continue;
+    }
+    const int err = seq_.SendSysEx(port.localPort, s.buffer->data, s.buffer->length);
+    // A full output pool: the rest waits for the next poll, in order.
+    if (err == -EAGAIN) break;
+    if (err < 0) {
+      LogMessage("ALSA: SysEx send failed: %s\n", std::strerror(-err));
+      s.buffer->error = kMidiNotReady;
+      s.buffer->queued = false;
+      s.buffer->done = true;
+      port.sends.erase(port.sends.begin() + static_cast<long>(i));
+      continue;
+    }
+    s.handed = true;
+    s.doneAt = std::max(now, port.wireFree) + uint64_t{s.buffer->length} * kByteMicros;
+    port.wireFree = s.doneAt;
+    ++i;
+  }
+  while (!port.sends.empty() && port.sends.front().handed && now >= port.sends.front().doneAt) {
+    port.sends.front().buffer->queued = false;
+    port.sends.front().buffer->done = true;
+    port.sends.erase(port.sends.begin());
   }
 }
 
@@ -204,20 +176,25 @@ int AlsaMidiService::SendSysEx(MidiHandle output, MidiBuffer* buffer) {
   if (!buffer->prepared) return kMidiUnprepared;
   if (buffer->queued) return kMidiStillPlaying;
   buffer->done = false;
+  buffer->error = kMidiOk;
   buffer->queued = true;
-  port->sends.push_back(buffer);
+  port->sends.push_back(Send{buffer});
   MoveSends(*port);
   return kMidiOk;
+}
+
+void AlsaMidiService::GiveBack(Port& port) {
+  for (Send& s : port.sends) {
+    s.buffer->queued = false;
+    s.buffer->done = true;
+  }
+  port.sends.clear();
 }
 
 int AlsaMidiService::ResetOutput(MidiHandle output) {
   Port* port = Find(output, false);
   if (!port) return kMidiBadHandle;
-  for (MidiBuffer* b : port->sends) {
-    b->queued = false;
-    b->done = true;
-  }
-  port->sends.clear();
+  GiveBack(*port);
   return kMidiOk;
 }
 
@@ -225,19 +202,14 @@ void AlsaMidiService::ClosePort(MidiHandle h) {
   auto it = ports_.find(h);
   if (it == ports_.end()) return;
   Port& port = *it->second;
-  for (MidiBuffer* b : port.sends) {
-    b->queued = false;
-    b->done = true;
-  }
+  GiveBack(port);
   port.receiver.Reset();
-  if (seq_) {
-    if (port.input) {
-      snd_seq_disconnect_from(seq_, port.localPort, port.client, port.port);
-    } else {
-      snd_seq_disconnect_to(seq_, port.localPort, port.client, port.port);
-    }
-    snd_seq_delete_simple_port(seq_, port.localPort);
+  if (port.input) {
+    seq_.DisconnectFrom(port.localPort, port.client, port.port);
+  } else {
+    seq_.DisconnectTo(port.localPort, port.client, port.port);
   }
+  seq_.DeletePort(port.localPort);
   ports_.erase(it);
 }
 
@@ -284,23 +256,40 @@ int AlsaMidiService::CloseInput(MidiHandle input) {
   return kMidiOk;
 }
 
+void AlsaMidiService::ReadInput() {
+  for (;;) {
+    SeqEvent ev;
+    const int r = seq_.Receive(&ev);
+    if (r == 0) return;
+    if (r == -ENOSPC) {
+      // Events were dropped: a message under way has lost bytes, so it is
+      // cut short rather than glued to what follows.
+      LogMessage("ALSA: MIDI input overrun, received data was lost\n");
+      for (auto& [h, port] : ports_) {
+        if (port->input) port->receiver.Break();
+      }
+      continue;
+    }
+    if (r < 0) {
+      // Logged once, not on every poll while it lasts.
+      if (r != lastInputError_) LogMessage("ALSA: reading MIDI input failed: %s\n", std::strerror(-r));
+      lastInputError_ = r;
+      return;
+    }
+    lastInputError_ = 0;
+    if (!ev.sysex || !ev.data) continue;
+    for (auto& [h, port] : ports_) {
+      if (port->input && port->localPort == ev.destPort) port->receiver.Feed(ev.data, ev.length);
+    }
+  }
+}
+
 void AlsaMidiService::Poll() {
-  if (!seq_) return;
+  if (!open_) return;
   for (auto& [h, port] : ports_) {
     if (!port->input) MoveSends(*port);
   }
-  for (;;) {
-    snd_seq_event_t* ev = nullptr;
-    int err = snd_seq_event_input(seq_, &ev);
-    if (err == -ENOSPC) continue;  // overrun: what was lost is lost, go on
-    if (err < 0 || !ev) break;
-    if (ev->type != SND_SEQ_EVENT_SYSEX) continue;
-    for (auto& [h, port] : ports_) {
-      if (port->input && port->localPort == ev->dest.port) {
-        port->receiver.Feed(static_cast<const uint8_t*>(ev->data.ext.ptr), ev->data.ext.len);
-      }
-    }
-  }
+  ReadInput();
 }
 
 }  // namespace platform

@@ -5,22 +5,29 @@
 // The sequencer is opened non-blocking and served only inside the calls
 // (no thread). Where there is no sequencer (/dev/snd/seq missing) every
 // list is empty.
-#include <deque>
+//
+// The sequencer takes a message at once, long before it has left a MIDI
+// cable, so a send is done only once its bytes have had time to leave at
+// 31,250 baud behind what was sent before it on that port; a send the
+// sequencer refuses comes back done with an error. Our own ports can be
+// reached only by the subscriptions we make: they are neither exported
+// nor open to other programs' subscriptions.
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/midi/midi_service.h"
+#include "platform/midi/sequencer.h"
 #include "platform/midi/sysex_input.h"
-
-typedef struct _snd_seq snd_seq_t;
 
 namespace platform {
 
 class AlsaMidiService final : public MidiService {
  public:
-  AlsaMidiService();
+  static constexpr uint32_t kByteMicros = 320;  // 10 bits at 31,250 baud
+
+  explicit AlsaMidiService(Sequencer& sequencer = SystemSequencer());
   ~AlsaMidiService() override;
 
   // True once the sequencer could be opened.
@@ -51,30 +58,39 @@ class AlsaMidiService final : public MidiService {
     std::string name;
     MidiTechnology technology;
   };
+  struct Send {
+    MidiBuffer* buffer;
+    bool handed = false;  // the sequencer has taken it
+    uint64_t doneAt = 0;  // microseconds on the MIDI clock: its last byte has left
+  };
   struct Port {
     bool input;
     int localPort;
     int client;
     int port;
-    std::deque<MidiBuffer*> sends;
+    std::vector<Send> sends;  // in order; the handed ones first
+    uint64_t wireFree = 0;    // when the last handed byte has left
     SysExInput receiver;
   };
 
   bool Open();
   void List();
-  bool StillThere(const Device& d);
   int Describe(const std::vector<Device>& list, uint32_t device, MidiDeviceInfo* info);
   int OpenPort(bool input, uint32_t device, MidiHandle* handle);
   Port* Find(MidiHandle h, bool input);
   void ClosePort(MidiHandle h);
+  void GiveBack(Port& port);
   void MoveSends(Port& port);
+  void ReadInput();
+  uint64_t NowUs();
 
-  snd_seq_t* seq_ = nullptr;
-  int ownClient_ = -1;
+  Sequencer& seq_;
+  bool open_ = false;
   std::vector<Device> inputs_;
   std::vector<Device> outputs_;
   std::map<MidiHandle, std::unique_ptr<Port>> ports_;
   MidiHandle nextHandle_ = 1;
+  int lastInputError_ = 0;  // logged once until input works again
 };
 
 }  // namespace platform

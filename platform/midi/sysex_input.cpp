@@ -38,6 +38,11 @@ void SysExInput::Put(uint8_t byte) {
   if (b->bytesRecorded >= b->length) FinishFront();
 }
 
+void SysExInput::Break() {
+  if (inSysEx_ && !queue_.empty() && queue_.front()->bytesRecorded > 0) FinishFront();
+  inSysEx_ = false;
+}
+
 void SysExInput::Feed(const uint8_t* bytes, size_t n) {
   if (!running_) return;
   for (size_t i = 0; i < n; ++i) {

@@ -23,6 +23,9 @@ class SysExInput {
   // inside a message cuts it short: the buffer is given back with what it
   // holds. Real-time bytes (0xF8..0xFF) are ignored wherever they are.
   void Feed(const uint8_t* bytes, size_t n);
+  // Bytes were lost on the way in: an unfinished message is cut short as a
+  // status byte would cut it (its buffer comes back with what it holds).
+  void Break();
   bool running() const { return running_; }
   // Bytes of SysEx messages that found no queued buffer.
   size_t lost() const { return lost_; }

@@ -349,4 +349,27 @@ void SimMidiService::Poll() {
   for (Input& in : inputs_) PullInput(in);
 }
 
+uint32_t SimMidiService::QuietMs() {
+  UpdateNow();
+  uint64_t next = UINT64_MAX;
+  auto firstEnd = [](const std::deque<TimedByte>& wire) -> uint64_t {
+    for (const TimedByte& b : wire) {
+      if (b.byte == 0xF7) return b.at;
+    }
+    // A message without its end yet can only fill a receive buffer.
+    return wire.empty() ? UINT64_MAX : wire.back().at;
+  };
+  for (const Output& out : outputs_) {
+    if (!out.sends.empty() && !out.faults.stallSends) {
+      const PendingSend& s = out.sends.front();
+      if (!options_.pacing || !s.started) return 0;
+      next = std::min<uint64_t>(next, s.start + uint64_t{s.buffer->length} * kByteMicros);
+    }
+    next = std::min(next, firstEnd(out.flight));
+  }
+  for (const Input& in : inputs_) next = std::min(next, firstEnd(in.wire));
+  if (next == UINT64_MAX || next <= nowUs_) return 0;
+  return static_cast<uint32_t>(std::min<uint64_t>((next - nowUs_ + 999) / 1000, 60000));
+}
+
 }  // namespace sim

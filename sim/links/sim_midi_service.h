@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/core/message_pump.h"
 #include "platform/midi/midi_service.h"
 #include "platform/midi/sysex_input.h"
 #include "sim/unit/byte_peer.h"
@@ -32,7 +33,9 @@ struct SimPortFaults {
   bool channelNoise = false;   // inputs: a note-on before every message
 };
 
-class SimMidiService final : public platform::MidiService {
+// It is also the wake hint of the links it carries: while a message is on
+// the wire it knows when the message can next be seen.
+class SimMidiService final : public platform::MidiService, public platform::WakeHint {
  public:
   static constexpr uint32_t kByteMicros = 320;  // 10 bits at 31,250 baud
   // Messages kept per output for Sent(): enough for any test's look back,
@@ -93,6 +96,11 @@ class SimMidiService final : public platform::MidiService {
   int ResetInput(platform::MidiHandle input) override;
   int CloseInput(platform::MidiHandle input) override;
   void Poll() override;
+
+  // platform::WakeHint: milliseconds until the next send completes or the
+  // next message end reaches a device or an input; 0 when nothing is on
+  // the wire (a device may speak at any moment).
+  uint32_t QuietMs() override;
 
  private:
   struct TimedByte {

@@ -38,6 +38,7 @@ Scenario::~Scenario() {
   programFilesGuard_.reset();
   transportGuard_.reset();
   driverGuard_.reset();
+  wakeGuard_.reset();
   midiGuard_.reset();
 }
 
@@ -63,6 +64,7 @@ void Scenario::AddVezerDriver(bool withLibrary) {
 void Scenario::Install() {
   if (vezerDriver_) programFilesGuard_.emplace(vezerDriver_->Service());
   midiGuard_.emplace(*midi_);
+  wakeGuard_.emplace(*midi_);
   driverGuard_.emplace(*driver_);
   transportGuard_.emplace(*transports_);
 }
@@ -93,6 +95,27 @@ UnitConfig VeZerUnit() {
   unit.card.minor = 0;
   unit.card.serial = Serial(0x32, 18, 20, 5);
   return unit;
+}
+
+// An Orvella 16 of the current generation: firmware 20 polls the high
+// registers too.
+UnitConfig Orvella16() {
+  UnitConfig c;
+  c.productId = 38;
+  c.major = 20;
+  c.minor = 1;
+  c.serial = Serial(38, 18, 30, 316);
+  return c;
+}
+
+// A Vinto with firmware 6: 16-bit register addresses.
+UnitConfig Vinto() {
+  UnitConfig c;
+  c.productId = 49;
+  c.major = 6;
+  c.minor = 0;
+  c.serial = Serial(49, 18, 12, 77);
+  return c;
 }
 
 const std::vector<Entry>& Table() {
@@ -144,6 +167,23 @@ const std::vector<Entry>& Table() {
        [](Scenario& s) {
          s.AddDriverUnit(Unit(1234));
          s.AddDriverUnit(Unit(1235));
+       }},
+      {"orvella16",
+       "an Orvella 16 (firmware 20, rolling poll, short forms only) over MIDI, which the updater passes over, "
+       "then an Orvella(n) that reports product id 38",
+       [](Scenario& s) {
+         s.AddMidiUnit(Orvella16());
+         UnitConfig second = Unit(1235);
+         second.productId = 38;
+         second.register6 = 96;
+         s.AddMidiUnit(second);
+       }},
+      {"vinto",
+       "a Vinto (firmware 6, 16-bit register addresses) over MIDI, which the updater passes over, then an "
+       "Orvella(n)",
+       [](Scenario& s) {
+         s.AddMidiUnit(Vinto());
+         s.AddMidiUnit(Unit(1235));
        }},
       {"none", "MIDI ports and the host driver, but no unit", [](Scenario&) {}},
   };

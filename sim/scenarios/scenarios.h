@@ -63,6 +63,7 @@ class Scenario {
   int midiUnits_ = 0;
   int driverUnits_ = 0;
   std::optional<platform::Override<platform::MidiService>> midiGuard_;
+  std::optional<platform::Override<platform::WakeHint>> wakeGuard_;
   std::optional<platform::Override<platform::DeviceControl>> driverGuard_;
   std::optional<platform::Override<TransportFactory>> transportGuard_;
   std::unique_ptr<VezerDriverFolder> vezerDriver_;

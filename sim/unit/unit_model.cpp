@@ -70,6 +70,13 @@ uint8_t UnitModel::ProductId() const {
   return orvellaN ? kProductOrvellaN : regs_[1];
 }
 
+// The kind of unit this is, whatever a test later writes into its
+// registers.
+bool UnitModel::FullProtocol() const {
+  const uint8_t id = config_.productId;
+  return id == 96 || id == 49 || ((id == 38 || id == 39) && config_.register6 == 96);
+}
+
 uint8_t UnitModel::Register(uint16_t r) {
   if (r >= 2048) return 0;
   Advance();
@@ -150,6 +157,7 @@ void UnitModel::HandleFrame(const uint8_t* f, size_t n, bool toCard) {
     case codec::kRead: {
       uint16_t reg;
       uint32_t value;
+      if (n != codec::kShortLength && !FullProtocol()) return;  // 9-bit addressing only
       if (n == codec::kShortLength) {
         reg = static_cast<uint16_t>(((f[4] & 7) << 5) | ((f[5] >> 2) & 0x1F) | ((f[6] & 1) << 8));
         value = static_cast<uint32_t>(((f[5] & 3) << 6) | ((f[6] >> 1) & 0x3F));
@@ -189,6 +197,11 @@ void UnitModel::HandleFrame(const uint8_t* f, size_t n, bool toCard) {
 void UnitModel::HandleRead(uint16_t start, uint32_t span) {
   int first = start + faults_.readAnswerOffset;
   if (first < 0 || first >= 2048 || start >= 2048) return;
+  // A model without an announced size knows the image is complete when the
+  // host turns to the progress registers.
+  if (transferOpen_ && transferSize_ == 0 && !incoming_.empty() && start <= 58 && start + span >= 56) {
+    StartSelfProgramming();
+  }
   Advance();
   const uint32_t count = std::min<uint32_t>(span + 1, 2048 - static_cast<uint32_t>(first));
   SendRegisters(static_cast<uint16_t>(first), &regs_[first], static_cast<uint16_t>(count));

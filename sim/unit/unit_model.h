@@ -1,10 +1,19 @@
 #pragma once
-// A simulated Orvella(n) as a protocol peer: it cuts the host's bytes into
+// A simulated unit as a protocol peer: it cuts the host's bytes into
 // frames, answers reads from its register file, takes firmware packets for
 // its PROM banks, its ZM-DIG module or its ZI-RERAR card, programs itself on
 // the clock in force and keeps what it was programmed with, so a test can
 // compare it with the image byte for byte. Fault switches make it misbehave
 // on purpose.
+//
+// The product id (register 1, with register 6) decides the model. An
+// Orvella(n) (96, or 38/39 with register 6 = 96) and a Vinto (49) check each
+// packet against register 52, take the image size from 48..51 and
+// understand the long register forms (16-bit addresses). An Orvella 16 (38),
+// Orvella 8 (39) or Tervik Signalport 4x4 (128) addresses 512 registers with
+// the short forms only (bit 8 in the message) and ignores long ones; it
+// knows no packet check and no announced size, so its transfer ends when
+// the host turns to reading the progress registers 56..58.
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -190,6 +199,10 @@ class UnitModel : public BytePeer {
   void SendStatus(uint32_t delay = 0);
   bool CardTarget(bool toCard) const;
   uint8_t ProductId() const;
+  // Register 52 check, size in 48..51 and the long register forms.
+  bool FullProtocol() const;
+  // The whole image is in: the unit erases, programs and verifies by itself.
+  void StartSelfProgramming();
   bool Silent() const;
   uint32_t Now() const;
 

@@ -129,7 +129,9 @@ void UnitModel::HandlePacket(const uint8_t* f, size_t n, bool toCard) {
   const bool card = packetToCard_;
   if (!card && !transferOpen_ && !selfProgramming_) {
     transferOpen_ = true;
-    transferSize_ = regs_[48] | (regs_[49] << 8) | (regs_[50] << 16) | (static_cast<uint32_t>(regs_[51]) << 24);
+    transferSize_ = FullProtocol() ? regs_[48] | (regs_[49] << 8) | (regs_[50] << 16) |
+                                         (static_cast<uint32_t>(regs_[51]) << 24)
+                                   : 0;
     transferTarget_ = regs_[53] == 5 ? Target::kModule : Target::kProm;
     transferBanks_ = banks_ ? banks_ : ((regs_[9] & kStatusBank2) ? 2 : 1);
     incoming_.clear();
@@ -148,7 +150,8 @@ void UnitModel::HandlePacket(const uint8_t* f, size_t n, bool toCard) {
 
   uint8_t data[kPacket];
   const size_t count = DecodePacket(f, n, data);
-  if (count == 0 || codec::PacketCrc8(data, count) != regs_[52] || index == faults_.txErrAtPacket) {
+  const bool checked = FullProtocol();
+  if (count == 0 || (checked && codec::PacketCrc8(data, count) != regs_[52]) || index == faults_.txErrAtPacket) {
     Reply(kStatusTxErr, index);
     return;
   }
@@ -169,16 +172,17 @@ void UnitModel::HandlePacket(const uint8_t* f, size_t n, bool toCard) {
   }
   ++packetsAccepted_;
   Reply(0, index);
-  if (!card && transferSize_ != 0 && incoming_.size() >= transferSize_) {
-    // The whole image is in: the unit erases, programs and verifies by itself.
-    transferOpen_ = false;
-    selfProgramming_ = true;
-    selfStart_ = Now();
-    banks_ = 0;
-    regs_[56] = kStateErasing;
-    regs_[57] = 0;
-    regs_[58] = 0;
-  }
+  if (!card && transferSize_ != 0 && incoming_.size() >= transferSize_) StartSelfProgramming();
+}
+
+void UnitModel::StartSelfProgramming() {
+  transferOpen_ = false;
+  selfProgramming_ = true;
+  selfStart_ = Now();
+  banks_ = 0;
+  regs_[56] = kStateErasing;
+  regs_[57] = 0;
+  regs_[58] = 0;
 }
 
 void UnitModel::Store(std::vector<uint8_t>& to, const uint8_t* data, size_t count) {
