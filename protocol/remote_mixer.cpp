@@ -149,8 +149,7 @@ int COrvellaRemote::SetReg4Bits01(uint8_t choice) {
 
 int COrvellaRemote::GetReg4Bits01(uint8_t* choice) {
   static const uint8_t kChoice[4] = {2, 1, 0, 3};
-  *choice = kChoice[m_RegisterImage[4] & 3];
-  return 0;
+  return Report(choice, kChoice[m_RegisterImage[4] & 3]);
 }
 
 int COrvellaRemote::SetReg4Bits23(uint8_t choice) {
@@ -162,8 +161,7 @@ int COrvellaRemote::SetReg4Bits23(uint8_t choice) {
 
 int COrvellaRemote::GetReg4Bits23(uint8_t* choice) {
   static const uint8_t kChoice[4] = {2, 1, 0, 3};  // by code / 4: 0, 4, 8, 12
-  *choice = kChoice[(m_RegisterImage[4] >> 2) & 3];
-  return 0;
+  return Report(choice, kChoice[(m_RegisterImage[4] >> 2) & 3]);
 }
 
 int COrvellaRemote::SetReg4Bit4(bool on) { return WriteImageBit(4, 0x10, on, true); }

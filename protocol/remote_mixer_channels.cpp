@@ -70,9 +70,7 @@ int COrvellaRemote::SetLevel(uint8_t type, uint8_t channel, uint8_t value) {
 }
 
 int COrvellaRemote::GetLevel(uint8_t type, uint8_t channel, uint8_t* out) {
-  if (type > 17 || channel > 31) return 2;
-  *out = m_CellLevel[CellIndex(type, channel)];
-  return 0;
+  return (type > 17 || channel > 31) ? 2 : Report(out, m_CellLevel[CellIndex(type, channel)]);
 }
 
 int COrvellaRemote::SetMute(uint8_t type, uint8_t channel, bool muted) {
@@ -84,9 +82,7 @@ int COrvellaRemote::SetMute(uint8_t type, uint8_t channel, bool muted) {
 }
 
 int COrvellaRemote::GetMute(uint8_t type, uint8_t channel, uint8_t* out) {
-  if (type > 17 || channel > 31) return 2;
-  *out = m_CellMute[CellIndex(type, channel)];
-  return 0;
+  return (type > 17 || channel > 31) ? 2 : Report(out, m_CellMute[CellIndex(type, channel)]);
 }
 
 int COrvellaRemote::SetTrim(uint8_t type, uint8_t channel, uint8_t value) {
@@ -98,9 +94,7 @@ int COrvellaRemote::SetTrim(uint8_t type, uint8_t channel, uint8_t value) {
 }
 
 int COrvellaRemote::GetTrim(uint8_t type, uint8_t channel, uint8_t* out) {
-  if (type > 17 || channel > 31) return 2;
-  *out = m_CellTrim[CellIndex(type, channel)];
-  return 0;
+  return (type > 17 || channel > 31) ? 2 : Report(out, m_CellTrim[CellIndex(type, channel)]);
 }
 
 int COrvellaRemote::GetMeter(bool first, uint16_t index, int* level, uint8_t* clip) {

@@ -68,25 +68,23 @@ class PosixFile final : public File {
 
   int64_t Size() override {
     struct stat st {};
-    if (::fstat(fd_, &st) != 0) {
-      error_ = static_cast<uint32_t>(errno);
-      return -1;
-    }
-    return st.st_size;
+    return Stat(&st) ? st.st_size : -1;
   }
 
   int64_t LastWriteTime() override {
     struct stat st {};
-    if (::fstat(fd_, &st) != 0) {
-      error_ = static_cast<uint32_t>(errno);
-      return -1;
-    }
-    return st.st_mtime;
+    return Stat(&st) ? st.st_mtime : -1;
   }
 
   uint32_t LastError() override { return error_; }
 
  private:
+  bool Stat(struct stat* st) {
+    if (::fstat(fd_, st) == 0) return true;
+    error_ = static_cast<uint32_t>(errno);
+    return false;
+  }
+
   int fd_;
   uint32_t error_ = 0;
 };
