@@ -115,7 +115,7 @@ TEST(JsonOutput, EveryEventMatchesItsDocumentation) {
     const char* args = "--json --simulate=thunderbolt --yes";
     Sandbox box;
     const pid_t pid = box.Start(args);
-    std::this_thread::sleep_for(std::chrono::milliseconds(2000));
+    EXPECT_TRUE(box.WaitForText("out.txt", "\"phase\":\"Downloading...\""));
     kill(pid, SIGTERM);
     Finished r = box.Wait(pid, 20000);
     EXPECT_EQ(r.status, 143);

@@ -48,6 +48,15 @@ pid_t Sandbox::Start(const std::string& args, const std::string& env) {
   return pid;
 }
 
+bool Sandbox::WaitForText(const std::string& name, const std::string& text, int limitMs) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+  while (!Has(ReadFile(dir_ / name), text)) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
+}
+
 bool Sandbox::Running(pid_t pid) {
   siginfo_t info{};
   return waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == 0;

@@ -34,6 +34,10 @@ class Sandbox {
   // and collects its files.
   Finished Wait(pid_t pid, int limitMs = 60000);
   Finished Run(const std::string& args, const std::string& env = {}) { return Wait(Start(args, env)); }
+  // Waits until the file `name` in the folder holds `text` (at most
+  // `limitMs`); false when it never did. Lets a test act once a run has
+  // reached a point, however slow the build (sanitizers) is.
+  bool WaitForText(const std::string& name, const std::string& text, int limitMs = 30000);
   // True while `pid` has not exited.
   static bool Running(pid_t pid);
 

@@ -91,7 +91,7 @@ class MockLogin : public ::testing::Test {
 TEST_F(MockLogin, AnUpdateHoldsTheLockAndReleasesItWhenItEnds) {
   const pid_t pid = box_.Start("--console --simulate=thunderbolt --yes", "DBUS_SYSTEM_BUS_ADDRESS=" + address_);
   std::string held;
-  for (int i = 0; i < 100 && !Has(held, "Reflash"); ++i) {
+  for (int i = 0; i < 600 && !Has(held, "Reflash"); ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     held = Inhibitors();
   }
