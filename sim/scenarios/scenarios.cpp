@@ -97,26 +97,22 @@ UnitConfig VeZerUnit() {
   return unit;
 }
 
-// An Orvella 16 of the current generation: firmware 20 polls the high
-// registers too.
-UnitConfig Orvella16() {
+// A unit of another model: its product id, firmware and serial number.
+UnitConfig OtherModel(uint8_t productId, uint8_t major, uint8_t minor, uint32_t serial) {
   UnitConfig c;
-  c.productId = 38;
-  c.major = 20;
-  c.minor = 1;
-  c.serial = Serial(38, 18, 30, 316);
+  c.productId = productId;
+  c.major = major;
+  c.minor = minor;
+  c.serial = serial;
   return c;
 }
 
+// An Orvella 16 of the current generation: firmware 20 polls the high
+// registers too.
+UnitConfig Orvella16() { return OtherModel(kProductOrvella16, 20, 1, Serial(kProductOrvella16, 18, 30, 316)); }
+
 // A Vinto with firmware 6: 16-bit register addresses.
-UnitConfig Vinto() {
-  UnitConfig c;
-  c.productId = 49;
-  c.major = 6;
-  c.minor = 0;
-  c.serial = Serial(49, 18, 12, 77);
-  return c;
-}
+UnitConfig Vinto() { return OtherModel(kProductVinto, 6, 0, Serial(kProductVinto, 18, 12, 77)); }
 
 const std::vector<Entry>& Table() {
   static const std::vector<Entry> table = {
