@@ -13,8 +13,6 @@ using platform::ui::Icon;
 
 namespace {
 
-constexpr int kProgressBar = resources::IDC_PROGRESS;
-constexpr int kStatusLine = resources::IDC_STATUS;
 constexpr uint32_t kPacketBytes = 128;
 constexpr uint32_t kEraseLimitMs = 12000;
 constexpr int kEraseBarTenths = 40;
@@ -39,21 +37,21 @@ bool CReflashDlg::ProgramZSlotEEPROM() {
   // A pass over every packet: the status line and log name it, the bar
   // counts packets and the window stays alive between them.
   auto beginPass = [&](const char* verb) {
-    m_window->SetText(kStatusLine, std::string(verb) + " ZSlot Firmware...");
-    m_window->ProgressRange(kProgressBar, 0, static_cast<int>(count));
+    m_window->SetText(resources::IDC_STATUS, std::string(verb) + " ZSlot Firmware...");
+    m_window->ProgressRange(resources::IDC_PROGRESS, 0, static_cast<int>(count));
     LogMessage("%s %d Packets", verb, static_cast<int>(count));
   };
   auto showPacket = [&](uint32_t i) {
-    m_window->ProgressPos(kProgressBar, static_cast<int>(i));
+    m_window->ProgressPos(resources::IDC_PROGRESS, static_cast<int>(i));
     platform::PumpOneMessage();
   };
 
   // Several records here carry no line end and run on into the next one.
   LogMessage("ProgramZSlotEEPROM");
-  m_window->SetText(kStatusLine, "Erasing ZSlot Firmware...");
+  m_window->SetText(resources::IDC_STATUS, "Erasing ZSlot Firmware...");
   LogMessage("Erasing ZSlot Firmware");
-  m_window->ProgressRange(kProgressBar, 0, kEraseBarTenths);
-  m_window->ProgressPos(kProgressBar, 0);
+  m_window->ProgressRange(resources::IDC_PROGRESS, 0, kEraseBarTenths);
+  m_window->ProgressPos(resources::IDC_PROGRESS, 0);
 
   LogMessage("SelectZSlotFirmware %d", m_options.m_bCardMode ? 1 : 0);
   if (m_pRemote->SelectZSlotFirmware(m_options.m_bCardMode) != 0) {

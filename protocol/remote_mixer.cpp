@@ -140,10 +140,24 @@ int COrvellaRemote::GetReg3Bit7(uint8_t* out) {
   return Report(out, (m_RegisterImage[3] & 7) == 5 ? 0 : Bit(m_RegisterImage[3], 7));
 }
 
+namespace {
+
+// Register 4 keeps two choices of 0..3 as codes in two-bit fields; `codes`
+// gives the field's bits (under `mask`) for each choice. False for a
+// choice out of range, which leaves the register as it was.
+bool PutChoice(uint8_t& reg, uint8_t choice, uint8_t mask, const uint8_t (&codes)[4]) {
+  if (choice > 3) return false;
+  reg = static_cast<uint8_t>((reg & ~mask) | codes[choice]);
+  return true;
+}
+
+constexpr uint8_t kCodes01[4] = {2, 1, 0, 3};
+constexpr uint8_t kCodes23[4] = {8, 4, 0, 12};
+
+}  // namespace
+
 int COrvellaRemote::SetReg4Bits01(uint8_t choice) {
-  static const uint8_t kCode[4] = {2, 1, 0, 3};
-  if (choice > 3) return 2;
-  m_RegisterImage[4] = static_cast<uint8_t>((m_RegisterImage[4] & ~0x03) | kCode[choice]);
+  if (!PutChoice(m_RegisterImage[4], choice, 0x03, kCodes01)) return 2;
   return WriteRegisterValue(4, m_RegisterImage[4]);
 }
 
@@ -153,9 +167,7 @@ int COrvellaRemote::GetReg4Bits01(uint8_t* choice) {
 }
 
 int COrvellaRemote::SetReg4Bits23(uint8_t choice) {
-  static const uint8_t kCode[4] = {8, 4, 0, 12};
-  if (choice > 3) return 2;
-  m_RegisterImage[4] = static_cast<uint8_t>((m_RegisterImage[4] & ~0x0C) | kCode[choice]);
+  if (!PutChoice(m_RegisterImage[4], choice, 0x0C, kCodes23)) return 2;
   return WriteRegisterValue(4, m_RegisterImage[4]);
 }
 

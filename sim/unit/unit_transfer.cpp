@@ -46,15 +46,19 @@ void UnitModel::HandleCommand(uint8_t k, bool toCard) {
   Advance();
   const bool prepared = prepared_;
   prepared_ = false;
+  // Erasing, receiving a packet and committing a serial all show PIP.
+  auto showBusy = [this] { regs_[9] = static_cast<uint8_t>((regs_[9] & kStatusBank2) | kStatusPip); };
+  // These three act only straight after a prepare command.
+  const bool needsPrepare = k == codec::kErase || k == codec::kPacketFollows || k == codec::kCommitSerial;
+  if (needsPrepare && !prepared) return;
   switch (k) {
     case codec::kPrepare:
       prepared_ = true;
       return;
     case codec::kErase:
-      if (!prepared) return;
       erasing_ = true;
       eraseStart_ = Now();
-      regs_[9] = static_cast<uint8_t>((regs_[9] & kStatusBank2) | kStatusPip);
+      showBusy();
       eraseForCard_ = CardTarget(toCard);
       if (eraseForCard_) {
         cardFlash_.clear();
@@ -64,16 +68,14 @@ void UnitModel::HandleCommand(uint8_t k, bool toCard) {
       }
       return;
     case codec::kPacketFollows:
-      if (!prepared) return;
       packetExpected_ = true;
       packetToCard_ = CardTarget(toCard);
-      regs_[9] = static_cast<uint8_t>((regs_[9] & kStatusBank2) | kStatusPip);
+      showBusy();
       return;
     case codec::kCommitSerial:
-      if (!prepared) return;
       committing_ = true;
       commitStart_ = Now();
-      regs_[9] = static_cast<uint8_t>((regs_[9] & kStatusBank2) | kStatusPip);
+      showBusy();
       return;
     case codec::kNextVerifyPacket:
       HandleVerifyRequest(toCard);
