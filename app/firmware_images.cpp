@@ -89,6 +89,8 @@ CFirmwareImages::CFirmwareImages() {
   (void)registered;
 }
 
+bool CFirmwareImages::BuiltInImagesAreStandIns() { return BuiltInImagesAreGenerated(); }
+
 CFirmwareImages::~CFirmwareImages() {
   FreeImage();
   if (!m_szRunFolder.empty()) platform::Use<platform::Files>().RemoveFolder(m_szRunFolder);

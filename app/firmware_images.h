@@ -40,6 +40,10 @@ class CFirmwareImages {
   bool LoadFirmwareImage(platform::ui::DialogWindow* parent);
   void FreeImage();
 
+  // True when the built-in images are the generated stand-ins (the default
+  // build), false when the build embedded the maker's images.
+  static bool BuiltInImagesAreStandIns();
+
   // The private temporary folder of this run (ending in '/'), empty until
   // the first expansion made it.
   const std::string& RunFolder() const { return m_szRunFolder; }

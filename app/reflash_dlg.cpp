@@ -130,6 +130,10 @@ void CReflashDlg::SetDialogState(int state) {
 void CReflashDlg::OnCommand(int id) {
   switch (id) {
     case IDC_UPDATE:
+      if (IsBusy()) {
+        LogMessage("OnStartUpdate: Busy, ignored\n");
+        break;
+      }
       OnStartUpdate();
       break;
     case IDOK_CLOSE:
@@ -145,10 +149,24 @@ void CReflashDlg::OnSelChange(int id) {
   if (id == IDC_MODEL) OnSelChangeModel();
 }
 
-void CReflashDlg::OnDropFiles(const std::vector<std::string>& paths) { m_Images.OnDropFiles(paths, m_window.get()); }
+void CReflashDlg::OnDropFiles(const std::vector<std::string>& paths) {
+  if (IsBusy()) {
+    // A drop during a run would change the image of the next run at best
+    // and the one being sent at worst.
+    LogMessage("OnDropFiles: Busy, %.1000s ignored\n", paths.empty() ? "" : paths.front().c_str());
+    return;
+  }
+  m_Images.OnDropFiles(paths, m_window.get());
+}
 
 void CReflashDlg::OnSysCommand(int commandId) {
   if ((commandId & ~0xF) == kAboutCommand) {
+    if (IsBusy()) {
+      // The about box is modal: opened inside a wait it would hold the
+      // transfer until closed.
+      LogMessage("OnSysCommand: Busy, about box not shown\n");
+      return;
+    }
     CAboutDlg about;
     about.DoModal(m_window.get());
   }

@@ -130,12 +130,47 @@ class CReflashDlg : public platform::ui::DialogEvents {
   // After a signal: the run ends through its normal failure path.
   void EndAbortedRun();
 
+  // ---- safety rules
+  // While busy (an update run, a serial-number write, showing an entry)
+  // nothing may change which device the run talks to or what it sends:
+  // selections, drops, the about box and a second Update are refused and
+  // logged. Every host gets the rule from here.
+  bool IsBusy() const { return m_nBusy > 0; }
+  class BusyScope {
+   public:
+    explicit BusyScope(CReflashDlg& dlg) : dlg_(dlg) {
+      if (dlg_.m_nBusy++ == 0 && dlg_.m_window) dlg_.m_window->OfferTargetChanges(false);
+    }
+    ~BusyScope() {
+      if (--dlg_.m_nBusy == 0 && dlg_.m_window) dlg_.m_window->OfferTargetChanges(true);
+    }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+   private:
+    CReflashDlg& dlg_;
+  };
+  // The loaded image is for the selected device; otherwise says so naming
+  // both and returns false.
+  bool ImageFitsTarget();
+  // The kind of device an image or entry product id names ("ZM-DIG module").
+  static const char* DeviceKindName(uint8_t productId);
+  // After a failed unit run: sends the cancel command, first reconnecting
+  // (bounded) when the link was lost; logs whether it went out.
+  void CancelAfterFailure();
+  static constexpr uint32_t kCancelReconnectMs = 3000;
+  // Built-in images may be offered: they are the maker's, or the link is a
+  // simulated one (the stand-ins never reach a real unit).
+  bool BuiltInImagesUsable() const;
+
  private:
   // Adds one list entry (text, word) unless the table is full.
   bool AddEntry(const std::string& text, uint32_t word);
   // Ends the run after a failure of the unit display (no unit, no image).
   void EndRunWithoutUnit();
   void ShowDetailRows(bool serialRows, bool promRow);
+  // Steps 12 and 13 for a chosen image: version and date fields.
+  void ShowNewImage();
   void SetValue(int id, const std::string& text);
 
  public:
@@ -162,4 +197,13 @@ class CReflashDlg : public platform::ui::DialogEvents {
 
   RunOutcome m_outcome = RunOutcome::Nothing;
   bool m_timerRunning = false;
+
+  int m_nBusy = 0;
+  // The entry shown and its list item; the entry an update succeeded for
+  // (-1 none): the done state belongs to it alone.
+  int m_nShownEntry = -1;
+  int m_nShownItem = -1;
+  int m_nDoneEntry = -1;
+  // No usable built-in image for the shown entry on this link.
+  bool m_bNoBuiltInImage = false;
 };

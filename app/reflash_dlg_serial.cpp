@@ -38,8 +38,14 @@ static bool IsPrintedSerialText(const std::string& text) {
 
 bool CReflashDlg::HandleSerialOption(const std::string& text) {
   uint32_t serial = IsPrintedSerialText(text) ? PackSerialNumber(text) : 0;
-  if ((serial >> 24) == kPrintedModel) serial = (serial & 0x00FFFFFF) | (kOrvellaModel << 24);
-  if (!IsValidSerialNumber(serial)) {
+  std::string typed = text;
+  if ((serial >> 24) == kPrintedModel) {
+    serial = (serial & 0x00FFFFFF) | (kOrvellaModel << 24);
+    typed.replace(0, 2, "60");
+  }
+  // Only a number that prints back as given is written: a spilled field
+  // (week 64, unit 4096, ...) would put another number into the device.
+  if (!IsValidSerialNumber(serial) || !PrintsBackAs(serial, typed)) {
     ShowRunMessage("Invalid Serial Number!", kCaption, Icon::Warning);
     m_outcome = RunOutcome::SerialFailed;
     CloseWindow(0);

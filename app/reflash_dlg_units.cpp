@@ -10,6 +10,7 @@
 #include "app/serial_number.h"
 #include "platform/core/service.h"
 #include "protocol/orvella_remote.h"
+#include "protocol/transport_factory.h"
 
 using platform::ui::Buttons;
 using platform::ui::FontKind;
@@ -216,13 +217,21 @@ bool CReflashDlg::SearchUnits() {
 
 void CReflashDlg::OnSelChangeModel() {
   LogMessage("OnSelChangeModel\n");
+  if (IsBusy()) {
+    // The run keeps its target: the list goes back to the entry in use.
+    LogMessage("OnSelChangeModel: Busy, selection ignored\n");
+    if (m_nShownItem >= 0) m_window->ComboSetSel(IDC_MODEL, m_nShownItem);
+    return;
+  }
   const int item = m_window->ComboSel(IDC_MODEL);
   if (item < 0) return;
   const uint32_t entry = m_window->ComboData(IDC_MODEL, item);
   // A file given on the command line or dropped belongs to the entry it
   // was chosen for; the built-in images apply again.
   m_Images.m_bExternalFile = false;
-  UpdateSelectedConnection(static_cast<uint16_t>(entry));
+  if (!UpdateSelectedConnection(static_cast<uint16_t>(entry))) return;
+  // The done state is the updated unit's: another entry is ready to update.
+  if (m_nDoneEntry >= 0) SetDialogState(m_nShownEntry == m_nDoneEntry ? kStateDone : kStateReady);
 }
 
 void CReflashDlg::SetValue(int id, const std::string& text) {
@@ -240,7 +249,11 @@ bool CReflashDlg::UpdateSelectedConnection(uint16_t entry) {
     EndRunWithoutUnit();
     return false;
   }
+  // The remote's waits below dispatch messages; a selection arriving now
+  // must not switch the unit under this one.
+  BusyScope busy(*this);
   const uint32_t word = m_EntryTable[entry];
+  m_nShownEntry = entry;
 
   // 1. Kind of the entry.
   if (!m_options.m_bCardModeFixed) {
@@ -288,6 +301,7 @@ bool CReflashDlg::UpdateSelectedConnection(uint16_t entry) {
     m_window->ComboSetData(IDC_MODEL, item, entry);
     m_window->ComboSetSel(IDC_MODEL, item);
   }
+  m_nShownItem = item;
 
   // 5.
   m_pRemote->SetPollMode(1);
@@ -355,18 +369,47 @@ bool CReflashDlg::UpdateSelectedConnection(uint16_t entry) {
   }
   SetValue(IDC_FW_DATE, dateText);
 
-  // 12. The image Update would program.
-  if (!m_Images.m_bExternalFile) {
+  // 12. The image Update would program. The built-in images are stand-ins
+  // unless the build embedded the maker's: a real unit is offered none, and
+  // must be given a file.
+  m_bNoBuiltInImage = !m_Images.m_bExternalFile && !BuiltInImagesUsable();
+  if (m_bNoBuiltInImage) {
+    m_Images.m_szImageName[0] = '\0';
+    m_Images.m_nImageDeviceId = 0xFF;
+    m_Images.m_nImageMajor = 0;
+    m_Images.m_nImageMinor = 0;
+    LogMessage("No built-in firmware image for this device on a real unit\n");
+    SetValue(IDC_NEW_FW_VERSION, "None built in");
+    SetValue(IDC_NEW_FW_DATE, "Use FILE= or drop");
+  } else if (!m_Images.m_bExternalFile) {
     m_Images.EnumerateEmbeddedImages();
     m_Images.FindEmbeddedImage(m_nDeviceId);
   }
-  if (m_Images.m_nImageMajor == 0xFFFF) {
-    m_Images.m_nImageMajor = 0;
-    LogMessage("Unable to determine New Firmware Version!\n");
-    ShowWindowMessage(*m_window, "Unable to determine New Firmware Version!", Icon::Exclamation);
-    EndRunWithoutUnit();
-    return false;
+  if (!m_bNoBuiltInImage) {
+    if (m_Images.m_nImageMajor == 0xFFFF) {
+      m_Images.m_nImageMajor = 0;
+      LogMessage("Unable to determine New Firmware Version!\n");
+      ShowWindowMessage(*m_window, "Unable to determine New Firmware Version!", Icon::Exclamation);
+      EndRunWithoutUnit();
+      return false;
+    }
+    ShowNewImage();
   }
+
+  // 14. Rows by kind.
+  if (m_bModuleMode) {
+    ShowDetailRows(false, false);
+  } else if (m_options.m_bCardMode) {
+    ShowDetailRows(true, false);
+  } else {
+    ShowDetailRows(true, true);
+    const char* prom = m_options.m_nPromSelect == 2 ? "Both" : (m_options.m_nPromSelect == 0 ? "1" : "2");
+    SetValue(IDC_PROM, prom);
+  }
+  return true;
+}
+
+void CReflashDlg::ShowNewImage() {
   if (!m_Images.m_bExternalFile) {
     // A built-in image's number is still whole (an external file's was
     // split when it was taken); splitting it here only once keeps a
@@ -391,16 +434,8 @@ bool CReflashDlg::UpdateSelectedConnection(uint16_t entry) {
       SetValue(IDC_NEW_FW_DATE, FormatDate(m_Images.m_pImageDate));
     }
   }
+}
 
-  // 14. Rows by kind.
-  if (m_bModuleMode) {
-    ShowDetailRows(false, false);
-  } else if (m_options.m_bCardMode) {
-    ShowDetailRows(true, false);
-  } else {
-    ShowDetailRows(true, true);
-    const char* prom = m_options.m_nPromSelect == 2 ? "Both" : (m_options.m_nPromSelect == 0 ? "1" : "2");
-    SetValue(IDC_PROM, prom);
-  }
-  return true;
+bool CReflashDlg::BuiltInImagesUsable() const {
+  return !CFirmwareImages::BuiltInImagesAreStandIns() || platform::Use<TransportFactory>().Simulated();
 }

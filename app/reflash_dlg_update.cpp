@@ -85,6 +85,7 @@ uint8_t CReflashDlg::WaitForStatus(uint32_t limitMs, uint8_t endFlags, bool endO
     return TIMEOUT;
   }
   const uint32_t start = platform::TickCount();
+  const uint32_t losses = m_pRemote->GetLossCount();
   for (;;) {
     const uint32_t elapsed = platform::TickCount() - start;
     if (elapsed > limitMs) return TIMEOUT;
@@ -95,10 +96,11 @@ uint8_t CReflashDlg::WaitForStatus(uint32_t limitMs, uint8_t endFlags, bool endO
     uint8_t status = 0;
     m_pRemote->GetProgrammingStatus(&status);
     // A dropped link clears the register copy, and a cleared register 9
-    // would read as "packet taken".
+    // would read as "packet taken"; a link dropped and opened again since
+    // the wait began has lost whatever the unit said meanwhile.
     uint8_t lost = 0;
     m_pRemote->IsConnectionLost(&lost);
-    if (lost) return TIMEOUT;
+    if (lost || m_pRemote->GetLossCount() != losses) return TIMEOUT;
     status &= 0x3F;
     if (status & endFlags) return status;
     if (endOnZero && status == 0) return 0;
@@ -112,10 +114,24 @@ void CReflashDlg::OnTimer(int timerId) {
 
 void CReflashDlg::OnStartUpdate() {
   if (!m_pRemote || !m_window) return;  // Update is offered only with a unit shown
+  BusyScope busy(*this);
   SetDialogState(kStateBusy);
   m_pRemote->SetPollMode(3);
 
-  if (!m_Images.LoadFirmwareImage(m_window.get())) {
+  if (!m_Images.m_bExternalFile && !BuiltInImagesUsable()) {
+    // The built-in images are stand-ins; a real unit gets only a file.
+    const char* text =
+        "No built-in firmware image is available for this device.\n\n"
+        "Name a firmware file with FILE= on the command line, or drop one onto this window.";
+    LogMessage("OnStartUpdate: No built-in firmware image is available for this device\n");
+    ShowRunMessage(text, kWindowCaption, Icon::Exclamation);
+    m_outcome = RunOutcome::UpdateFailed;
+    SetDialogState(kStateReady);
+    return;
+  }
+
+  if (!m_Images.LoadFirmwareImage(m_window.get()) || !ImageFitsTarget()) {
+    m_Images.FreeImage();
     m_outcome = RunOutcome::UpdateFailed;
     SetDialogState(kStateReady);
     return;
@@ -203,8 +219,70 @@ void CReflashDlg::OnStartUpdate() {
   }
 
   m_Images.FreeImage();
+  if (succeeded) m_nDoneEntry = m_nShownEntry;
   SetDialogState(succeeded ? kStateDone : kStateReady);
   if (platform::AbortRequested()) EndAbortedRun();
+}
+
+const char* CReflashDlg::DeviceKindName(uint8_t productId) {
+  switch (productId) {
+    case 2:
+      return "ZM-DIG module";
+    case 19:
+      return "ZT-MADI card";
+    case 21:
+      return "ZI-RERAR card";
+    case 24:
+      return "ZT-HD card";
+    case 25:
+      return "ZT-FW card";
+    case 50:
+      return "VE-ZER card";
+    case 96:
+      return "Orvella(n) main unit";
+    default:
+      return "unknown device";
+  }
+}
+
+// The image's name says which kind of device it is for; programming it into
+// another kind (a module image into the unit's own PROM) is never right.
+bool CReflashDlg::ImageFitsTarget() {
+  const uint8_t imageId = m_Images.m_nImageDeviceId;
+  if (imageId == m_nDeviceId) return true;
+  std::string name = m_Images.m_szImageName;
+  const size_t slash = name.find_last_of("/\\");
+  if (slash != std::string::npos) name.erase(0, slash + 1);
+  char text[768];
+  std::snprintf(text, sizeof text,
+                "The firmware image %.300s is for a %s, but the selected device is the %s (%.300s).\n\n"
+                "Nothing has been programmed.",
+                name.c_str(), DeviceKindName(imageId), DeviceKindName(m_nDeviceId), m_szDeviceName.c_str());
+  LogMessage("OnStartUpdate: Image %.300s is for device %d, selected device is %d: refused\n", name.c_str(), imageId,
+             m_nDeviceId);
+  ShowRunMessage(text, kWindowCaption, Icon::Exclamation);
+  return false;
+}
+
+// The unit is left waiting in its transfer state after a failed run until
+// it hears the cancel. A lost link has been closed by then, so the cancel
+// would go nowhere: reconnect first, as the engine's poll does, for a
+// few seconds at most.
+void CReflashDlg::CancelAfterFailure() {
+  uint8_t lost = 0;
+  m_pRemote->IsConnectionLost(&lost);
+  if (lost) {
+    LogMessage("CancelProgramming: link lost, reconnecting\n");
+    if (m_pRemote->Reconnect(kCancelReconnectMs) != 0) {
+      LogMessage("CancelProgramming: unit did not answer, cancel not sent\n");
+      return;
+    }
+  }
+  if (m_pRemote->CancelProgramming() == 0) {
+    LogMessage("CancelProgramming: cancel sent\n");
+  } else {
+    LogMessage("CancelProgramming: cancel could not be sent\n");
+  }
 }
 
 // The image's product id, not the selected entry's, decides the run: a
@@ -228,7 +306,7 @@ bool CReflashDlg::RunProgramming() {
       return false;
     default:
       if (ProgramEEPROM()) return true;
-      m_pRemote->CancelProgramming();
+      CancelAfterFailure();
       ShowRunMessage("Updating the Firmware on the Orvella(n) FAILED!", kFailureCaption, Icon::Exclamation);
       LogMessage("Updating the Firmware on the Orvella(n) FAILED!\n");
       return false;

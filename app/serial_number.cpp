@@ -1,5 +1,6 @@
 #include "app/serial_number.h"
 
+#include <cctype>
 #include <cstdio>
 
 namespace {
@@ -62,4 +63,14 @@ bool IsValidSerialNumber(uint32_t serial) {
   uint32_t week = Week(serial);
   uint32_t unit = Unit(serial);
   return knownModel && year >= 1 && year <= 63 && week >= 1 && week <= 53 && unit >= 1 && unit <= 4095;
+}
+
+bool PrintsBackAs(uint32_t serial, const std::string& text) {
+  const std::string printed = FormatSerialNumber(serial);
+  if (printed.size() != text.size()) return false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(printed[i])) != std::tolower(static_cast<unsigned char>(text[i])))
+      return false;
+  }
+  return true;
 }

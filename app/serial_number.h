@@ -8,3 +8,8 @@
 uint32_t PackSerialNumber(const std::string& text);
 std::string FormatSerialNumber(uint32_t serial);
 bool IsValidSerialNumber(uint32_t serial);
+// True when `serial` prints back as exactly the ten characters of `text`
+// (hexadecimal model digits compared without regard to case). Packing does
+// not check its fields, so a week, year or unit number too large for its
+// bits spills into its neighbour and would write some other number.
+bool PrintsBackAs(uint32_t serial, const std::string& text);

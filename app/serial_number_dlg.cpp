@@ -35,8 +35,14 @@ void CGetSerialNumberDlg::OnCommand(int id) {
   }
 }
 
+// Typing past the tenth character asks for the check at once. What was
+// typed is then longer than any serial number, and the field holds only its
+// first ten characters: refusing it, and emptying the field, keeps a slip
+// of the finger from writing a number nobody typed.
 void CGetSerialNumberDlg::OnTextLimit(int id) {
-  if (id == kEdit) OnOK();
+  if (id != kEdit) return;
+  m_window->SetText(kEdit, std::string());
+  Refuse();
 }
 
 void CGetSerialNumberDlg::OnOK() {
@@ -45,12 +51,16 @@ void CGetSerialNumberDlg::OnOK() {
     // No model replacement here, unlike the "SN=" option: the number must
     // be entered as printed.
     const uint32_t serial = PackSerialNumber(text);
-    if (IsValidSerialNumber(serial)) {
+    if (IsValidSerialNumber(serial) && PrintsBackAs(serial, text)) {
       m_dwSerialNumber = serial;
       m_window->EndDialog(kOk);
       return;
     }
   }
+  Refuse();
+}
+
+void CGetSerialNumberDlg::Refuse() {
   platform::ui::MessageBoxRequest request;
   request.text = "Invalid Serial Number!";
   request.caption = "Orvella(n) Firmware Update";

@@ -17,7 +17,7 @@ class CGetSerialNumberDlg : public platform::ui::DialogEvents {
 
   bool OnInitDialog() override;
   void OnCommand(int id) override;
-  // The field's text limit was reached: typing past the tenth digit acts as OK.
+  // Typing past the tenth digit: the entry is refused and the field emptied.
   void OnTextLimit(int id) override;
 
   // On entry the number to show (0 shows an empty field); on OK the number entered.
@@ -25,6 +25,8 @@ class CGetSerialNumberDlg : public platform::ui::DialogEvents {
 
  private:
   void OnOK();
+  // "Invalid Serial Number!"; the dialog stays open.
+  void Refuse();
 
   std::unique_ptr<platform::ui::DialogWindow> m_window;
 };

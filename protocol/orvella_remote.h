@@ -195,7 +195,8 @@ class COrvellaRemote : public COrvellaMixerInterface {
   // One read request for first..last; does not wait.
   int RequestRegisterStatus(uint16_t first, uint16_t last);
   // Requests first..last until a register-data message starting at `first`
-  // arrived (up to 6 tries): 0, else 1. Fails at once when nested.
+  // arrived after the request went out (up to 6 tries): 0, else 1. Fails
+  // at once when nested.
   int RequestRegisterStatusVerified(uint16_t first, uint16_t last);
   // Decodes one cut frame; register data goes to StoreRegisterData.
   // 1 when rejected; callers ignore the result.
@@ -209,6 +210,12 @@ class COrvellaRemote : public COrvellaMixerInterface {
   uint32_t GetResponseCount() const { return m_dwResponseCount; }
   // The VE-ZER card updater of the selected unit, or null.
   CCardUpdater* GetCardUpdater() const { return m_pZTUSB; }
+  // How often the link was dropped so far: a caller that saw it change
+  // while it waited knows the answer it got may not be the unit's.
+  uint32_t GetLossCount() const { return m_dwLossCount; }
+  // After a lost link: reopens and selects the connection in use again, as
+  // Poll would, for at most `limitMs`. 0 when the unit answered again.
+  int Reconnect(uint32_t limitMs);
 
  private:
   bool DrainInput(int* readResult);
@@ -270,6 +277,7 @@ class COrvellaRemote : public COrvellaMixerInterface {
   bool m_bExtendedAddressing = false;
   bool m_bLost = true;
   bool m_bCardSerialWrite = false;
+  uint32_t m_dwLossCount = 0;
   uint16_t m_nLastResponseStart = 0xFFFF;
   uint16_t m_nLastResponseCount = 0;
   uint32_t m_dwLastReceiveTime;

@@ -1,6 +1,7 @@
 // Selecting a connection, the identity read, and the identity getters. The
 // getters read the register image only.
 #include <cstdio>
+#include <cstring>
 
 #include "platform/core/clock.h"
 #include "platform/core/log.h"
@@ -22,6 +23,18 @@ int COrvellaRemote::SelectConnection(uint16_t index) {
     LogMessage("COrvellaRemote::SelectConnection: m_pMidiIF->SelectConnection FAILED!\n");
     return 1;
   }
+  // The link now leads to another unit: what the image and the queue hold
+  // describe the previous one and must not be taken for this one's answer.
+  // A reconnection goes back to this unit, whether or not it answers now.
+  if (index != m_nReconnectConnection || m_nSelectedConnection != 0xFFFF) {
+    std::memset(m_RegisterImage, 0, sizeof m_RegisterImage);
+    m_ReceiveQueue.Clear();
+    m_bInFrame = false;
+  }
+  // Until its identity is read no unit is described; a reconnection (Poll)
+  // goes back to this one, never to the unit selected before.
+  m_nSelectedConnection = 0xFFFF;
+  m_nReconnectConnection = index;
 
   if (m_nInterfaceType == kTransportDriver) {
     // The driver knows the unit before it answers; the identity read below
@@ -41,6 +54,9 @@ int COrvellaRemote::SelectConnection(uint16_t index) {
   int rc = RequestRegisterStatusVerified(REG_ASTAT_PID, REMO_ZT_SN_SERNUMHI);
   if (rc != 0) {
     LogMessage("COrvellaRemote::SelectConnection: RequestRegisterStatus REG_ASTAT_PID/REMO_ZT_SN_SERNUMHI FAILED!\n");
+    // No unit answers here: nothing it "reports" may count as an answer.
+    m_bDisconnected = true;
+    m_RegisterImage[9] = TXERR;
     return 1;
   }
   if (m_RegisterImage[16] == 25) rc = RequestRegisterStatusVerified(32, 32);

@@ -41,6 +41,10 @@ void COrvellaRemote::DropConnection() {
   m_ReceiveQueue.Clear();
   m_bInFrame = false;
   std::memset(m_RegisterImage, 0, sizeof m_RegisterImage);
+  // A cleared register 9 reads as "packet taken"; nothing was taken over a
+  // lost link, so the copy says transfer error until the unit answers again.
+  m_RegisterImage[9] = TXERR;
+  ++m_dwLossCount;
   ReleaseCardUpdater();
   m_bDisconnected = true;
 }

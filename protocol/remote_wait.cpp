@@ -39,14 +39,33 @@ int COrvellaRemote::RequestRegisterStatusVerified(uint16_t first, uint16_t last)
   } clear{m_bVerifiedBusy};
 
   for (int attempt = 0; attempt < 6; ++attempt) {
+    // The start of the last answer may be left over from before (another
+    // unit's poll): only an answer decoded after this request counts.
+    const uint32_t answersBefore = m_dwResponseCount;
     if (RequestRegisterStatus(first, last) != 0) {
       LogMessage("RequestRegisterStatusVerified: RequestRegisterStatus FAILED! %04x %04x\n", first, last);
       return 1;
     }
     if (WaitForResponse(1) != 0) LogMessage("RequestRegisterStatusVerified: WaitForResponse FAILED!\n");
-    if (m_nLastResponseStart == first) return 0;
+    if (m_dwResponseCount != answersBefore && m_nLastResponseStart == first) return 0;
     LogMessage("RequestRegisterStatusVerified: RETRY! Last %04x First %04x\n", m_nLastResponseStart, first);
   }
   LogMessage("RequestRegisterStatusVerified: Last %04x != First %04x\n", m_nLastResponseStart, first);
   return 1;
+}
+
+int COrvellaRemote::Reconnect(uint32_t limitMs) {
+  if (!m_pMidiIF) return 1;
+  const uint32_t start = platform::TickCount();
+  while (m_bDisconnected || !m_pMidiIF->IsOpen()) {
+    if (platform::TickCount() - start > limitMs) return 1;
+    // Poll reopens a closed link and selects the connection again; a link
+    // that is open but was given up is closed first so that it does.
+    if (m_pMidiIF->IsOpen() && m_bDisconnected) m_pMidiIF->Close();
+    Poll();
+    if (!m_bDisconnected && m_pMidiIF->IsOpen()) break;
+    platform::Sleep(5);
+    platform::PumpOneMessage();
+  }
+  return 0;
 }

@@ -22,4 +22,7 @@ class TransportFactory {
   // A new, unopened VE-ZER card updater owned by the caller; nullptr when
   // this build or process has no way to reach the card's driver.
   virtual CCardUpdater* CreateCardUpdater() { return nullptr; }
+  // True when every link this factory makes leads to simulated units. The
+  // built-in stand-in images are offered only then.
+  virtual bool Simulated() const { return false; }
 };

@@ -40,6 +40,7 @@ struct DialogState {
   std::vector<TimerState> timers;
   bool ended = false;
   int result = 0;
+  bool targetChangesOffered = true;  // OfferTargetChanges
 
   // The control with this id, or null (controls without an id are never found).
   ControlState* Find(int id);
@@ -75,6 +76,7 @@ class MemoryDialog : public ui::DialogWindow {
   void KillTimer(int timerId) override;
   void AddSystemMenuItem(int commandId, const std::string& text) override;
   void EndDialog(int result) override;
+  void OfferTargetChanges(bool offered) override { state_->targetChangesOffered = offered; }
 
   // What a user does, delivered as the window system would.
   // Selects combo item `index` and reports the change.

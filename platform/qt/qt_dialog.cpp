@@ -276,6 +276,12 @@ int QtDialogWindow::TimerIdFor(int qtTimerId) const {
   return -1;
 }
 
+void QtDialogWindow::OfferTargetChanges(bool offered) {
+  for (QComboBox* combo : widget_->findChildren<QComboBox*>()) combo->setEnabled(offered);
+  widget_->setAcceptDrops(offered && parent_ == nullptr);
+  widget_->SetMenuEnabled(offered);
+}
+
 void QtDialogWindow::AddSystemMenuItem(int commandId, const std::string& text) {
   widget_->AddMenuItem(commandId, ToQ(text));
 }

@@ -28,6 +28,8 @@ class DialogWidget final : public QDialog {
   void SetPicture(const QPixmap& picture);
   bool HasPicture() const { return !picture_.isNull(); }
   void AddMenuItem(int commandId, const QString& text);
+  // A disabled menu is not offered (the about entry while a run is busy).
+  void SetMenuEnabled(bool enabled) { menuEnabled_ = enabled; }
   // The about entry and any other system-menu items, in order.
   const std::vector<std::pair<int, QString>>& MenuItems() const { return menuItems_; }
   // The menu that a right click opens (built on demand; empty without items).
@@ -51,6 +53,7 @@ class DialogWidget final : public QDialog {
   std::vector<std::pair<int, QString>> menuItems_;
   QMenu* menu_ = nullptr;
   bool announced_ = false;
+  bool menuEnabled_ = true;
 };
 
 class QtDialogWindow final : public ui::DialogWindow {
@@ -60,6 +63,7 @@ class QtDialogWindow final : public ui::DialogWindow {
 
   // ---- ui::DialogWindow
   void SetText(int id, const std::string& text) override;
+  void OfferTargetChanges(bool offered) override;
   std::string GetText(int id) override;
   void Show(int id, bool visible) override;
   bool IsVisible(int id) override;

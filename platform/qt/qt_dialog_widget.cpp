@@ -39,7 +39,7 @@ void DialogWidget::AddMenuItem(int commandId, const QString& text) {
 }
 
 QMenu* DialogWidget::BuildMenu() {
-  if (menuItems_.empty()) return nullptr;
+  if (menuItems_.empty() || !menuEnabled_) return nullptr;
   if (!menu_) {
     menu_ = new QMenu(this);
     for (const auto& [commandId, text] : menuItems_) {

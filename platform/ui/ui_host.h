@@ -150,6 +150,12 @@ class DialogWindow {
 
   // A message box owned by this window.
   virtual Answer MessageBox(const MessageBoxRequest& request) = 0;
+
+  // While a run must keep its target, the window stops offering what could
+  // change it: its lists, file drops and system-menu items (false), until
+  // offered again (true). The logic refuses such events either way; this
+  // only keeps the host from inviting them.
+  virtual void OfferTargetChanges(bool offered) { (void)offered; }
 };
 
 // The window system. Installed as a platform service by main() (Qt or

@@ -94,12 +94,17 @@ class InProcessTransports final : public TransportFactory {
   // The real card updater binding: a VE-ZER card's driver library is
   // simulated by sim/vezer, not by the link.
   CCardUpdater* CreateCardUpdater() override;
+  bool Simulated() const override { return simulated_; }
+  // Lets a test stand these links in for real ones (what a real unit is
+  // offered, and refused).
+  void PretendReal() { simulated_ = false; }
   // Kinds the engine asked for, in order.
   const std::vector<uint16_t>& Requests() const { return requests_; }
 
  private:
   std::vector<std::pair<uint16_t, LinkWiring*>> served_;
   std::vector<uint16_t> requests_;
+  bool simulated_ = true;
 };
 
 }  // namespace sim

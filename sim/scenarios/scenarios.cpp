@@ -16,6 +16,8 @@ class Scenario::LocalLinksOnly final : public TransportFactory {
     if (type != kTransportDriver && type != kTransportMidi) return nullptr;
     return builtIn_.Create(type);
   }
+  bool Simulated() const override { return true; }
+
   // The real binding, over the simulated driver library a scenario installs.
   CCardUpdater* CreateCardUpdater() override { return builtIn_.CreateCardUpdater(); }
 

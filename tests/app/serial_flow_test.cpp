@@ -39,7 +39,7 @@ TEST(SerialOption, InvalidNumberEndsTheRunBeforeAnyUnitIsSearched) {
   // A mistyped factory number must never be written in part: an eleventh
   // digit or a stray letter refuses the whole value.
   for (const char* token : {"SN=6018001234", "SN=1218451234", "SN=60184", "SN=60184512345", "SN=6018451A34",
-                            "SN=6018-51234"}) {
+                            "SN=6018-51234", "SN=6018459999", "SN=6005651234", "SN=4318459999"}) {
     SCOPED_TRACE(token);
     Rig rig;
     EXPECT_EQ(rig.Run(token), RunOutcome::SerialFailed);
@@ -111,7 +111,8 @@ TEST(SerialDialog, RefusesWhatIsNotATenDigitValidNumberAndStaysOpen) {
     bool accepted;
   };
   for (const Case c : {Case{"601845123", false}, Case{"4318120042", false}, Case{"6018001234", false},
-                       Case{"", false}, Case{"6018451234", true}, Case{"1518451234", true}}) {
+                       Case{"", false}, Case{"6018459999", false}, Case{"6005651234", false},
+                       Case{"6018451234", true}, Case{"1518451234", true}}) {
     SCOPED_TRACE(c.typed);
     DialogRig rig;
     bool openAfterOk = false;
@@ -135,12 +136,22 @@ TEST(SerialDialog, RefusesWhatIsNotATenDigitValidNumberAndStaysOpen) {
   }
 }
 
-TEST(SerialDialog, TypingPastTheTenthDigitActsAsOk) {
+TEST(SerialDialog, TypingPastTheTenthDigitRefusesTheEntryAndEmptiesTheField) {
+  // Eleven digits are no serial number: neither their first ten nor any
+  // other number is taken, and the next try starts from an empty field.
   DialogRig rig;
-  rig.host.ScriptFor(kSerialDialog).Type(kEdit, "60184512349");
+  std::string afterOverflow = "unset";
+  rig.host.ScriptFor(kSerialDialog)
+      .Type(kEdit, "60184512349")
+      .Do([&](test_support::MemoryDialog& d) { afterOverflow = d.GetText(kEdit); })
+      .Type(kEdit, "6018450042")
+      .Press(1);
   CGetSerialNumberDlg dialog;
   EXPECT_EQ(dialog.DoModal(nullptr), CGetSerialNumberDlg::kOk);
-  EXPECT_EQ(dialog.m_dwSerialNumber, 0x6026D4D2u);
+  EXPECT_EQ(afterOverflow, "");
+  ASSERT_EQ(rig.host.Messages().size(), 1u);
+  EXPECT_EQ(rig.host.Messages()[0].text, "Invalid Serial Number!");
+  EXPECT_EQ(dialog.m_dwSerialNumber, PackSerialNumber("6018450042"));
 }
 
 TEST(GetSerialNumber, EnteredNumberIsWrittenAndShown) {

@@ -32,10 +32,29 @@ TEST(SerialNumberTest, PacksFormatsAndValidates) {
   }
 }
 
-TEST(SerialNumberTest, WeekSpillsIntoTheHighYearBits) {
-  uint32_t packed = PackSerialNumber("6005651234");
-  EXPECT_TRUE(IsValidSerialNumber(packed));
-  EXPECT_EQ(FormatSerialNumber(packed), "6021011234");
+TEST(SerialNumberTest, OnlyANumberThatPrintsBackAsTypedIsTheTypedNumber) {
+  // Packing masks without checking, so an overlarge field lands in its
+  // neighbour and yields another valid number; PrintsBackAs catches it.
+  struct Case {
+    const char* text;
+    const char* printed;  // what the packed number reads as
+    bool asTyped;
+  };
+  const Case cases[] = {
+      {"6018451234", "6018451234", true},  {"6a18451234", "6a18451234", true},
+      {"6A18451234", "6a18451234", true},   // the model's hex digits in either case
+      {"6005651234", "6021011234", false},  // week 65 sets the high year bits
+      {"6018459999", "6018451807", false},  // unit 9999 keeps its low twelve bits
+      {"6070451234", "6006451234", false},  // year 70 loses bit 6
+      {"6018644095", "6018004095", false},  // week 64 lands on the year bit already set
+  };
+  for (const Case& c : cases) {
+    const uint32_t packed = PackSerialNumber(c.text);
+    EXPECT_EQ(FormatSerialNumber(packed), c.printed) << c.text;
+    EXPECT_EQ(PrintsBackAs(packed, c.text), c.asTyped) << c.text;
+  }
+  EXPECT_FALSE(PrintsBackAs(0x6026D4D2, "601845123"));
+  EXPECT_FALSE(PrintsBackAs(0x6026D4D2, "60184512345"));
 }
 
 TEST(SerialNumberTest, SplitYearFieldIsReassembled) {

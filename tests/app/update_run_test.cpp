@@ -287,9 +287,13 @@ TEST(UpdateRun, SuccessLeavesTheDoneStateAndLogsEachPhaseOnce) {
 // Without a VE-ZER updater nothing can take a VE-ZER image: the run says
 // it failed instead of returning to the ready state in silence.
 TEST(UpdateRun, VeZerImageWithoutUpdaterFailsWithItsMessage) {
-  Rig rig;
+  // ZSLOT makes the unit's entry stand for its VE-ZER card, which no
+  // updater reaches over this link.
+  sim::UnitConfig config;
+  config.card.id = 50;
+  Rig rig(config);
   DropAndUpdate(rig, Pattern(4096), "ZTUSB10V00.BIN");
-  EXPECT_EQ(rig.Run(), RunOutcome::UpdateFailed);
+  EXPECT_EQ(rig.Run("ZSLOT"), RunOutcome::UpdateFailed);
   ASSERT_FALSE(rig.host.Messages().empty());
   EXPECT_EQ(rig.host.Messages().back().text, "VE-ZER Firmware Update Failed!");
   EXPECT_EQ(rig.host.Messages().back().caption, "EEPROM Programming Failure");

@@ -157,7 +157,8 @@ TEST(ConsoleWindow, SerialDialogTakesTheGivenNumberWithYes) {
   };
   const Case cases[] = {
       {"6018451234", CGetSerialNumberDlg::kOk, 0x6026D4D2},
-      {"60184512349", CGetSerialNumberDlg::kOk, 0x6026D4D2},  // the eleventh digit acts as OK
+      {"60184512349", CGetSerialNumberDlg::kCancel, 0},       // eleven digits: refused, not cut to ten
+      {"6018459999", CGetSerialNumberDlg::kCancel, 0},        // unit 9999 would be written as 1807
       {"601845123", CGetSerialNumberDlg::kCancel, 0},         // refused, then cancelled
       {"4318451234", CGetSerialNumberDlg::kCancel, 0},        // model 0x43 is not valid here
   };

@@ -65,13 +65,15 @@ TEST(ZSlotRun, CardIsErasedWrittenAndReadBack) {
   EXPECT_FALSE(rig.host.FindMessage("Failed"));
 }
 
-TEST(ZSlotRun, CardImageDecidesTheRunWhateverEntryIsSelected) {
+TEST(ZSlotRun, WithZSlotTheUnitEntryTakesTheCardImage) {
+  // ZSLOT makes every entry stand for the card, so the card image fits the
+  // unit's entry too (without it the image would be refused).
   Rig rig(WithCard());
   CardUpdate(rig, Pattern(1000), /*entry=*/0);
-  rig.Run();
+  EXPECT_EQ(rig.Run("ZSLOT"), RunOutcome::UpdateSucceeded);
   const std::string log = rig.dir.Log();
   EXPECT_TRUE(Contains(log, "ProgramZSlotEEPROM"));
-  EXPECT_TRUE(Contains(log, "SelectZSlotFirmware 0"));
+  EXPECT_TRUE(Contains(log, "SelectZSlotFirmware 1"));
   EXPECT_FALSE(Contains(log, "ProgramEEPROM\n"));
   EXPECT_EQ(rig.Sent(codec::kErase), 1);
   // A card entry shows no switch warning, a unit entry may; either way

@@ -146,7 +146,7 @@ const std::vector<Row>& Rows() {
        [](FaultRun& r) { r.Unit().faults().silentFromPacket = 3; UnitUpdate(r); return ""; }},
       {"main_silent_progress", Flow::kMain, Link::kInProcess, "unit silent in the progress phase",
        {kStopped, kUnitFailed}, false,
-       "progress silence bound (120 s), failure; the loss detection has closed the link, so the cancel cannot go out",
+       "progress silence bound (120 s), failure; the link is reopened for up to 3 s to send the cancel, but the unit stays silent (logged)",
        [](FaultRun& r) {
          workflow_test::Rig& rig = *r.Rig();
          rig.tap.onFrame = [&rig](uint8_t code, int) {
@@ -214,7 +214,7 @@ const std::vector<Row>& Rows() {
        [](FaultRun& r) { r.Unit().faults().stallInState = sim::kStateProgramming; UnitUpdate(r, 300); return ""; }},
       {"main_driver_fetch_fails", Flow::kMain, Link::kDriver, "every driver fetch fails from the update on",
        {kAckTimeout, kUnitFailed}, false,
-       "the dropped link fails the first packet's wait (TIMEOUT), failure; the link is closed, so the cancel cannot go out",
+       "the dropped link fails the first packet's wait (TIMEOUT), failure; reopening it for the cancel fails too (logged)",
        [](FaultRun& r) {
          r.Unit();
          r.Main().Do([&r](test_support::MemoryDialog&) { r.Scenario()->Driver().failFetch = true; });
@@ -353,14 +353,14 @@ const std::vector<Row>& Rows() {
          BuiltInUpdate(r, 1);
          return "";
        }},
-      {"vezer_library_missing", Flow::kVezer, Link::kMidi, "no driver library; a VE-ZER image dropped",
+      {"vezer_library_missing", Flow::kVezer, Link::kMidi, "no driver library; ZSLOT, a VE-ZER image dropped",
        {kVezerFailed}, false, "card not offered; the image is refused as a failure",
        [](FaultRun& r) {
          r.UseScenario("vezer-no-driver");
          r.Main().Drop({r.WriteImage("ZTUSB10V00.BIN", 4096)}).Press(kUpdate);
-         return "";
+         return "ZSLOT";  // the unit's entry stands for its card, so the image fits it
        }},
-      {"vezer_library_incomplete", Flow::kVezer, Link::kMidi, "driver library lacking an entry point",
+      {"vezer_library_incomplete", Flow::kVezer, Link::kMidi, "driver library lacking an entry point; ZSLOT",
        {"TUSBAUDIO_StartDfuUpload: GetProcAddress failed", kVezerFailed}, false,
        "library refused with the missing entry named; the image is refused as a failure",
        [](FaultRun& r) {
@@ -368,7 +368,7 @@ const std::vector<Row>& Rows() {
          auto& folder = r.Keep<sim::VezerDriverFolder>(0, sim::VezerLibrary::kWithoutDfuUpload);
          r.Keep<platform::Override<platform::ProgramFiles>>(folder.Service());
          r.Main().Drop({r.WriteImage("ZTUSB10V00.BIN", 4096)}).Press(kUpdate);
-         return "";
+         return "ZSLOT";
        }},
 
       // ------------------------------------------------ serial numbers
@@ -492,6 +492,78 @@ const std::vector<Row>& Rows() {
          return "";
        }},
 
+      // ------------------------------------------------ safety rules
+      {"safety_select_during_download", Flow::kMain, Link::kInProcess,
+       "second unit selected during the download, PGMERR on packet 6",
+       {"Wait for Write Firmware Packet Failed!\n\nPGMERR\n", kUnitFailed}, true,
+       "selection ignored: every packet and the cancel go to the first unit; failure",
+       [](FaultRun& r) {
+         workflow_test::Rig& rig = *r.Rig();
+         sim::UnitModel& second = r.Keep<sim::UnitModel>();
+         rig.wiring.Add(&second, "Sim Link 2");
+         rig.unit.faults().pgmErrAtPacket = 6;
+         rig.tap.onFrame = [&rig](uint8_t code, int nth) {
+           if (code == codec::kDataPacket && nth == 3) rig.host.Open(workflow_test::kMainDialog)->UserSelect(kList, 1);
+         };
+         UnitUpdate(r);
+         return "";
+       }},
+      {"safety_module_image_on_unit", Flow::kInput, Link::kInProcess, "a ZM-DIG image dropped on the main unit",
+       {"is for a ZM-DIG module, but the selected device is the Orvella(n) main unit"}, false,
+       "refused before anything is sent",
+       [](FaultRun& r) {
+         r.Main().Drop({r.WriteImage("ZMDIG0101NC.BIN", 1000)}).Press(kUpdate);
+         return "";
+       }},
+      {"safety_unit_image_on_card", Flow::kCard, Link::kInProcess, "a main-unit image dropped on the ZI-RERAR card",
+       {"is for a Orvella(n) main unit, but the selected device is the ZI-RERAR card"}, false,
+       "refused before anything is sent",
+       [](FaultRun& r) {
+         r.Main().Select(kList, 1).Drop({r.WriteImage("NBT0111ANC.BIN", 1000)}).Press(kUpdate);
+         return "";
+       }},
+      {"safety_stand_in_on_real_link", Flow::kInput, Link::kInProcess, "built-in stand-in image on a real link",
+       {"No built-in firmware image is available for this device."}, false,
+       "not offered; Update refused, nothing sent",
+       [](FaultRun& r) {
+         r.Rig()->transports.PretendReal();
+         BuiltInUpdate(r);
+         return "";
+       }},
+      {"safety_serial_unit_spills", Flow::kSerial, Link::kInProcess, "SN=6018459999 (unit 9999 spills)",
+       {"Invalid Serial Number!"}, false, "refused before any unit is searched",
+       [](FaultRun&) { return "SN=6018459999"; }},
+      {"safety_serial_week_spills", Flow::kSerial, Link::kInProcess, "SN=6005651234 (week 65 spills into the year)",
+       {"Invalid Serial Number!"}, false, "refused before any unit is searched",
+       [](FaultRun&) { return "SN=6005651234"; }},
+      {"safety_silent_second_unit", Flow::kInput, Link::kInProcess, "the second unit is silent when selected",
+       {"Unable to determine New Firmware Version!"}, false,
+       "the first unit's identity is not shown for it; no image, the run ends",
+       [](FaultRun& r) {
+         workflow_test::Rig& rig = *r.Rig();
+         sim::UnitModel& second = r.Keep<sim::UnitModel>();
+         rig.wiring.Add(&second, "Sim Link 2");
+         r.Main().Do([&second](test_support::MemoryDialog&) { second.faults().silent = true; }).Select(kList, 1);
+         return "";
+       }},
+      {"safety_read_fails_mid_transfer", Flow::kMain, Link::kInProcess, "a Read fails after packet 3, the unit stays",
+       {kAckTimeout, kUnitFailed}, true,
+       "the lost link is no accepted packet: TIMEOUT; reconnected, cancel sent, failure",
+       [](FaultRun& r) {
+         workflow_test::Rig& rig = *r.Rig();
+         auto& closesAtFault = r.Keep<int>(-1);
+         rig.tap.onFrame = [&rig, &closesAtFault](uint8_t code, int nth) {
+           if (code == codec::kDataPacket && nth == 3) {
+             rig.wiring.failRead = true;
+             closesAtFault = rig.wiring.closes;
+           } else if (closesAtFault >= 0 && rig.wiring.closes > closesAtFault) {
+             rig.wiring.failRead = false;
+           }
+         };
+         UnitUpdate(r);
+         return "";
+       }},
+
       // ------------------------------------------------ the console binary
       {"console_no_unit", Flow::kInput, Link::kConsole, "--simulate=none: no unit anywhere",
        {"Unable to locate an Orvella(n)!"}, false, "exit status non-zero",
@@ -502,6 +574,17 @@ const std::vector<Row>& Rows() {
       {"console_invalid_serial", Flow::kSerial, Link::kConsole, "SN=6018001234",
        {"Invalid Serial Number!"}, false, "exit status non-zero",
        nullptr, [](const fs::path&) { return std::string("SN=6018001234 --console --simulate"); }},
+      {"console_module_image_on_unit", Flow::kInput, Link::kConsole, "FILE= naming a ZM-DIG image, no module",
+       {"is for a ZM-DIG module, but the selected device is the Orvella(n) main unit"}, false,
+       "refused before anything is sent; exit status non-zero",
+       nullptr,
+       [](const fs::path& f) {
+         std::ofstream(f / "ZMDIG0101NC.BIN") << std::string(1000, 'x');
+         return "--console --simulate --yes FILE=" + (f / "ZMDIG0101NC.BIN").string();
+       }},
+      {"console_serial_spills", Flow::kSerial, Link::kConsole, "SN=6018459999",
+       {"Invalid Serial Number!"}, false, "exit status non-zero",
+       nullptr, [](const fs::path&) { return std::string("SN=6018459999 --console --simulate"); }},
       {"console_read_only_folder", Flow::kInput, Link::kConsole, "read-only working folder (log cannot be opened), empty FILE=",
        {"Unable to get Firmware file size!"}, false, "log dropped, the run goes on; exit status non-zero",
        nullptr,

@@ -97,7 +97,7 @@ TEST_F(AboutBox, OpensFromTheWindowMenuAndClosesWithOk) {
   EXPECT_EQ(caption, QStringLiteral("About Orvella(n) Update"));
 }
 
-TEST(SerialDialog, NineDigitsStayOpenAndTheEleventhCharacterChecks) {
+TEST(SerialDialog, NineDigitsStayOpenAndAnEleventhCharacterRefusesTheEntry) {
   qt_test::HostScope scope;
   std::vector<std::string> messages;
   scope.host.SetMessageBoxHook([&](const MessageBoxRequest& r) {
@@ -115,12 +115,16 @@ TEST(SerialDialog, NineDigitsStayOpenAndTheEleventhCharacterChecks) {
     if (d.IsRunning()) stillOpen.push_back("after nine");
     QTest::keyClicks(edit, "4");  // ten: nothing happens yet
     if (d.IsRunning()) stillOpen.push_back("after ten");
-    QTest::keyClicks(edit, "5");  // the eleventh acts as OK
+    QTest::keyClicks(edit, "5");  // the eleventh: refused, the field emptied
+    if (d.IsRunning()) stillOpen.push_back("after eleven");
+    if (edit->text().isEmpty()) stillOpen.push_back("emptied");
+    QTest::keyClicks(edit, "6018451234");
+    ok->click();
   });
   CGetSerialNumberDlg serial;
   EXPECT_EQ(serial.DoModal(nullptr), CGetSerialNumberDlg::kOk);
-  EXPECT_EQ(messages, std::vector<std::string>{"Invalid Serial Number!"});
-  EXPECT_EQ(stillOpen, (std::vector<std::string>{"after nine", "after ten"}));
+  EXPECT_EQ(messages, (std::vector<std::string>{"Invalid Serial Number!", "Invalid Serial Number!"}));
+  EXPECT_EQ(stillOpen, (std::vector<std::string>{"after nine", "after ten", "after eleven", "emptied"}));
   EXPECT_EQ(serial.m_dwSerialNumber, PackSerialNumber("6018451234"));
 }
 

@@ -1,5 +1,6 @@
 // Build tool: writes the C++ source of the built-in image table.
-//   embed_gen OUTPUT.cpp NAME COMPRESSED EXPANDED [NAME COMPRESSED EXPANDED ...]
+//   embed_gen OUTPUT.cpp [--generated] NAME COMPRESSED EXPANDED [NAME COMPRESSED EXPANDED ...]
+// --generated marks the images as the build's own stand-ins.
 // Each compressed file becomes a byte array (one string literal, which
 // compilers read far faster than a list of numbers); the expanded file
 // gives the size and digest that the program checks after expansion.
@@ -51,8 +52,11 @@ void WriteLiteral(std::FILE* out, const std::vector<uint8_t>& bytes) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 5 || (argc - 2) % 3 != 0) {
-    std::fprintf(stderr, "usage: embed_gen OUTPUT.cpp NAME COMPRESSED EXPANDED ...\n");
+  int first = 2;
+  const bool generated = argc > 2 && std::string(argv[2]) == "--generated";
+  if (generated) first = 3;
+  if (argc < first + 3 || (argc - first) % 3 != 0) {
+    std::fprintf(stderr, "usage: embed_gen OUTPUT.cpp [--generated] NAME COMPRESSED EXPANDED ...\n");
     return 2;
   }
   std::string tmp = std::string(argv[1]) + ".tmp";
@@ -66,7 +70,7 @@ int main(int argc, char** argv) {
                "#include \"app/resources/images/builtin_images.h\"\n\nnamespace {\n\n");
   std::string table;
   int count = 0;
-  for (int a = 2; a + 2 < argc; a += 3, ++count) {
+  for (int a = first; a + 2 < argc; a += 3, ++count) {
     const char* name = argv[a];
     std::vector<uint8_t> packed, expanded;
     if (!ReadAll(argv[a + 1], &packed) || !ReadAll(argv[a + 2], &expanded)) {
@@ -92,7 +96,9 @@ int main(int argc, char** argv) {
                "const platform::ResourceEntry* BuiltInImageTable(size_t* count) {\n"
                "  *count = sizeof kTable / sizeof kTable[0];\n"
                "  return kTable;\n"
-               "}\n");
+               "}\n\n"
+               "bool BuiltInImagesAreGenerated() { return %s; }\n",
+               generated ? "true" : "false");
   if (std::fclose(out) != 0 || std::rename(tmp.c_str(), argv[1]) != 0) {
     std::fprintf(stderr, "embed_gen: cannot write %s\n", argv[1]);
     return 1;
