@@ -70,6 +70,16 @@ LocalTime SystemClock::ToLocal(int64_t unixSeconds) {
   return FromTm(tm, 0);
 }
 
+int64_t Clock::UnixMicroseconds() {
+  auto since = std::chrono::system_clock::now().time_since_epoch();
+  return std::chrono::duration_cast<std::chrono::microseconds>(since).count();
+}
+
+int64_t SystemClock::UnixMicroseconds() {
+  auto since = std::chrono::system_clock::now().time_since_epoch();
+  return std::chrono::duration_cast<std::chrono::microseconds>(since).count();
+}
+
 VirtualClock::VirtualClock(uint32_t start, uint32_t readStep, uint32_t pumpStep)
     : start_(start), now_(start), readStep_(readStep), pumpStep_(pumpStep) {}
 
@@ -80,6 +90,10 @@ uint32_t VirtualClock::TickCount() {
 }
 
 void VirtualClock::Sleep(uint32_t ms) { now_ += ms == 0 ? 1 : ms; }
+
+int64_t VirtualClock::UnixMicroseconds() {
+  return epoch_ * 1000000 + static_cast<int64_t>(static_cast<uint32_t>(now_ - start_)) * 1000;
+}
 
 void VirtualClock::OnPump() { now_ += pumpStep_; }
 

@@ -28,6 +28,9 @@ class Clock {
   virtual LocalTime Now() = 0;
   // Converts seconds since 1970 (UTC) to local calendar time.
   virtual LocalTime ToLocal(int64_t unixSeconds) = 0;
+  // Wall-clock time as microseconds since 1970-01-01 UTC (the system's
+  // unless a test clock says otherwise).
+  virtual int64_t UnixMicroseconds();
   // The MIDI service's millisecond clock (the same time base here).
   virtual uint32_t MidiTime() { return TickCount(); }
   // Called once for every message-pump pass; lets a virtual clock move
@@ -50,6 +53,7 @@ class SystemClock final : public Clock {
   LocalTime Now() override;
   LocalTime ToLocal(int64_t unixSeconds) override;
   void WaitForNextTick() override;
+  int64_t UnixMicroseconds() override;
 };
 
 // Test and simulation time: moves only when code sleeps, pumps a message
@@ -63,6 +67,8 @@ class VirtualClock final : public Clock {
   void Sleep(uint32_t ms) override;
   LocalTime Now() override;
   LocalTime ToLocal(int64_t unixSeconds) override;
+  // The epoch plus the elapsed virtual time.
+  int64_t UnixMicroseconds() override;
   void OnPump() override;
   // One millisecond on, as Sleep(0) does.
   void WaitForNextTick() override;

@@ -1,0 +1,268 @@
+// How browse, resolve and record-query operations ask and listen.
+#include <arpa/inet.h>
+#include <cerrno>
+#include <poll.h>
+#include <time.h>
+
+#include <algorithm>
+
+#include "network/dnssd/dns_writer.h"
+#include "network/dnssd/operation.h"
+#include "network/dnssd/waker.h"
+
+namespace mdns {
+
+int64_t NowMs() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+_DNSServiceRef_t*& LiveOperations() {
+  static _DNSServiceRef_t* head = nullptr;
+  return head;
+}
+
+void Link(_DNSServiceRef_t* op) {
+  op->nextLive = LiveOperations();
+  LiveOperations() = op;
+}
+
+void Unlink(_DNSServiceRef_t* op) {
+  for (_DNSServiceRef_t** p = &LiveOperations(); *p; p = &(*p)->nextLive) {
+    if (*p == op) {
+      *p = op->nextLive;
+      break;
+    }
+  }
+  op->nextLive = nullptr;
+}
+
+namespace {
+
+bool Relevant(const _DNSServiceRef_t* op, const Record& r) {
+  if (r.section == Section::Authority || r.klass != kClassIn) return false;
+  if (!NameEquals(r.name, op->question)) return false;
+  switch (op->kind) {
+    case OperationKind::Browse:
+      return r.type == kTypePtr;
+    case OperationKind::Resolve:
+      return r.type == kTypeSrv || r.type == kTypeTxt;
+    case OperationKind::Query:
+      return op->questionType == kTypeAny || r.type == op->questionType;
+    default:
+      return false;
+  }
+}
+
+std::string ServiceTypeText(const _DNSServiceRef_t* op) { return NameToText(op->serviceType); }
+
+void QueueBrowseReply(_DNSServiceRef_t* op, const CacheEntry& e, bool add) {
+  const Name& target = e.record.target;
+  Name expected = op->serviceType;
+  expected.insert(expected.end(), op->domain.begin(), op->domain.end());
+  if (target.size() != expected.size() + 1 || !NameEndsWith(target, expected)) return;
+  std::string instance = target.front();
+  std::string type = ServiceTypeText(op);
+  std::string domain = NameToText(op->domain);
+  unsigned interface = e.interface;
+  op->pending.push_back([op, add, interface, instance, type, domain](DNSServiceFlags more) {
+    op->browseReply(op, more | (add ? kDNSServiceFlagsAdd : 0), interface, kDNSServiceErr_NoError,
+                    instance.c_str(), type.c_str(), domain.c_str(), op->context);
+  });
+}
+
+void QueueQueryReply(_DNSServiceRef_t* op, const CacheEntry& e, bool add) {
+  std::string name = NameToText(e.record.name);
+  // PTR and SRV data go out with their names expanded: a compression
+  // pointer means nothing outside the datagram it came in.
+  std::vector<uint8_t> rdata = e.record.rdata;
+  if (e.record.type == kTypePtr) {
+    rdata.clear();
+    AppendName(rdata, e.record.target);
+  } else if (e.record.type == kTypeSrv) {
+    rdata.assign(e.record.rdata.begin(), e.record.rdata.begin() + 6);
+    AppendName(rdata, e.record.target);
+  }
+  uint16_t type = e.record.type;
+  uint32_t ttl = add ? e.originalTtl : 0;
+  unsigned interface = e.interface;
+  if (add) op->answered = true;
+  op->pending.push_back([op, add, interface, name, type, rdata, ttl](DNSServiceFlags more) {
+    op->queryReply(op, more | (add ? kDNSServiceFlagsAdd : 0), interface, kDNSServiceErr_NoError, name.c_str(), type,
+                   kClassIn, static_cast<uint16_t>(rdata.size()), rdata.data(), ttl, op->context);
+  });
+}
+
+// A resolve answers once it has both the SRV and the TXT record of an
+// interface, and again whenever either changes.
+void UpdateResolve(_DNSServiceRef_t* op) {
+  std::vector<unsigned> interfaces;
+  for (const CacheEntry& e : op->cache.entries()) {
+    if (std::find(interfaces.begin(), interfaces.end(), e.interface) == interfaces.end()) {
+      interfaces.push_back(e.interface);
+    }
+  }
+  // Interfaces that lost their SRV record are forgotten (and asked again).
+  std::erase_if(op->reported, [&](const auto& r) {
+    for (const CacheEntry& e : op->cache.entries()) {
+      if (e.interface == r.first && e.record.type == kTypeSrv) return false;
+    }
+    return true;
+  });
+  op->answered = !op->reported.empty();
+  for (unsigned interface : interfaces) {
+    const CacheEntry* srv = nullptr;
+    const CacheEntry* txt = nullptr;
+    for (const CacheEntry& e : op->cache.entries()) {
+      if (e.interface != interface) continue;
+      if (e.record.type == kTypeSrv && (!srv || e.receivedMs >= srv->receivedMs)) srv = &e;
+      if (e.record.type == kTypeTxt && (!txt || e.receivedMs >= txt->receivedMs)) txt = &e;
+    }
+    if (!srv || !txt) continue;
+    std::string host = NameToText(srv->record.target);
+    uint16_t port = srv->record.port;
+    std::vector<uint8_t> text = txt->record.rdata;
+    std::string key = host + "|" + std::to_string(port) + "|" + std::string(text.begin(), text.end());
+    auto known = std::find_if(op->reported.begin(), op->reported.end(),
+                              [&](const auto& r) { return r.first == interface; });
+    if (known != op->reported.end() && known->second == key) continue;
+    if (known != op->reported.end()) {
+      known->second = key;
+    } else {
+      op->reported.emplace_back(interface, key);
+    }
+    op->answered = true;
+    std::string full = EscapeLabel(op->question.front()) + "." + NameToText(op->serviceType) + NameToText(op->domain);
+    op->pending.push_back([op, interface, full, host, port, text](DNSServiceFlags more) {
+      op->resolveReply(op, more, interface, kDNSServiceErr_NoError, full.c_str(), host.c_str(), htons(port),
+                       static_cast<uint16_t>(text.size()), text.data(), op->context);
+    });
+  }
+}
+
+}  // namespace
+
+void QueueReplies(_DNSServiceRef_t* op, const RecordCache::Changes& changes) {
+  switch (op->kind) {
+    case OperationKind::Browse:
+      for (const CacheEntry& e : changes.removed) QueueBrowseReply(op, e, false);
+      for (const CacheEntry& e : changes.added) QueueBrowseReply(op, e, true);
+      break;
+    case OperationKind::Query:
+      for (const CacheEntry& e : changes.removed) QueueQueryReply(op, e, false);
+      for (const CacheEntry& e : changes.added) QueueQueryReply(op, e, true);
+      if (!changes.removed.empty() && op->cache.entries().empty()) op->answered = false;
+      break;
+    case OperationKind::Resolve:
+      if (!changes.added.empty() || !changes.removed.empty()) UpdateResolve(op);
+      break;
+    default:
+      break;
+  }
+  if (!op->answered && op->kind != OperationKind::Browse && !changes.removed.empty()) {
+    // What we knew went away: start asking again from the short interval.
+    op->intervalMs = kFirstInterval;
+    op->nextQueryMs = 0;
+  }
+}
+
+void Ask(_DNSServiceRef_t* op, int64_t nowMs) {
+  for (const JoinedInterface& j : op->socket.interfaces()) {
+    // Known answers (RFC 6762 7.1): what we hold with more than half its life left.
+    std::vector<const CacheEntry*> known;
+    for (const CacheEntry& e : op->cache.entries()) {
+      int64_t left = e.expiresMs - nowMs;
+      if (e.interface == j.index && left * 2 > static_cast<int64_t>(e.originalTtl) * 1000) known.push_back(&e);
+    }
+    // More than one datagram holds go on in further ones, each but the last
+    // marked truncated (RFC 6762 7.2).
+    size_t next = 0;
+    bool first = true;
+    while (first || next < known.size()) {
+      MessageWriter w;
+      if (first && op->kind == OperationKind::Resolve) {
+        w.AddQuestion(op->question, kTypeSrv);
+        w.AddQuestion(op->question, kTypeTxt);
+      } else if (first) {
+        w.AddQuestion(op->question, op->questionType);
+      }
+      const size_t start = next;
+      while (next < known.size()) {
+        const CacheEntry& e = *known[next];
+        const size_t dropped = w.Dropped();
+        uint32_t ttl = static_cast<uint32_t>((e.expiresMs - nowMs) / 1000);
+        if (e.record.type == kTypePtr) {
+          w.AddPtr(Section::Answer, e.record.name, ttl, e.record.target);
+        } else if (e.record.type == kTypeSrv) {
+          w.AddSrv(Section::Answer, e.record.name, ttl, e.record.port, e.record.target);
+        } else {
+          w.AddRaw(Section::Answer, e.record.name, e.record.type, kClassIn, ttl, e.record.rdata);
+        }
+        if (w.Dropped() != dropped) break;
+        ++next;
+      }
+      if (next == start && !first) ++next;  // one record too big for any datagram: leave it out
+      std::vector<uint8_t> datagram = w.Finish();
+      if (next < known.size()) datagram[2] |= 0x02;  // TC
+      op->socket.SendOn(j.index, datagram);
+      first = false;
+    }
+  }
+}
+
+void RunTimers(_DNSServiceRef_t* op, int64_t nowMs) {
+  RecordCache::Changes changes;
+  op->cache.Expire(nowMs, changes);
+  if (!changes.removed.empty()) QueueReplies(op, changes);
+  bool keepAsking = op->kind == OperationKind::Browse || !op->answered;
+  if (keepAsking && nowMs >= op->nextQueryMs) {
+    Ask(op, nowMs);
+    op->nextQueryMs = nowMs + op->intervalMs;
+    op->intervalMs = std::min(op->intervalMs * 2, kLongestInterval);
+  }
+}
+
+int64_t NextDue(const _DNSServiceRef_t* op) {
+  int64_t due = op->cache.NextExpiry();
+  bool keepAsking = op->kind == OperationKind::Browse || !op->answered;
+  if (keepAsking && (due < 0 || op->nextQueryMs < due)) due = op->nextQueryMs;
+  return due;
+}
+
+void HandleDatagram(_DNSServiceRef_t* op, const uint8_t* data, size_t size, unsigned interface, int64_t nowMs) {
+  if (op->interfaceIndex != 0 && interface != op->interfaceIndex) return;
+  Message m;
+  if (!ParseMessage(data, size, m) || !m.IsResponse()) return;
+  RecordCache::Changes changes;
+  for (const Record& r : m.records) {
+    if (Relevant(op, r)) op->cache.Store(r, interface, nowMs, changes);
+  }
+  op->cache.Expire(nowMs, changes);
+  if (!changes.added.empty() || !changes.removed.empty()) QueueReplies(op, changes);
+}
+
+void Rearm(_DNSServiceRef_t* op) {
+  if (op->socket.interfaces().empty()) return;
+  ScheduleWake(op, NextDue(op), op->endpoint, op->socket.interfaces().front().index);
+}
+
+void Retire(_DNSServiceRef_t* op) {
+  Unlink(op);
+  CancelWake(op, LiveOperations() == nullptr);
+}
+
+DNSServiceErrorType Start(_DNSServiceRef_t* op) {
+  op->endpoint = EndpointFromEnvironment();
+  int error = op->socket.Open(op->endpoint, op->interfaceIndex);
+  if (error != 0) {
+    return (error == ENODEV && op->interfaceIndex != 0) ? kDNSServiceErr_BadInterfaceIndex
+                                                          : kDNSServiceErr_ServiceNotRunning;
+  }
+  Link(op);
+  RunTimers(op, NowMs());
+  Rearm(op);
+  return kDNSServiceErr_NoError;
+}
+
+}  // namespace mdns

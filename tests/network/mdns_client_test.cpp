@@ -1,0 +1,328 @@
+// The DNS-SD client against a responder of ours, on a private network.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+
+#include <chrono>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+
+#include "network/dnssd/dns_sd.h"
+#include "tests/network/test_responder.h"
+#include "tests/support/private_network.h"
+
+namespace {
+
+using test_support::TestResponder;
+using test_support::TestService;
+
+struct Seen {
+  std::map<std::string, unsigned> present;  // instance -> interface
+  std::vector<std::string> events;           // "+name@if" / "-name@if"
+  std::string lastType, lastDomain;
+  // resolve
+  int resolves = 0;
+  unsigned resolveInterface = 0;
+  std::string host, fullname;
+  uint16_t port = 0;
+  std::vector<uint8_t> txt;
+  // query
+  std::vector<uint32_t> addresses;
+};
+
+void OnBrowse(DNSServiceRef, DNSServiceFlags flags, uint32_t interface, DNSServiceErrorType error, const char* name,
+              const char* type, const char* domain, void* context) {
+  auto* seen = static_cast<Seen*>(context);
+  ASSERT_EQ(error, kDNSServiceErr_NoError);
+  bool add = flags & kDNSServiceFlagsAdd;
+  seen->events.push_back((add ? "+" : "-") + std::string(name) + "@" + std::to_string(interface));
+  if (add) {
+    seen->present[name] = interface;
+  } else {
+    seen->present.erase(name);
+  }
+  seen->lastType = type;
+  seen->lastDomain = domain;
+}
+
+void OnResolve(DNSServiceRef, DNSServiceFlags, uint32_t interface, DNSServiceErrorType error, const char* fullname,
+               const char* host, uint16_t port, uint16_t txtLen, const unsigned char* txt, void* context) {
+  auto* seen = static_cast<Seen*>(context);
+  ASSERT_EQ(error, kDNSServiceErr_NoError);
+  ++seen->resolves;
+  seen->resolveInterface = interface;
+  seen->fullname = fullname;
+  seen->host = host;
+  seen->port = ntohs(port);
+  seen->txt.assign(txt, txt + txtLen);
+}
+
+void OnQuery(DNSServiceRef, DNSServiceFlags flags, uint32_t, DNSServiceErrorType error, const char*, uint16_t rrtype,
+             uint16_t, uint16_t rdlen, const void* rdata, uint32_t, void* context) {
+  auto* seen = static_cast<Seen*>(context);
+  ASSERT_EQ(error, kDNSServiceErr_NoError);
+  if (rrtype == kDNSServiceType_A && rdlen == 4 && (flags & kDNSServiceFlagsAdd)) {
+    uint32_t a;
+    std::memcpy(&a, rdata, 4);
+    seen->addresses.push_back(a);
+  }
+}
+
+// Runs the operation and the responder until `done` holds or `ms` pass.
+bool Pump(DNSServiceRef op, TestResponder* responder, const std::function<bool()>& done, int ms) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() >= end) return false;
+    pollfd fds[2] = {{DNSServiceRefSockFD(op), POLLIN, 0}, {responder ? responder->fd() : -1, POLLIN, 0}};
+    poll(fds, 2, 20);
+    if (fds[1].revents & POLLIN) responder->Serve();
+    if (fds[0].revents & POLLIN) {
+      EXPECT_EQ(DNSServiceProcessResult(op), kDNSServiceErr_NoError);
+    }
+  }
+  return true;
+}
+
+class MdnsClient : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    REQUIRE_PRIVATE_NETWORK();
+    lo_ = test_support::InterfaceIndex("lo");
+    ASSERT_TRUE(responder_.Open({lo_}));
+  }
+  void TearDown() override {
+    for (DNSServiceRef r : refs_) DNSServiceRefDeallocate(r);
+  }
+  DNSServiceRef Browse(const char* type, Seen& seen) {
+    DNSServiceRef ref = nullptr;
+    EXPECT_EQ(DNSServiceBrowse(&ref, 0, 0, type, "local", OnBrowse, &seen), kDNSServiceErr_NoError);
+    refs_.push_back(ref);
+    return ref;
+  }
+  TestService Service(const std::string& name) {
+    TestService s;
+    s.instance = name;
+    s.address = inet_addr("127.0.0.1");
+    return s;
+  }
+  unsigned lo_ = 0;
+  TestResponder responder_;
+  std::vector<DNSServiceRef> refs_;
+};
+
+TEST_F(MdnsClient, BrowseReportsAnInstanceAndItsGoodbye) {
+  TestService unit = Service("Unit One");
+  responder_.Add(unit);
+  Seen seen;
+  DNSServiceRef ref = Browse("_netaudio-cmc._udp.", seen);
+  ASSERT_TRUE(Pump(ref, &responder_, [&] { return seen.present.count("Unit One") == 1; }, 3000));
+  EXPECT_EQ(seen.present["Unit One"], lo_);
+  EXPECT_EQ(seen.lastType, "_netaudio-cmc._udp.");
+  EXPECT_EQ(seen.lastDomain, "local.");
+
+  responder_.Goodbye(unit, lo_);
+  ASSERT_TRUE(Pump(ref, &responder_, [&] { return seen.present.empty(); }, 3000));
+  EXPECT_EQ(seen.events, (std::vector<std::string>{"+Unit One@" + std::to_string(lo_), "-Unit One@" + std::to_string(lo_)}));
+}
+
+TEST_F(MdnsClient, SubtypeBrowseAsksForTheSubtypeAndSeesOnlyItsMembers) {
+  TestService ours = Service("Ours");
+  ours.subtypes = {"_Zelk"};
+  TestService other = Service("Other");
+  other.subtypes = {"_Else"};
+  responder_.Add(ours);
+  responder_.Add(other);
+  Seen seen;
+  DNSServiceRef ref = Browse("_netaudio-cmc._udp.,Zelk", seen);
+  ASSERT_TRUE(Pump(ref, &responder_, [&] { return !seen.present.empty(); }, 3000));
+  Pump(ref, &responder_, [] { return false; }, 300);
+  EXPECT_EQ(seen.present.size(), 1u);
+  EXPECT_EQ(seen.present.count("Ours"), 1u);
+  EXPECT_EQ(seen.lastType, "_netaudio-cmc._udp.");
+}
+
+TEST_F(MdnsClient, ResolveGivesHostPortAndALongTxtRecord) {
+  TestService unit = Service("Unit.With\\Odd Name");
+  unit.type = "_netaudio-arc._udp";
+  std::string big(290, 'x');
+  unit.txt = mdns::MakeTxt({"arcp_vers=2.8.1", "router_vers=4.1.0", big.substr(0, 200), big.substr(0, 90)});
+  ASSERT_GE(unit.txt.size(), 300u);
+  responder_.Add(unit);
+  Seen seen;
+  DNSServiceRef ref = nullptr;
+  ASSERT_EQ(DNSServiceResolve(&ref, 0, 0, unit.instance.c_str(), "_netaudio-arc._udp.", "local", OnResolve, &seen),
+            kDNSServiceErr_NoError);
+  refs_.push_back(ref);
+  ASSERT_TRUE(Pump(ref, &responder_, [&] { return seen.resolves > 0; }, 3000));
+  EXPECT_EQ(seen.host, "unit1.local.");
+  EXPECT_EQ(seen.port, 8700);
+  EXPECT_EQ(seen.txt, unit.txt);
+  EXPECT_EQ(seen.resolveInterface, lo_);
+  EXPECT_EQ(seen.fullname, "Unit\\.With\\\\Odd\\032Name._netaudio-arc._udp.local.");
+  uint8_t len = 0;
+  const void* v = TXTRecordGetValuePtr(static_cast<uint16_t>(seen.txt.size()), seen.txt.data(), "router_vers", &len);
+  ASSERT_NE(v, nullptr);
+  EXPECT_EQ(std::string(static_cast<const char*>(v), len), "4.1.0");
+}
+
+TEST_F(MdnsClient, ResolveAsksAgainWhenTheFirstQuestionGoesUnanswered) {
+  TestService unit = Service("Late");
+  responder_.Add(unit);
+  responder_.answerQueries = false;
+  Seen seen;
+  DNSServiceRef ref = nullptr;
+  ASSERT_EQ(DNSServiceResolve(&ref, 0, 0, "Late", "_netaudio-cmc._udp", "local.", OnResolve, &seen),
+            kDNSServiceErr_NoError);
+  refs_.push_back(ref);
+  // The first question is heard and ignored; the second, about a second
+  // later, is answered. The caller here only processes a readable socket.
+  ASSERT_TRUE(Pump(ref, &responder_, [&] { return responder_.queriesSeen >= 1; }, 1000));
+  responder_.answerQueries = true;
+  ASSERT_TRUE(Pump(ref, &responder_, [&] { return seen.resolves > 0; }, 3000));
+  EXPECT_EQ(seen.resolves, 1);
+  EXPECT_GE(responder_.queriesSeen, 2);
+}
+
+TEST_F(MdnsClient, AddressQueryTakesTheAddressRecord) {
+  TestService unit = Service("Unit");
+  unit.host = "zi-rerar-0a";
+  unit.address = inet_addr("10.0.0.42");
+  responder_.Add(unit);
+  Seen seen;
+  DNSServiceRef ref = nullptr;
+  ASSERT_EQ(DNSServiceQueryRecord(&ref, kDNSServiceFlagsLongLivedQuery | kDNSServiceFlagsForceMulticast, 0,
+                                  "zi-rerar-0a.local.", kDNSServiceType_A, kDNSServiceClass_IN, OnQuery, &seen),
+            kDNSServiceErr_NoError);
+  refs_.push_back(ref);
+  ASSERT_TRUE(Pump(ref, &responder_, [&] { return !seen.addresses.empty(); }, 3000));
+  EXPECT_EQ(seen.addresses.front(), inet_addr("10.0.0.42"));
+}
+
+TEST_F(MdnsClient, TwentyInstancesAtOnceAreAllReportedAndListedAsKnownAnswers) {
+  for (int i = 0; i < 20; ++i) responder_.Add(Service("Unit " + std::to_string(i)));
+  Seen seen;
+  DNSServiceRef ref = Browse("_netaudio-cmc._udp", seen);
+  ASSERT_TRUE(Pump(ref, &responder_, [&] { return seen.present.size() == 20; }, 3000));
+  // The next question lists all twenty, so the responder need not repeat them.
+  responder_.answerQueries = false;
+  int before = responder_.queriesSeen;
+  ASSERT_TRUE(Pump(ref, &responder_, [&] { return responder_.queriesSeen > before; }, 3000));
+  EXPECT_EQ(responder_.lastKnownAnswers.size(), 20u);
+  EXPECT_EQ(seen.events.size(), 20u);
+}
+
+TEST_F(MdnsClient, HostileDatagramsAreIgnoredAndTheNextGoodOneCounts) {
+  Seen seen;
+  DNSServiceRef ref = Browse("_netaudio-cmc._udp", seen);
+  std::vector<std::vector<uint8_t>> hostile = {
+      {},
+      {0x00},
+      {0, 0, 0x84, 0, 0, 0, 0, 1, 0, 0, 0, 0},                       // claims an answer, has none
+      {0, 0, 0x84, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0xC0, 0x0C},           // name pointing at itself
+      {0, 0, 0x84, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0x3F, 'a'},            // label past the end
+  };
+  // A PTR whose data length claims more than the datagram holds.
+  mdns::MessageWriter w(mdns::kFlagResponse);
+  w.AddPtr(mdns::Section::Answer, test_support::TypeName(Service("x")), 120,
+           test_support::InstanceName(Service("Liar")));
+  std::vector<uint8_t> lying = w.Finish();
+  size_t rdataLength = mdns::NameWireLength(test_support::InstanceName(Service("Liar")));
+  lying[lying.size() - rdataLength - 2] = 0x40;  // the data length's high byte
+  hostile.push_back(lying);
+  for (const auto& d : hostile) responder_.SendRaw(d, lo_);
+  Pump(ref, &responder_, [] { return false; }, 300);
+  EXPECT_TRUE(seen.events.empty());
+
+  responder_.Add(Service("Honest"));
+  responder_.Announce(lo_);
+  ASSERT_TRUE(Pump(ref, &responder_, [&] { return seen.present.count("Honest") == 1; }, 3000));
+}
+
+TEST_F(MdnsClient, TheBlockingCallRunsTheTimersItself) {
+  TestService unit = Service("Brief");
+  unit.ttl = 1;
+  responder_.Add(unit);
+  Seen seen;
+  DNSServiceRef ref = Browse("_netaudio-cmc._udp", seen);
+  ASSERT_TRUE(Pump(ref, &responder_, [&] { return seen.present.size() == 1; }, 3000));
+  responder_.answerQueries = false;
+  auto start = std::chrono::steady_clock::now();
+  while (!seen.present.empty() && std::chrono::steady_clock::now() - start < std::chrono::seconds(4)) {
+    DNSServiceProcessResult(ref);  // waits when nothing is queued
+    responder_.Serve();
+  }
+  EXPECT_TRUE(seen.present.empty());
+}
+
+TEST_F(MdnsClient, AnInstanceWhoseTimeRunsOutIsReportedGone) {
+  TestService unit = Service("Brief");
+  unit.ttl = 1;
+  responder_.Add(unit);
+  Seen seen;
+  DNSServiceRef ref = Browse("_netaudio-cmc._udp", seen);
+  ASSERT_TRUE(Pump(ref, &responder_, [&] { return seen.present.size() == 1; }, 3000));
+  responder_.answerQueries = false;
+  // Nothing refreshes it: its end of life wakes the waiting caller.
+  EXPECT_TRUE(Pump(ref, &responder_, [&] { return seen.present.empty(); }, 4000));
+  EXPECT_TRUE(seen.present.empty());
+}
+
+TEST_F(MdnsClient, ReconfirmForgetsTheInstanceUntilItAnswersAgain) {
+  TestService unit = Service("Doubtful");
+  responder_.Add(unit);
+  Seen seen;
+  DNSServiceRef ref = Browse("_netaudio-cmc._udp", seen);
+  ASSERT_TRUE(Pump(ref, &responder_, [&] { return seen.present.size() == 1; }, 3000));
+  char full[kDNSServiceMaxDomainName];
+  ASSERT_EQ(DNSServiceConstructFullName(full, "Doubtful", "_netaudio-cmc._udp.", "local"), kDNSServiceErr_NoError);
+  responder_.services().clear();  // gone for real
+  EXPECT_EQ(DNSServiceReconfirmRecord(0, lo_, full, kDNSServiceType_PTR, kDNSServiceClass_IN, 0, nullptr),
+            kDNSServiceErr_NoError);
+  ASSERT_TRUE(Pump(ref, &responder_, [&] { return seen.present.empty(); }, 3000));
+  responder_.Add(unit);  // back again
+  responder_.Announce(lo_);
+  ASSERT_TRUE(Pump(ref, &responder_, [&] { return seen.present.size() == 1; }, 3000));
+}
+
+TEST_F(MdnsClient, AReplyOnASecondInterfaceCarriesThatInterfacesIndex) {
+  std::string why;
+  if (!test_support::AddBridge("br0", "10.77.0.1/24", &why)) GTEST_SKIP() << "skipped: no bridge (" << why << ")";
+  unsigned br = test_support::InterfaceIndex("br0");
+  ASSERT_NE(br, 0u);
+  TestResponder onBridge;
+  ASSERT_TRUE(onBridge.Open({br}));
+  TestService unit = Service("Bridged");
+  unit.address = inet_addr("10.77.0.2");
+  Seen seen;
+  DNSServiceRef ref = Browse("_netaudio-cmc._udp", seen);
+  onBridge.Add(unit);
+  onBridge.Announce(br);
+  ASSERT_TRUE(Pump(ref, &onBridge, [&] { return seen.present.size() == 1; }, 3000));
+  EXPECT_EQ(seen.present["Bridged"], br);
+}
+
+TEST_F(MdnsClient, ReleasingAnOperationFromItsOwnReplyIsSafe) {
+  for (int i = 0; i < 3; ++i) responder_.Add(Service("U" + std::to_string(i)));
+  struct Ctx {
+    DNSServiceRef ref = nullptr;
+    int calls = 0;
+  } ctx;
+  ASSERT_EQ(DNSServiceBrowse(
+                &ctx.ref, 0, 0, "_netaudio-cmc._udp", "local",
+                [](DNSServiceRef ref, DNSServiceFlags, uint32_t, DNSServiceErrorType, const char*, const char*,
+                   const char*, void* c) {
+                  ++static_cast<Ctx*>(c)->calls;
+                  DNSServiceRefDeallocate(ref);
+                },
+                &ctx),
+            kDNSServiceErr_NoError);
+  responder_.Announce(lo_);
+  pollfd p{DNSServiceRefSockFD(ctx.ref), POLLIN, 0};
+  while (ctx.calls == 0 && poll(&p, 1, 2000) > 0) DNSServiceProcessResult(ctx.ref);
+  EXPECT_EQ(ctx.calls, 1);  // no reply after the release, and no use after free (ASan)
+}
+
+}  // namespace
