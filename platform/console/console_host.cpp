@@ -8,6 +8,7 @@
 #include "platform/console/window_text.h"
 #include "platform/core/clock.h"
 #include "platform/session/abort_signals.h"
+#include "platform/ui/progress_times.h"
 
 namespace platform::console {
 
@@ -53,8 +54,7 @@ class ConsoleDialog final : public MemoryDialog {
     if (percent == lastPercent_) return;
     const uint32_t now = TickCount();
     const uint32_t elapsed = now - phaseStart_;
-    // Linear from this phase's start: a download runs at the link's pace.
-    const int64_t left = percent > 0 ? int64_t{elapsed} * (100 - percent) / percent : -1;
+    const int64_t left = ui::EstimateLeftMs(elapsed, percent);
     if (JsonLines* json = host_.options_.json) {
       // At most once a second, but always the end of a phase.
       if (percent == 100 || lastJson_ < 0 || now - lastJsonTick_ >= 1000) {
@@ -71,13 +71,13 @@ class ConsoleDialog final : public MemoryDialog {
       constexpr int kWidth = 40;
       int filled = percent * kWidth / 100;
       host_.out_ << "\r[" << std::string(filled, '#') << std::string(kWidth - filled, '.') << "] " << percent
-                 << "% " << Times(elapsed, left) << "   " << std::flush;
+                 << "% " << ui::FormatProgressTimes(elapsed, left) << "   " << std::flush;
       host_.barOpen_ = true;
     } else if (lastPercent_ < 0 || percent / 10 != lastPercent_ / 10 || percent == 100) {
       // Not a terminal: one line per tenth keeps a captured log readable,
       // flushed so that a pipe shows the run as it happens.
       lastPercent_ = percent;
-      host_.out_ << "Progress: " << percent << "% (" << Times(elapsed, left) << ")\n" << std::flush;
+      host_.out_ << "Progress: " << percent << "% (" << ui::FormatProgressTimes(elapsed, left) << ")\n" << std::flush;
     }
   }
 
@@ -91,20 +91,6 @@ class ConsoleDialog final : public MemoryDialog {
     host_.BreakBar();
     host_.out_ << text << "\n" << std::flush;
     if (host_.options_.json) host_.options_.json->Emit("phase", JsonObject().Text("phase", text));
-  }
-
-  // "00:09:21 elapsed, about 00:14:02 left"
-  static std::string Times(uint32_t elapsedMs, int64_t leftMs) {
-    auto clock = [](int64_t ms) {
-      const int64_t s = ms / 1000;
-      char text[32];
-      std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld", static_cast<long long>(s / 3600),
-                    static_cast<long long>(s / 60 % 60), static_cast<long long>(s % 60));
-      return std::string(text);
-    };
-    std::string text = clock(elapsedMs) + " elapsed";
-    if (leftMs >= 0) text += ", about " + clock(leftMs) + " left";
-    return text;
   }
 
   void EmitUnits() {

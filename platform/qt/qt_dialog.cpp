@@ -8,10 +8,12 @@
 #include <QScreen>
 #include <algorithm>
 
+#include "platform/core/clock.h"
 #include "platform/qt/qt_art.h"
 #include "platform/qt/qt_controls.h"
 #include "platform/qt/qt_fonts.h"
 #include "platform/qt/qt_host.h"
+#include "platform/ui/progress_times.h"
 
 namespace platform::qt {
 
@@ -249,12 +251,28 @@ int QtDialogWindow::ComboSel(int id) {
   return combo ? combo->currentIndex() : -1;
 }
 
+// Each new range starts a phase; its bar then shows the percentage with the
+// time elapsed and, once something is done, the time left.
 void QtDialogWindow::ProgressRange(int id, int low, int high) {
-  if (auto* bar = Find<QProgressBar>(id)) bar->setRange(low, std::max(low, high));
+  auto* bar = Find<QProgressBar>(id);
+  if (!bar) return;
+  bar->setRange(low, std::max(low, high));
+  bar->setTextVisible(false);
+  progressStart_[id] = TickCount();
 }
 
 void QtDialogWindow::ProgressPos(int id, int pos) {
-  if (auto* bar = Find<QProgressBar>(id)) bar->setValue(std::clamp(pos, bar->minimum(), bar->maximum()));
+  auto* bar = Find<QProgressBar>(id);
+  if (!bar) return;
+  bar->setValue(std::clamp(pos, bar->minimum(), bar->maximum()));
+  const auto start = progressStart_.find(id);
+  const int span = bar->maximum() - bar->minimum();
+  if (start == progressStart_.end() || span <= 0) return;
+  const int percent = static_cast<int>(int64_t{bar->value() - bar->minimum()} * 100 / span);
+  const uint32_t elapsed = TickCount() - start->second;
+  const std::string times = ui::FormatProgressTimes(elapsed, ui::EstimateLeftMs(elapsed, percent));
+  bar->setFormat(QStringLiteral("%p% \u2014 ") + ToQ(times));
+  bar->setTextVisible(true);
 }
 
 void QtDialogWindow::SetTimer(int timerId, unsigned ms) {

@@ -3,6 +3,7 @@
 // laid out in dialog units of its own font, fixed size, centred.
 #include <QDialog>
 #include <QPixmap>
+#include <cstdint>
 #include <map>
 #include <string>
 #include <utility>
@@ -119,6 +120,7 @@ class QtDialogWindow final : public ui::DialogWindow {
   int templateId_ = 0;
   std::map<int, QWidget*> controls_;
   std::map<int, int> timers_;  // our timer id -> Qt timer id
+  std::map<int, uint32_t> progressStart_;  // bar id -> tick at which its phase began
   int comboQuiet_ = 0;         // >0 while the logic itself changes a combo box
   QEventLoop* loop_ = nullptr;
   bool ended_ = false;

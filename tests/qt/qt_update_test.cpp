@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <set>
 
 #include "app/reflash_dlg.h"
@@ -74,11 +75,15 @@ TEST_F(SimulatedWindow, FullUpdateKeepsTheWindowAliveAndEndsDone) {
   PaintCounter barPaints;
   int ticksWhileBusy = 0, postedWhileBusy = 0;
   std::set<int> positions;
+  std::set<std::string> barTexts;
   bool busySeen = false;
   Run([&](QtDialogWindow& d) {
     auto* bar = qobject_cast<QProgressBar*>(d.Control(IDC_PROGRESS));
     bar->installEventFilter(&barPaints);
-    QObject::connect(bar, &QProgressBar::valueChanged, [&](int v) { positions.insert(v); });
+    QObject::connect(bar, &QProgressBar::valueChanged, [&](int v) {
+      positions.insert(v);
+      if (bar->isTextVisible()) barTexts.insert(bar->text().toStdString());
+    });
     // A timer and a stream of posted events that only count while busy.
     QTimer ticker;
     QObject::connect(&ticker, &QTimer::timeout, [&] {
@@ -111,6 +116,11 @@ TEST_F(SimulatedWindow, FullUpdateKeepsTheWindowAliveAndEndsDone) {
   EXPECT_GT(barPaints.paints, 2);
   EXPECT_GT(positions.size(), 10u);
   EXPECT_GE(*positions.rbegin(), 90);
+  // The bar tells how long the phase has run and, once under way, how long it has left.
+  ASSERT_FALSE(barTexts.empty());
+  EXPECT_TRUE(std::any_of(barTexts.begin(), barTexts.end(), [](const std::string& t) {
+    return t.find("elapsed, about ") != std::string::npos && t.find(" left") != std::string::npos;
+  }));
   ASSERT_FALSE(asked.empty());
   EXPECT_EQ(asked.back().caption, "Firmware Update Confirmation");
 }
