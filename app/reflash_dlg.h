@@ -93,6 +93,8 @@ class CReflashDlg : public platform::ui::DialogEvents {
   // How long the unit may report no change of state or percent while it
   // programs itself before the run is given up.
   static constexpr uint32_t kProgressSilenceMs = 120000;
+  // The card run's erase bar counts tenths of a second up to its range's end.
+  static constexpr int kEraseBarTenths = 40;
 
   void OnStartUpdate();
   bool ProgramEEPROM();

@@ -17,7 +17,6 @@ using platform::ui::Icon;
 namespace {
 
 constexpr int kStatusLine = resources::IDC_STATUS;
-constexpr const char* kCaption = "Orvella(n) Firmware Update";
 // Numbers printed with this model code belong to an Orvella(n).
 constexpr uint32_t kPrintedModel = 0x43;
 constexpr uint32_t kOrvellaModel = 0x60;
@@ -46,7 +45,7 @@ bool CReflashDlg::HandleSerialOption(const std::string& text) {
   // Only a number that prints back as given is written: a spilled field
   // (week 64, unit 4096, ...) would put another number into the device.
   if (!IsValidSerialNumber(serial) || !PrintsBackAs(serial, typed)) {
-    ShowRunMessage("Invalid Serial Number!", kCaption, Icon::Warning);
+    ShowRunMessage("Invalid Serial Number!", resources::kMainCaption, Icon::Warning);
     m_outcome = RunOutcome::SerialFailed;
     CloseWindow(0);
     return false;
@@ -68,7 +67,7 @@ bool CReflashDlg::WriteSerial(uint32_t serial, uint32_t commitLimitMs, const cha
       std::string text = failureText;
       AppendStatusFlags(text, status);
       LogMessage("%s", text.c_str());
-      ShowRunMessage(text, kCaption, Icon::None);
+      ShowRunMessage(text, resources::kMainCaption, Icon::None);
       return false;
     }
     return true;
@@ -90,7 +89,7 @@ bool CReflashDlg::WriteCommandLineSerial() {
 }
 
 bool CReflashDlg::WriteDialogSerial(uint32_t& serial) {
-  m_pRemote->SetPollMode(3);
+  m_pRemote->SetPollMode(kPollTransfer);
   CGetSerialNumberDlg dialog;
   dialog.m_dwSerialNumber = 0;
   if (dialog.DoModal(m_window.get()) != CGetSerialNumberDlg::kOk) {
@@ -101,7 +100,7 @@ bool CReflashDlg::WriteDialogSerial(uint32_t& serial) {
     return false;
   }
 
-  m_pRemote->SetPollMode(1);
+  m_pRemote->SetPollMode(kPollIdentity);
   SetDialogState(kStateBusy);
   m_window->SetText(kStatusLine, "Writing Serial Number... Please wait...");
   if (!WriteSerial(dialog.m_dwSerialNumber, 3000, "Wait for WriteSerialNumber Failed!\nUser Dialog\n")) {

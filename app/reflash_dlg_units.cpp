@@ -304,7 +304,7 @@ bool CReflashDlg::UpdateSelectedConnection(uint16_t entry) {
   m_nShownItem = item;
 
   // 5.
-  m_pRemote->SetPollMode(1);
+  m_pRemote->SetPollMode(kPollIdentity);
 
   // 6. Serial-number writing asked for on the command line.
   if (m_options.m_dwCommandLineSerial != 0) return WriteCommandLineSerial();

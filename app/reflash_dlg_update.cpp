@@ -14,6 +14,7 @@
 #include "platform/session/write_session.h"
 #include "protocol/card_updater.h"
 #include "protocol/orvella_remote.h"
+#include "protocol/product_ids.h"
 
 using platform::ui::Answer;
 using platform::ui::Buttons;
@@ -27,18 +28,12 @@ constexpr int kStatusLine = resources::IDC_STATUS;
 constexpr int kPollTimer = 1;
 constexpr unsigned kPollTimerMs = 16;
 constexpr uint32_t kPacketBytes = 128;
-// The card run's erase bar counts tenths of a second up to its range's end.
-constexpr uint32_t kEraseBarFull = 40;
-
-constexpr uint8_t kProductVeZer = 50;
-constexpr uint8_t kProductZiRerar = 21;
 
 constexpr uint8_t kRegPromSwitches = 5;
 constexpr uint8_t kPromSwitchAtProm2 = 0x20;
 constexpr uint8_t kRegModuleTarget = 53;
 constexpr uint8_t kModuleTargetValue = 5;
 
-constexpr const char* kWindowCaption = "Orvella(n) Firmware Update";
 constexpr const char* kFailureCaption = "EEPROM Programming Failure";
 
 // The window's progress bar as the VE-ZER updater sees it.
@@ -91,7 +86,7 @@ uint8_t CReflashDlg::WaitForStatus(uint32_t limitMs, uint8_t endFlags, bool endO
     if (elapsed > limitMs) return TIMEOUT;
     if (platform::AbortRequested()) return TIMEOUT;
     if (eraseProgress && m_window) {
-      m_window->ProgressPos(kProgressBar, static_cast<int>(std::min(elapsed / 100, kEraseBarFull)));
+      m_window->ProgressPos(kProgressBar, static_cast<int>(std::min<uint32_t>(elapsed / 100, uint32_t{kEraseBarTenths})));
     }
     uint8_t status = 0;
     m_pRemote->GetProgrammingStatus(&status);
@@ -116,7 +111,7 @@ void CReflashDlg::OnStartUpdate() {
   if (!m_pRemote || !m_window) return;  // Update is offered only with a unit shown
   BusyScope busy(*this);
   SetDialogState(kStateBusy);
-  m_pRemote->SetPollMode(3);
+  m_pRemote->SetPollMode(kPollTransfer);
 
   if (!m_Images.m_bExternalFile && !BuiltInImagesUsable()) {
     // The built-in images are stand-ins; a real unit gets only a file.
@@ -124,7 +119,7 @@ void CReflashDlg::OnStartUpdate() {
         "No built-in firmware image is available for this device.\n\n"
         "Name a firmware file with FILE= on the command line, or drop one onto this window.";
     LogMessage("OnStartUpdate: No built-in firmware image is available for this device\n");
-    ShowRunMessage(text, kWindowCaption, Icon::Exclamation);
+    ShowRunMessage(text, resources::kMainCaption, Icon::Exclamation);
     m_outcome = RunOutcome::UpdateFailed;
     SetDialogState(kStateReady);
     return;
@@ -164,7 +159,7 @@ void CReflashDlg::OnStartUpdate() {
   // an hour.
   uint16_t link = 0;
   m_pRemote->GetInterfaceType(&link);
-  const uint32_t estimate = m_Images.m_nImageDeviceId == kProductVeZer
+  const uint32_t estimate = m_Images.m_nImageDeviceId == kCardVeZer
                                 ? 0
                                 : EstimateTransferSeconds(link, m_Images.m_nImageSize);
   std::string confirmText = question;
@@ -260,7 +255,7 @@ bool CReflashDlg::ImageFitsTarget() {
                 name.c_str(), DeviceKindName(imageId), DeviceKindName(m_nDeviceId), m_szDeviceName.c_str());
   LogMessage("OnStartUpdate: Image %.300s is for device %d, selected device is %d: refused\n", name.c_str(), imageId,
              m_nDeviceId);
-  ShowRunMessage(text, kWindowCaption, Icon::Exclamation);
+  ShowRunMessage(text, resources::kMainCaption, Icon::Exclamation);
   return false;
 }
 
@@ -289,7 +284,7 @@ void CReflashDlg::CancelAfterFailure() {
 // dropped card image programs the card whatever entry is selected.
 bool CReflashDlg::RunProgramming() {
   switch (m_Images.m_nImageDeviceId) {
-    case kProductVeZer: {
+    case kCardVeZer: {
       // With no updater held (no VE-ZER card reached over MIDI) nothing can
       // be programmed; saying so beats returning to the ready state in silence.
       CCardUpdater* updater = m_pRemote->GetCardUpdater();
@@ -299,7 +294,7 @@ bool CReflashDlg::RunProgramming() {
       LogMessage("VE-ZER Firmware Update Failed!\n");
       return false;
     }
-    case kProductZiRerar:
+    case kCardZiRerar:
       if (ProgramZSlotEEPROM()) return true;
       ShowRunMessage("ZI-RERAR Firmware Update Failed!", kFailureCaption, Icon::Exclamation);
       LogMessage("ZI-RERAR Firmware Update Failed!\n");
@@ -332,7 +327,7 @@ bool CReflashDlg::ProgramEEPROM() {
 
   if (m_pRemote->WaitForResponse(1) != 0) {
     LogMessage("ProgramEEPROM: WaitForResponse Failed!\n");
-    ShowRunMessage("ProgramEEPROM: WaitForResponse Failed!\n", kWindowCaption, Icon::None);
+    ShowRunMessage("ProgramEEPROM: WaitForResponse Failed!\n", resources::kMainCaption, Icon::None);
     return false;
   }
 
@@ -351,7 +346,7 @@ bool CReflashDlg::ProgramEEPROM() {
     }
     platform::PumpOneMessage();
     if (m_pRemote->WriteFirmwarePacket(m_Images.m_pImage + size_t{i} * kPacketBytes, kPacketBytes) != 0) {
-      ShowRunMessage("WriteFirmwarePacket Failed!", kWindowCaption, Icon::None);
+      ShowRunMessage("WriteFirmwarePacket Failed!", resources::kMainCaption, Icon::None);
       return false;
     }
     const uint8_t status = WaitForCompletion(1000);
@@ -359,7 +354,7 @@ bool CReflashDlg::ProgramEEPROM() {
       std::string text = "Wait for Write Firmware Packet Failed!\n";
       AppendStatusFlags(text, status);
       LogMessage("%s", text.c_str());
-      ShowRunMessage(text, kWindowCaption, Icon::None);
+      ShowRunMessage(text, resources::kMainCaption, Icon::None);
       return false;
     }
   }
@@ -381,7 +376,7 @@ std::string CReflashDlg::FormatElapsed(uint32_t ms) {
 // copy, so the state never reaches 6) would otherwise hold the busy window
 // for ever: no change for kProgressSilenceMs ends the run as failed.
 bool CReflashDlg::WatchUnitProgramming() {
-  m_pRemote->SetPollMode(5);
+  m_pRemote->SetPollMode(kPollProgress);
   m_window->ProgressRange(kProgressBar, 0, 100);
   uint8_t lastState = 0;
   uint8_t lastPercent = 0;
@@ -413,7 +408,7 @@ bool CReflashDlg::WatchUnitProgramming() {
       lastChange = platform::TickCount();
     } else if (platform::TickCount() - lastChange > kProgressSilenceMs) {
       LogMessage("ProgramEEPROM: Unit stopped reporting progress!\n");
-      ShowRunMessage("ProgramEEPROM: Unit stopped reporting progress!\n", kWindowCaption, Icon::None);
+      ShowRunMessage("ProgramEEPROM: Unit stopped reporting progress!\n", resources::kMainCaption, Icon::None);
       return false;
     }
     platform::PumpOrIdle();

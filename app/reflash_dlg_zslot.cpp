@@ -15,7 +15,6 @@ namespace {
 
 constexpr uint32_t kPacketBytes = 128;
 constexpr uint32_t kEraseLimitMs = 12000;
-constexpr int kEraseBarTenths = 40;
 constexpr uint8_t kRegStatus = 9;
 constexpr uint8_t kCompleteBit = 0x80;
 

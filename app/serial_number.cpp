@@ -3,6 +3,8 @@
 #include <cctype>
 #include <cstdio>
 
+#include "protocol/serial_packing.h"
+
 namespace {
 
 int DigitValue(char c, int base) {
@@ -44,9 +46,7 @@ uint32_t PackSerialNumber(const std::string& text) {
   uint32_t year = ReadField(text, 2, 2, 10);
   uint32_t week = ReadField(text, 4, 2, 10);
   uint32_t unit = ReadField(text, 6, 4, 10);
-  // The week is masked to eight bits: a week of 64 or more spills into the
-  // high year bits, as the devices' own packing does.
-  return (model << 24) | ((year & 0x0F) << 20) | ((year & 0x30) << 14) | ((week & 0xFF) << 12) | (unit & 0x0FFF);
+  return serial_packing::Pack(model, year, week, unit);
 }
 
 std::string FormatSerialNumber(uint32_t serial) {

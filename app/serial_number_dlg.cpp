@@ -63,7 +63,7 @@ void CGetSerialNumberDlg::OnOK() {
 void CGetSerialNumberDlg::Refuse() {
   platform::ui::MessageBoxRequest request;
   request.text = "Invalid Serial Number!";
-  request.caption = "Orvella(n) Firmware Update";
+  request.caption = resources::kMainCaption;
   request.icon = platform::ui::Icon::Exclamation;
   m_window->MessageBox(request);
 }

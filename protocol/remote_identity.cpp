@@ -60,7 +60,7 @@ int COrvellaRemote::SelectConnection(uint16_t index) {
     return 1;
   }
   if (m_RegisterImage[16] == 25) rc = RequestRegisterStatusVerified(32, 32);
-  if (m_RegisterImage[16] == 50 && m_nInterfaceType == kTransportMidi && !m_pZTUSB) CreateCardUpdater(index);
+  if (m_RegisterImage[16] == kCardVeZer && m_nInterfaceType == kTransportMidi && !m_pZTUSB) CreateCardUpdater(index);
 
   const uint8_t major = FirmwareMajor();
   if (IsVinto()) {
