@@ -1,0 +1,80 @@
+#pragma once
+// The device-control context and its device handles. Opening a handle by a
+// device's name finds the device's IPv4 address: the device's
+// "_netaudio-arc._udp." instance is resolved to a host name, port and TXT
+// record, then the host name's A record is queried (a reply on the loopback
+// interface gives the loopback address at once). The handle's state moves
+// from RESOLVING to RESOLVED when an address is known.
+//
+// Like the browse object it owns no thread: the caller waits on the sockets
+// that dr_devices_get_sockets gives and calls dr_devices_process. Every
+// DNS-SD call goes through the binding (DnsSd()).
+#include <cstdint>
+
+#include "network/aud_types.h"
+
+struct dr_devices;
+struct dr_device;
+
+enum dr_device_state : unsigned {
+  DR_DEVICE_STATE_ERROR = 0,
+  DR_DEVICE_STATE_RESOLVING = 1,
+  DR_DEVICE_STATE_RESOLVED = 2,
+  DR_DEVICE_STATE_QUERYING = 3,
+  DR_DEVICE_STATE_ACTIVE = 4,
+};
+// "ERROR", "RESOLVING" ...; "UNKNOWN" for any other value.
+const char* dr_device_state_to_string(unsigned state);
+
+// Change bits given to a device's changed callback.
+enum : unsigned {
+  DR_DEVICE_CHANGE_STATE = 0x80,
+  DR_DEVICE_CHANGE_ADDRESSES = 0x400,
+};
+
+// One address entry: IPv4 address in network byte order, port in host order.
+struct dr_address {
+  uint32_t host;
+  uint16_t port;
+};
+
+enum : unsigned {
+  DR_DEVICE_CONFIG_ADDRESSES = 0x1,   // the addresses are given (port 0 means 4440)
+  DR_DEVICE_CONFIG_INTERFACES = 0x2,  // resolve on each listed interface
+};
+
+struct dr_device_open_config {
+  const char* name;            // may be null with DR_DEVICE_CONFIG_ADDRESSES
+  unsigned num_addresses;      // 1 or 2; 0 with a name means 1
+  unsigned flags;
+  dr_address addresses[2];     // with DR_DEVICE_CONFIG_ADDRESSES
+  unsigned interface_indexes[2];  // with DR_DEVICE_CONFIG_INTERFACES
+};
+
+using dr_devices_sockets_changed_fn = void (*)(dr_devices* devices);
+using dr_device_changed_fn = void (*)(dr_device* device, unsigned changes);
+
+// NOMEMORY; socket errors.
+aud_error dr_devices_new(aud_env env, dr_devices** out);
+// INVALIDPARAMETER for null; INVALIDSTATE while any handle is open
+// (nothing is freed); else SUCCESS.
+aud_error dr_devices_delete(dr_devices* devices);
+void dr_devices_set_context(dr_devices* devices, void* context);
+void* dr_devices_get_context(const dr_devices* devices);
+void dr_devices_set_sockets_changed_callback(dr_devices* devices, dr_devices_sockets_changed_fn callback);
+// Adds the control socket, then every active address-slot socket.
+aud_error dr_devices_get_sockets(const dr_devices* devices, aud_socket_set* set);
+// One step over the readable sockets in `set`.
+aud_error dr_devices_process(dr_devices* devices, aud_socket_set* set);
+
+aud_error dr_device_open_with_config(dr_devices* devices, const dr_device_open_config* config, dr_device** out);
+aud_error dr_device_open_by_name(dr_devices* devices, const char* name, dr_device** out);
+void dr_device_set_context(dr_device* device, void* context);
+void* dr_device_get_context(const dr_device* device);
+void dr_device_set_changed_callback(dr_device* device, dr_device_changed_fn callback);
+dr_device_state dr_device_get_state(const dr_device* device);
+// `count` holds the capacity of `entries` on entry and the number of slots
+// on return. INVALIDPARAMETER for null arguments.
+aud_error dr_device_get_addresses(const dr_device* device, unsigned* count, dr_address* entries);
+// Closes and frees the handle.
+void dr_device_close(dr_device* device);
