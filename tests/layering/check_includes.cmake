@@ -10,6 +10,7 @@ endif()
 set(rules
   "protocol:transports app sim network"
   "transports:app sim"
+  "network:protocol transports app sim"
   "platform:protocol transports app sim network")
 
 set(offences "")
