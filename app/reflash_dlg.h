@@ -156,7 +156,7 @@ class CReflashDlg : public platform::ui::DialogEvents {
   // both and returns false.
   bool ImageFitsTarget();
   // The kind of device an image or entry product id names ("ZM-DIG module").
-  static const char* DeviceKindName(uint8_t productId);
+  static std::string DeviceKindName(uint8_t productId);
   // After a failed unit run: sends the cancel command, first reconnecting
   // (bounded) when the link was lost; logs whether it went out.
   void CancelAfterFailure();

@@ -10,6 +10,7 @@
 #include "app/serial_number.h"
 #include "platform/core/service.h"
 #include "protocol/orvella_remote.h"
+#include "protocol/product_ids.h"
 #include "protocol/transport_factory.h"
 
 using platform::ui::Buttons;
@@ -83,15 +84,15 @@ std::string CReflashDlg::PcbRevisionText(uint8_t revision) {
 
 const char* CReflashDlg::CardName(uint8_t cardId) {
   switch (cardId) {
-    case 19:
+    case kCardZtMadi:
       return "ZT-MADI";
-    case 21:
+    case kCardZiRerar:
       return "ZI-RERAR";
-    case 24:
+    case kCardZtHd:
       return "ZT-HD";
-    case 25:
+    case kCardZtFw:
       return "ZT-FW";
-    case 50:
+    case kCardVeZer:
       return "VE-ZER";
     default:
       return "Unknown";

@@ -3,6 +3,7 @@
 // programs and verifies by itself while the window shows its progress.
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "app/log.h"
@@ -219,25 +220,11 @@ void CReflashDlg::OnStartUpdate() {
   if (platform::AbortRequested()) EndAbortedRun();
 }
 
-const char* CReflashDlg::DeviceKindName(uint8_t productId) {
-  switch (productId) {
-    case 2:
-      return "ZM-DIG module";
-    case 19:
-      return "ZT-MADI card";
-    case 21:
-      return "ZI-RERAR card";
-    case 24:
-      return "ZT-HD card";
-    case 25:
-      return "ZT-FW card";
-    case 50:
-      return "VE-ZER card";
-    case 96:
-      return "Orvella(n) main unit";
-    default:
-      return "unknown device";
-  }
+std::string CReflashDlg::DeviceKindName(uint8_t productId) {
+  if (productId == kModuleZmDig) return "ZM-DIG module";
+  if (productId == kProductOrvellaN) return "Orvella(n) main unit";
+  const char* card = CardName(productId);
+  return std::strcmp(card, "Unknown") == 0 ? "unknown device" : std::string(card) + " card";
 }
 
 // The image's name says which kind of device it is for; programming it into
@@ -252,7 +239,7 @@ bool CReflashDlg::ImageFitsTarget() {
   std::snprintf(text, sizeof text,
                 "The firmware image %.300s is for a %s, but the selected device is the %s (%.300s).\n\n"
                 "Nothing has been programmed.",
-                name.c_str(), DeviceKindName(imageId), DeviceKindName(m_nDeviceId), m_szDeviceName.c_str());
+                name.c_str(), DeviceKindName(imageId).c_str(), DeviceKindName(m_nDeviceId).c_str(), m_szDeviceName.c_str());
   LogMessage("OnStartUpdate: Image %.300s is for device %d, selected device is %d: refused\n", name.c_str(), imageId,
              m_nDeviceId);
   ShowRunMessage(text, resources::kMainCaption, Icon::Exclamation);

@@ -196,13 +196,16 @@ int COrvellaMIDI::Open() {
     }
   };
 
+  // A port that will not open is logged and left out of the probe.
+  auto opened = [](int err, const char* call, uint32_t device, platform::MidiHandle& handle) {
+    if (!err) return true;
+    LogMessage("COrvellaMIDI::Open: %s [%d] FAILED! [%d]\n", call, static_cast<int>(device), err);
+    handle = 0;
+    return false;
+  };
+
   for (uint32_t i = 0; i < m_nInPorts; ++i) {
-    int err = midi.OpenInput(inDevice[i], &in[i]);
-    if (err) {
-      LogMessage("COrvellaMIDI::Open: midiInOpen [%d] FAILED! [%d]\n", static_cast<int>(inDevice[i]), err);
-      in[i] = 0;
-      continue;
-    }
+    if (!opened(midi.OpenInput(inDevice[i], &in[i]), "midiInOpen", inDevice[i], in[i])) continue;
     probeHeader[i].data = probeData[i];
     probeHeader[i].length = kProbeReceiveSize;
     if (midi.PrepareBuffer(in[i], &probeHeader[i])) {
@@ -218,12 +221,7 @@ int COrvellaMIDI::Open() {
   }
 
   for (uint32_t o = 0; o < m_nOutPorts; ++o) {
-    int err = midi.OpenOutput(outDevice[o], &out[o]);
-    if (err) {
-      LogMessage("COrvellaMIDI::Open: midiOutOpen [%d] FAILED! [%d]\n", static_cast<int>(outDevice[o]), err);
-      out[o] = 0;
-      continue;
-    }
+    if (!opened(midi.OpenOutput(outDevice[o], &out[o]), "midiOutOpen", outDevice[o], out[o])) continue;
     uint8_t probe[codec::kShortLength];
     codec::BuildProbe(probe, static_cast<uint16_t>(outDevice[o]));
     int result = SendAndWait(out[o], probe, sizeof probe, "COrvellaMIDI::Write");

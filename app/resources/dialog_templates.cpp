@@ -49,22 +49,28 @@ DialogTemplate BuildMain() {
   auto& c = t.controls;
   c.push_back(Label(kNoId, "Select Unit to Update:", 7, 9, 90, 8, Align::Right));
   c.push_back(Control(IDC_MODEL, ControlKind::ComboBox, "", 100, 7, 210, 160));
-  c.push_back(Label(IDC_SERIAL_LABEL, "Serial Number:", 7, 22, 90, 8, Align::Right));
-  c.push_back(Label(IDC_SERIAL, "", 100, 22, 70, 8));
-  c.push_back(Label(IDC_MFG_DATE_LABEL, "Manufacture Date:", 7, 32, 90, 8, Align::Right));
-  c.push_back(Label(IDC_MFG_DATE, "", 99, 32, 70, 8));
-  c.push_back(Label(IDC_PCB_REV_LABEL, "PCB Revision:", 7, 42, 90, 8, Align::Right));
-  c.push_back(Label(IDC_PCB_REV, "", 100, 42, 70, 8));
-  c.push_back(Label(kNoId, "Current Firmware Version:", 7, 52, 90, 8, Align::Right));
-  c.push_back(Label(IDC_FW_VERSION, "", 100, 52, 70, 8));
-  c.push_back(Label(kNoId, "Current Firmware Date:", 7, 62, 90, 8, Align::Right));
-  c.push_back(Label(IDC_FW_DATE, "", 100, 62, 70, 8));
-  c.push_back(Label(kNoId, "New Firmware Version:", 175, 52, 75, 8, Align::Right));
-  c.push_back(Label(IDC_NEW_FW_VERSION, "", 253, 52, 70, 8));
-  c.push_back(Label(kNoId, "New Firmware Date:", 175, 62, 75, 8, Align::Right));
-  c.push_back(Label(IDC_NEW_FW_DATE, "", 253, 62, 70, 8));
-  c.push_back(Label(IDC_PROM_LABEL, "PROM to Program:", 7, 72, 90, 8, Align::Right));
-  c.push_back(Label(IDC_PROM, "", 100, 72, 70, 8));
+  // Captions right-aligned at x 7 (90 wide) or 175 (75 wide), each with its
+  // value field beside it; the manufacture date's field sits one unit left.
+  struct Field {
+    int captionId;
+    const char* caption;
+    int valueId;
+    int x, y, captionWidth, valueX;
+  };
+  const Field fields[] = {
+      {IDC_SERIAL_LABEL, "Serial Number:", IDC_SERIAL, 7, 22, 90, 100},
+      {IDC_MFG_DATE_LABEL, "Manufacture Date:", IDC_MFG_DATE, 7, 32, 90, 99},
+      {IDC_PCB_REV_LABEL, "PCB Revision:", IDC_PCB_REV, 7, 42, 90, 100},
+      {kNoId, "Current Firmware Version:", IDC_FW_VERSION, 7, 52, 90, 100},
+      {kNoId, "Current Firmware Date:", IDC_FW_DATE, 7, 62, 90, 100},
+      {kNoId, "New Firmware Version:", IDC_NEW_FW_VERSION, 175, 52, 75, 253},
+      {kNoId, "New Firmware Date:", IDC_NEW_FW_DATE, 175, 62, 75, 253},
+      {IDC_PROM_LABEL, "PROM to Program:", IDC_PROM, 7, 72, 90, 100},
+  };
+  for (const Field& f : fields) {
+    c.push_back(Label(f.captionId, f.caption, f.x, f.y, f.captionWidth, 8, Align::Right));
+    c.push_back(Label(f.valueId, "", f.valueX, f.y, 70, 8));
+  }
   c.push_back(Label(IDC_NOTICE1, "This program will update the firmware on the selected device.", 7, 96, 316, 8));
   c.push_back(Label(IDC_NOTICE2,
                     "Once the firmware update process has begun DO NOT interrupt it or power off this computer "

@@ -110,30 +110,54 @@ void DNSServiceRefDeallocate(DNSServiceRef sdRef) {
   delete sdRef;
 }
 
+namespace {
+
+// A browse or resolve operation for `regtype` in `domain`, with its common
+// fields set; null with `*error` set when the type or domain is malformed
+// or memory is short. `subtype` receives the part after a ",".
+_DNSServiceRef_t* NewServiceOperation(mdns::OperationKind kind, DNSServiceFlags flags, uint32_t interfaceIndex,
+                                      const char* regtype, const char* domain, void* context, std::string& subtype,
+                                      DNSServiceErrorType* error) {
+  auto* op = new (std::nothrow) _DNSServiceRef_t;
+  *error = kDNSServiceErr_NoMemory;
+  if (!op) return nullptr;
+  if (!ParseServiceType(regtype, op->serviceType, subtype) || !ParseDomain(domain, op->domain)) {
+    delete op;
+    *error = kDNSServiceErr_BadParam;
+    return nullptr;
+  }
+  op->kind = kind;
+  op->flags = flags;
+  op->interfaceIndex = interfaceIndex;
+  op->context = context;
+  return op;
+}
+
+// Appends the service type and the domain to the operation's question.
+void AppendServiceAndDomain(_DNSServiceRef_t* op) {
+  op->question.insert(op->question.end(), op->serviceType.begin(), op->serviceType.end());
+  op->question.insert(op->question.end(), op->domain.begin(), op->domain.end());
+}
+
+}  // namespace
+
 DNSServiceErrorType DNSServiceBrowse(DNSServiceRef* sdRef, DNSServiceFlags flags, uint32_t interfaceIndex,
                                      const char* regtype, const char* domain, DNSServiceBrowseReply callBack,
                                      void* context) {
   if (!sdRef || !callBack) return kDNSServiceErr_BadParam;
-  auto* op = new (std::nothrow) _DNSServiceRef_t;
-  if (!op) return kDNSServiceErr_NoMemory;
   std::string subtype;
-  if (!ParseServiceType(regtype, op->serviceType, subtype) || !ParseDomain(domain, op->domain)) {
-    delete op;
-    return kDNSServiceErr_BadParam;
-  }
-  op->kind = mdns::OperationKind::Browse;
-  op->flags = flags;
-  op->interfaceIndex = interfaceIndex;
+  DNSServiceErrorType error;
+  auto* op = NewServiceOperation(mdns::OperationKind::Browse, flags, interfaceIndex, regtype, domain, context,
+                                 subtype, &error);
+  if (!op) return error;
   op->browseReply = callBack;
-  op->context = context;
   op->questionType = mdns::kTypePtr;
   if (!subtype.empty()) {
     // "_app._udp,Sub" asks for "_Sub._sub._app._udp.local".
     op->question.push_back(subtype[0] == '_' ? subtype : "_" + subtype);
     op->question.push_back("_sub");
   }
-  op->question.insert(op->question.end(), op->serviceType.begin(), op->serviceType.end());
-  op->question.insert(op->question.end(), op->domain.begin(), op->domain.end());
+  AppendServiceAndDomain(op);
   if (op->question[0].size() > mdns::kMaxLabelLength || mdns::NameWireLength(op->question) > mdns::kMaxNameWireLength) {
     delete op;
     return kDNSServiceErr_BadParam;
@@ -147,22 +171,15 @@ DNSServiceErrorType DNSServiceResolve(DNSServiceRef* sdRef, DNSServiceFlags flag
   if (!sdRef || !callBack || !name || !*name || std::strlen(name) > mdns::kMaxLabelLength) {
     return kDNSServiceErr_BadParam;
   }
-  auto* op = new (std::nothrow) _DNSServiceRef_t;
-  if (!op) return kDNSServiceErr_NoMemory;
   std::string subtype;
-  if (!ParseServiceType(regtype, op->serviceType, subtype) || !ParseDomain(domain, op->domain)) {
-    delete op;
-    return kDNSServiceErr_BadParam;
-  }
-  op->kind = mdns::OperationKind::Resolve;
-  op->flags = flags;
-  op->interfaceIndex = interfaceIndex;
+  DNSServiceErrorType error;
+  auto* op = NewServiceOperation(mdns::OperationKind::Resolve, flags, interfaceIndex, regtype, domain, context,
+                                 subtype, &error);
+  if (!op) return error;
   op->resolveReply = callBack;
-  op->context = context;
   op->questionType = mdns::kTypeSrv;
   op->question.push_back(name);
-  op->question.insert(op->question.end(), op->serviceType.begin(), op->serviceType.end());
-  op->question.insert(op->question.end(), op->domain.begin(), op->domain.end());
+  AppendServiceAndDomain(op);
   return Begin(sdRef, op);
 }
 

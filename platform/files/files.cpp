@@ -19,36 +19,16 @@ class PosixFile final : public File {
 
   int64_t Read(void* buffer, size_t size) override {
     auto* p = static_cast<uint8_t*>(buffer);
-    size_t done = 0;
-    while (done < size) {
-      ssize_t n = ::read(fd_, p + done, size - done);
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        error_ = static_cast<uint32_t>(errno);
-        return -1;
-      }
-      if (n == 0) break;
-      done += static_cast<size_t>(n);
-    }
-    return static_cast<int64_t>(done);
+    bool failed = false;
+    const size_t done = Repeat([&](size_t at) { return ::read(fd_, p + at, size - at); }, size, &failed);
+    return failed ? -1 : static_cast<int64_t>(done);
   }
 
   int64_t Write(const void* buffer, size_t size) override {
     const auto* p = static_cast<const uint8_t*>(buffer);
-    size_t done = 0;
-    while (done < size) {
-      ssize_t n = ::write(fd_, p + done, size - done);
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        error_ = static_cast<uint32_t>(errno);
-        break;
-      }
-      if (n == 0) {
-        error_ = ENOSPC;
-        break;
-      }
-      done += static_cast<size_t>(n);
-    }
+    bool failed = false;
+    const size_t done = Repeat([&](size_t at) { return ::write(fd_, p + at, size - at); }, size, &failed);
+    if (!failed && done < size) error_ = ENOSPC;  // a write that moves nothing: the device is full
     return static_cast<int64_t>(done);
   }
 
@@ -79,6 +59,27 @@ class PosixFile final : public File {
   uint32_t LastError() override { return error_; }
 
  private:
+  // Runs `step` (one read or write from offset `at`) until `size` bytes
+  // have moved, retrying interrupted calls. Stops early when a call moves
+  // nothing (end of file, a full device) and at an error, which it records
+  // and reports through `failed`. Returns the bytes moved.
+  template <class Step>
+  size_t Repeat(Step step, size_t size, bool* failed) {
+    size_t done = 0;
+    while (done < size) {
+      const ssize_t n = step(done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) {
+        error_ = static_cast<uint32_t>(errno);
+        *failed = true;
+        break;
+      }
+      if (n == 0) break;
+      done += static_cast<size_t>(n);
+    }
+    return done;
+  }
+
   bool Stat(struct stat* st) {
     if (::fstat(fd_, st) == 0) return true;
     error_ = static_cast<uint32_t>(errno);

@@ -183,18 +183,10 @@ int AlsaMidiService::SendSysEx(MidiHandle output, MidiBuffer* buffer) {
   return kMidiOk;
 }
 
-void AlsaMidiService::GiveBack(Port& port) {
-  for (Send& s : port.sends) {
-    s.buffer->queued = false;
-    s.buffer->done = true;
-  }
-  port.sends.clear();
-}
-
 int AlsaMidiService::ResetOutput(MidiHandle output) {
   Port* port = Find(output, false);
   if (!port) return kMidiBadHandle;
-  GiveBack(*port);
+  GiveBackSends(port->sends);
   return kMidiOk;
 }
 
@@ -202,7 +194,7 @@ void AlsaMidiService::ClosePort(MidiHandle h) {
   auto it = ports_.find(h);
   if (it == ports_.end()) return;
   Port& port = *it->second;
-  GiveBack(port);
+  GiveBackSends(port.sends);
   port.receiver.Reset();
   if (port.input) {
     seq_.DisconnectFrom(port.localPort, port.client, port.port);
@@ -221,34 +213,17 @@ int AlsaMidiService::CloseOutput(MidiHandle output) {
 
 int AlsaMidiService::AddInputBuffer(MidiHandle input, MidiBuffer* buffer) {
   Port* port = Find(input, true);
-  if (!port) return kMidiBadHandle;
-  if (!buffer) return kMidiBadParameter;
-  if (!buffer->prepared) return kMidiUnprepared;
-  if (buffer->queued) return kMidiStillPlaying;
-  port->receiver.Add(buffer);
-  return kMidiOk;
+  return port ? port->receiver.Queue(buffer) : kMidiBadHandle;
 }
 
-int AlsaMidiService::StartInput(MidiHandle input) {
+SysExInput* AlsaMidiService::Receiver(MidiHandle input) {
   Port* port = Find(input, true);
-  if (!port) return kMidiBadHandle;
-  port->receiver.Start();
-  return kMidiOk;
+  return port ? &port->receiver : nullptr;
 }
 
-int AlsaMidiService::StopInput(MidiHandle input) {
-  Port* port = Find(input, true);
-  if (!port) return kMidiBadHandle;
-  port->receiver.Stop();
-  return kMidiOk;
-}
-
-int AlsaMidiService::ResetInput(MidiHandle input) {
-  Port* port = Find(input, true);
-  if (!port) return kMidiBadHandle;
-  port->receiver.Reset();
-  return kMidiOk;
-}
+int AlsaMidiService::StartInput(MidiHandle input) { return ControlInput(Receiver(input), &SysExInput::Start); }
+int AlsaMidiService::StopInput(MidiHandle input) { return ControlInput(Receiver(input), &SysExInput::Stop); }
+int AlsaMidiService::ResetInput(MidiHandle input) { return ControlInput(Receiver(input), &SysExInput::Reset); }
 
 int AlsaMidiService::CloseInput(MidiHandle input) {
   if (!Find(input, true)) return kMidiBadHandle;

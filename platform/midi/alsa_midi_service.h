@@ -78,8 +78,8 @@ class AlsaMidiService final : public MidiService {
   int Describe(const std::vector<Device>& list, uint32_t device, MidiDeviceInfo* info);
   int OpenPort(bool input, uint32_t device, MidiHandle* handle);
   Port* Find(MidiHandle h, bool input);
+  SysExInput* Receiver(MidiHandle input);
   void ClosePort(MidiHandle h);
-  void GiveBack(Port& port);
   void MoveSends(Port& port);
   void ReadInput();
   uint64_t NowUs();

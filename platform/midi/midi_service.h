@@ -57,6 +57,17 @@ struct MidiBuffer {
   int error = kMidiOk;
 };
 
+// For backends: hands every buffer of a list of pending sends (entries with
+// a `buffer` member) back to its caller as done, and empties the list.
+template <class Sends>
+void GiveBackSends(Sends& sends) {
+  for (auto& s : sends) {
+    s.buffer->queued = false;
+    s.buffer->done = true;
+  }
+  sends.clear();
+}
+
 // 0 means "no handle".
 using MidiHandle = uint32_t;
 

@@ -9,6 +9,14 @@ void SysExInput::Add(MidiBuffer* buffer) {
   queue_.push_back(buffer);
 }
 
+int SysExInput::Queue(MidiBuffer* buffer) {
+  if (!buffer) return kMidiBadParameter;
+  if (!buffer->prepared) return kMidiUnprepared;
+  if (buffer->queued) return kMidiStillPlaying;
+  Add(buffer);
+  return kMidiOk;
+}
+
 void SysExInput::FinishFront() {
   MidiBuffer* b = queue_.front();
   queue_.pop_front();

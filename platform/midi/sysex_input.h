@@ -13,6 +13,10 @@ class SysExInput {
  public:
   // Queues a caller's buffer (cleared: done false, nothing recorded).
   void Add(MidiBuffer* buffer);
+  // Add after the checks every backend makes: kMidiBadParameter for a null
+  // buffer, kMidiUnprepared, kMidiStillPlaying for one already queued;
+  // else kMidiOk.
+  int Queue(MidiBuffer* buffer);
   void Start() { running_ = true; }
   // Stops delivery; a partly filled buffer is given back done.
   void Stop();
@@ -39,5 +43,13 @@ class SysExInput {
   bool inSysEx_ = false;
   size_t lost_ = 0;
 };
+
+// One of an input's controls (&SysExInput::Start, Stop or Reset) on its
+// receiver; kMidiBadHandle when the backend found no such input.
+inline int ControlInput(SysExInput* receiver, void (SysExInput::*control)()) {
+  if (receiver == nullptr) return kMidiBadHandle;
+  (receiver->*control)();
+  return kMidiOk;
+}
 
 }  // namespace platform

@@ -177,25 +177,17 @@ int SimMidiService::SendSysEx(MidiHandle output, MidiBuffer* buffer) {
   return platform::kMidiOk;
 }
 
-void SimMidiService::GiveBackSends(Output& out) {
-  for (PendingSend& s : out.sends) {
-    s.buffer->queued = false;
-    s.buffer->done = true;
-  }
-  out.sends.clear();
-}
-
 int SimMidiService::ResetOutput(MidiHandle output) {
   Output* out = FindOutput(output);
   if (!out) return platform::kMidiBadHandle;
-  GiveBackSends(*out);
+  platform::GiveBackSends(out->sends);
   return platform::kMidiOk;
 }
 
 int SimMidiService::CloseOutput(MidiHandle output) {
   Output* out = FindOutput(output);
   if (!out) return platform::kMidiBadHandle;
-  GiveBackSends(*out);
+  platform::GiveBackSends(out->sends);
   // Bytes already on the wire still reach the device.
   handles_.erase(output);
   out->handle = 0;
@@ -204,33 +196,22 @@ int SimMidiService::CloseOutput(MidiHandle output) {
 
 int SimMidiService::AddInputBuffer(MidiHandle input, MidiBuffer* buffer) {
   Input* in = FindInput(input);
-  if (!in) return platform::kMidiBadHandle;
-  if (!buffer) return platform::kMidiBadParameter;
-  if (!buffer->prepared) return platform::kMidiUnprepared;
-  if (buffer->queued) return platform::kMidiStillPlaying;
-  in->receiver.Add(buffer);
-  return platform::kMidiOk;
+  return in ? in->receiver.Queue(buffer) : platform::kMidiBadHandle;
+}
+
+platform::SysExInput* SimMidiService::Receiver(MidiHandle input) {
+  Input* in = FindInput(input);
+  return in ? &in->receiver : nullptr;
 }
 
 int SimMidiService::StartInput(MidiHandle input) {
-  Input* in = FindInput(input);
-  if (!in) return platform::kMidiBadHandle;
-  in->receiver.Start();
-  return platform::kMidiOk;
+  return platform::ControlInput(Receiver(input), &platform::SysExInput::Start);
 }
-
 int SimMidiService::StopInput(MidiHandle input) {
-  Input* in = FindInput(input);
-  if (!in) return platform::kMidiBadHandle;
-  in->receiver.Stop();
-  return platform::kMidiOk;
+  return platform::ControlInput(Receiver(input), &platform::SysExInput::Stop);
 }
-
 int SimMidiService::ResetInput(MidiHandle input) {
-  Input* in = FindInput(input);
-  if (!in) return platform::kMidiBadHandle;
-  in->receiver.Reset();
-  return platform::kMidiOk;
+  return platform::ControlInput(Receiver(input), &platform::SysExInput::Reset);
 }
 
 int SimMidiService::CloseInput(MidiHandle input) {

@@ -150,10 +150,10 @@ class SimMidiService final : public platform::MidiService, public platform::Wake
   void UpdateNow();
   Output* FindOutput(platform::MidiHandle h);
   Input* FindInput(platform::MidiHandle h);
+  platform::SysExInput* Receiver(platform::MidiHandle input);
   void MoveOutput(Output& out);
   void PullInput(Input& in);
   void Enqueue(Input& in, uint8_t byte, uint64_t earliest);
-  void GiveBackSends(Output& out);
 
   SimMidiOptions options_;
   std::vector<Output> outputs_;

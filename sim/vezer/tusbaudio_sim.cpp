@@ -169,11 +169,17 @@ TUSB_EXPORT TUsbAudioStatus TUSBAUDIO_GetSupportedSampleRates(TUsbAudioHandle de
   return TSTATUS_SUCCESS;
 }
 
-TUSB_EXPORT TUsbAudioStatus TUSBAUDIO_GetCurrentSampleRate(TUsbAudioHandle device, uint32_t* rate) {
+// What every getter of a device setting does: check the handle and the
+// out-pointer, then report.
+static TUsbAudioStatus ReportSetting(TUsbAudioHandle device, uint32_t* out, uint32_t value) {
   if (!ValidHandle(device)) return kInvalidHandle;
-  if (rate == nullptr) return kInvalidParameter;
-  *rate = State().rate;
+  if (out == nullptr) return kInvalidParameter;
+  *out = value;
   return TSTATUS_SUCCESS;
+}
+
+TUSB_EXPORT TUsbAudioStatus TUSBAUDIO_GetCurrentSampleRate(TUsbAudioHandle device, uint32_t* rate) {
+  return ReportSetting(device, rate, State().rate);
 }
 
 TUSB_EXPORT TUsbAudioStatus TUSBAUDIO_SetSampleRate(TUsbAudioHandle device, uint32_t rate) {
@@ -184,10 +190,7 @@ TUSB_EXPORT TUsbAudioStatus TUSBAUDIO_SetSampleRate(TUsbAudioHandle device, uint
 }
 
 TUSB_EXPORT TUsbAudioStatus TUSBAUDIO_GetUsbStreamingMode(TUsbAudioHandle device, uint32_t* mode) {
-  if (!ValidHandle(device)) return kInvalidHandle;
-  if (mode == nullptr) return kInvalidParameter;
-  *mode = 0;
-  return TSTATUS_SUCCESS;
+  return ReportSetting(device, mode, 0);
 }
 
 TUSB_EXPORT TUsbAudioStatus TUSBAUDIO_SetUsbStreamingMode(TUsbAudioHandle device, uint32_t mode) {

@@ -109,4 +109,16 @@ void EngineTest::PollFor(int passes, uint32_t stepMs) {
   }
 }
 
+SoloLink::SoloLink(sim::BytePeer& peer) {
+  wiring.Add(&peer, "Sim Port 1");
+  factory.Serve(kTransportMidi, &wiring);
+}
+
+void EngineTest::Attach(sim::BytePeer& peer) {
+  wiring.Add(&peer, "Sim Port 1");
+  ASSERT_EQ(remote->Open(), 0);
+  ASSERT_EQ(remote->SelectConnection(0), 0);
+  wiring.ClearWritten();
+}
+
 }  // namespace engine_test

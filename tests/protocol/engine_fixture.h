@@ -56,12 +56,24 @@ class ScriptedUnit : public sim::BytePeer {
 // Orvella(n) identity: product 96, firmware 1.2.
 void MakeOrvellaN(ScriptedUnit& unit);
 
+// One peer on a MIDI link of its own with an engine of its own over it, for
+// tests that need a unit configured unlike the fixture's.
+struct SoloLink {
+  explicit SoloLink(sim::BytePeer& peer);
+  sim::LinkWiring wiring;
+  sim::InProcessTransports factory;
+  platform::Override<TransportFactory> use{factory};
+  COrvellaRemote remote;
+};
+
 class EngineTest : public ::testing::Test {
  protected:
   EngineTest();
   // Opens the engine over the MIDI kind with `units` connections and
   // selects connection 0; clears what the selection wrote.
   void Connect(int units = 1);
+  // Opens the engine on `peer` alone and selects it; clears what that wrote.
+  void Attach(sim::BytePeer& peer);
   // Everything appended to the log since the fixture started.
   std::string NewLog();
   std::vector<Bytes> Written() const { return wiring.Frames(); }

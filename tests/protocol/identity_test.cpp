@@ -125,12 +125,8 @@ TEST_F(IdentityTest, ProductAndCardRules) {
     u.regs[7] = c.reg7;
     u.regs[10] = c.major;
     u.regs[16] = c.reg16;
-    sim::LinkWiring w;
-    w.Add(&u, "Sim Port 1");
-    sim::InProcessTransports f;
-    f.Serve(kTransportMidi, &w);
-    platform::Override<TransportFactory> use(f);
-    COrvellaRemote r;
+    SoloLink link(u);
+    COrvellaRemote& r = link.remote;
     ASSERT_EQ(r.Open(), 0);
     char text[260] = {};
     uint8_t pid = 0, card = 0;

@@ -101,12 +101,8 @@ TEST_F(MixerTest, ExtendedRegistersNeedTheVintoWithFirmwareSix) {
   ScriptedUnit vinto;
   vinto.regs[1] = 49;
   vinto.regs[10] = 6;
-  sim::LinkWiring w;
-  w.Add(&vinto, "Sim Port 1");
-  sim::InProcessTransports f;
-  f.Serve(kTransportMidi, &w);
-  platform::Override<TransportFactory> use(f);
-  COrvellaRemote r;
+  SoloLink link(vinto);
+  COrvellaRemote& r = link.remote;
   ASSERT_EQ(r.Open(), 0);
   ASSERT_EQ(r.SelectConnection(0), 0);
   EXPECT_EQ(r.GetPollMode(), kPollSlowCard);
@@ -119,7 +115,7 @@ TEST_F(MixerTest, ExtendedRegistersNeedTheVintoWithFirmwareSix) {
   uint8_t v = 1;
   r.ReadRegister(1024 + 32 + 2, &v);
   EXPECT_EQ(v, 0);
-  EXPECT_EQ(w.written.back().bytes.size(), codec::kLongWriteLength);
+  EXPECT_EQ(link.wiring.written.back().bytes.size(), codec::kLongWriteLength);
   r.SetMatrixGain(1, 2, -2000);
   r.GetMatrixGain(1, 2, &gain);
   EXPECT_EQ(gain, -960);

@@ -85,12 +85,8 @@ TEST_F(PollTest, RollingScheduleOfOtherModels) {
     ScriptedUnit u;
     u.regs[1] = 38;
     u.regs[10] = major;
-    sim::LinkWiring w;
-    w.Add(&u, "Sim Port 1");
-    sim::InProcessTransports f;
-    f.Serve(kTransportMidi, &w);
-    platform::Override<TransportFactory> use(f);
-    COrvellaRemote r;
+    SoloLink link(u);
+    COrvellaRemote& r = link.remote;
     ASSERT_EQ(r.Open(), 0);
     ASSERT_EQ(r.SelectConnection(0), 0);
     EXPECT_EQ(r.IsHighRegisterRange(), major > 16);

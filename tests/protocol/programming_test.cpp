@@ -8,12 +8,6 @@ namespace {
 
 class ProgrammingTest : public EngineTest {
  protected:
-  void Attach(sim::UnitModel& model) {
-    wiring.Add(&model, "Sim Port 1");
-    ASSERT_EQ(remote->Open(), 0);
-    ASSERT_EQ(remote->SelectConnection(0), 0);
-    wiring.ClearWritten();
-  }
   // The application's per-packet wait: taken, failed, or 1000 ms.
   int WaitForStatus(uint8_t want, uint32_t limitMs = 1000) {
     const uint32_t start = clock.Peek();

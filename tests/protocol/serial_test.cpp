@@ -7,12 +7,6 @@ namespace {
 
 class SerialTest : public EngineTest {
  protected:
-  void Attach(sim::UnitModel& model) {
-    wiring.Add(&model, "Sim Port 1");
-    ASSERT_EQ(remote->Open(), 0);
-    ASSERT_EQ(remote->SelectConnection(0), 0);
-    wiring.ClearWritten();
-  }
   std::vector<Request> Writes(bool toCard = false) {
     std::vector<Request> out;
     for (const auto& w : wiring.written) {
@@ -81,15 +75,11 @@ TEST_F(SerialTest, UnitSerialFailuresShowTheirOwnMessage) {
     sim::UnitConfig config;
     config.serial = sim::kBlankSerial;
     sim::UnitModel model(config);
-    sim::LinkWiring w;
-    w.Add(&model, "Sim Port 1");
-    sim::InProcessTransports f;
-    f.Serve(kTransportMidi, &w);
-    platform::Override<TransportFactory> use(f);
-    COrvellaRemote r;
+    SoloLink link(model);
+    COrvellaRemote& r = link.remote;
     ASSERT_EQ(r.Open(), 0);
     ASSERT_EQ(r.SelectConnection(0), 0);
-    w.ClearWritten();
+    link.wiring.ClearWritten();
     model.faults().serialNeverMatches = c.neverMatches;
     model.faults().silent = c.silent;
 
@@ -100,10 +90,10 @@ TEST_F(SerialTest, UnitSerialFailuresShowTheirOwnMessage) {
     EXPECT_EQ(boxes.Messages()[0].caption, std::optional<std::string>("COrvellaRemote"));
     EXPECT_EQ(boxes.Messages()[0].icon, platform::ui::Icon::Warning);
     if (!c.log) {
-      EXPECT_TRUE(w.written.empty());
+      EXPECT_TRUE(link.wiring.written.empty());
     } else {
       EXPECT_NE(NewLog().find(c.log), std::string::npos);
-      for (const auto& frame : w.Frames()) EXPECT_NE(frame, Frame({0x52, 0x57, 0x64}));
+      for (const auto& frame : link.wiring.Frames()) EXPECT_NE(frame, Frame({0x52, 0x57, 0x64}));
     }
     if (c.neverMatches) {
       EXPECT_GT(clock.Peek() - start, 12800u);
