@@ -210,6 +210,8 @@ void device_address_resolve_callback(DNSServiceRef, DNSServiceFlags, uint32_t in
                                      DNSServiceErrorType error, const char*, const char* host_target, uint16_t port,
                                      uint16_t txt_length, const unsigned char* txt, void* context) {
   auto* slot = static_cast<dr_device_address*>(context);
+  // After an error nothing more is taken: the slot is about to be cancelled.
+  if (slot->owner->error != AUD_SUCCESS) return;
   if (error != kDNSServiceErr_NoError) {
     RecordError(slot, AUD_ERR_DNSSDFAIL);
     return;
@@ -243,7 +245,7 @@ void device_address_query_callback(DNSServiceRef, DNSServiceFlags flags, uint32_
                                    DNSServiceErrorType error, const char*, uint16_t, uint16_t, uint16_t rdlen,
                                    const void* rdata, uint32_t, void* context) {
   auto* slot = static_cast<dr_device_address*>(context);
-  if (slot->pending_port == 0) return;
+  if (slot->pending_port == 0 || slot->owner->error != AUD_SUCCESS) return;
   if (error != kDNSServiceErr_NoError) {
     RecordError(slot, AUD_ERR_DNSSDFAIL);
     return;
