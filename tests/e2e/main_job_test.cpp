@@ -12,17 +12,12 @@
 #include <sstream>
 #include <string>
 #include <vector>
+#include "tests/support/text_files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using test_support::ReadFile;
 
 class TempDir {
  public:

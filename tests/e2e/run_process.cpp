@@ -13,15 +13,6 @@ namespace e2e {
 
 namespace fs = std::filesystem;
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
 Sandbox::Sandbox() {
   const char* bin = std::getenv("REFLASH_BIN");
   bin_ = bin ? bin : "";

@@ -9,10 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/text_files.h"
+
 namespace e2e {
 
-std::string ReadFile(const std::filesystem::path& path);
-bool Has(const std::string& text, const std::string& part);
+using test_support::Has;
+using test_support::ReadFile;
 
 struct Finished {
   int status = -1;  // exit status, or -1 when killed by a signal

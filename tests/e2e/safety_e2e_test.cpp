@@ -10,17 +10,12 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include "tests/support/text_files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using test_support::ReadFile;
 
 // Frames of the trace that would change a unit: the command code is bits
 // 6..3 of byte 4 (0 write, 4 packet follows, 6/7 bank, 12 prepare, 15 data).

@@ -10,24 +10,18 @@
 #include <sstream>
 #include <string>
 #include <vector>
+#include "tests/support/text_files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadText(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using test_support::Has;
+using test_support::ReadFile;
 
 std::vector<char> ReadBytes(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
-
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 class VezerRun : public ::testing::Test {
  protected:
@@ -58,9 +52,9 @@ class VezerRun : public ::testing::Test {
     const int raw = std::system(command.c_str());
     Result r;
     r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    r.out = ReadText(dir_ / "out.txt");
-    r.err = ReadText(dir_ / "err.txt");
-    r.log = ReadText(dir_ / "OrvellaReflash.log");
+    r.out = ReadFile(dir_ / "out.txt");
+    r.err = ReadFile(dir_ / "err.txt");
+    r.log = ReadFile(dir_ / "OrvellaReflash.log");
     return r;
   }
 

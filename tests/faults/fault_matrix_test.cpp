@@ -19,11 +19,14 @@
 #include <sstream>
 
 #include "tests/faults/fault_run.h"
+#include "tests/support/text_files.h"
 
 namespace faults {
 namespace {
 
 namespace fs = std::filesystem;
+using test_support::Has;
+using test_support::ReadFile;
 
 const char* const kSuccessTexts[] = {"Programming Complete", "Congratulations", "EEPROM Programming Success",
                                      "VE-ZER Success", "Writing Serial Number Complete"};
@@ -32,15 +35,6 @@ std::map<std::string, std::string>& Results() {
   static std::map<std::string, std::string> results;
   return results;
 }
-
-std::string ReadText(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 // Each expected text appears in a message, in the order given.
 void ExpectMessagesInOrder(const std::vector<std::string>& shown, const std::vector<std::string>& expected) {
@@ -140,9 +134,9 @@ void FaultMatrix::RunConsole(const Row& row) {
 
   ASSERT_TRUE(WIFEXITED(raw)) << "the program did not exit normally";
   const int status = WEXITSTATUS(raw);
-  const std::string out = ReadText(root / "out.txt");
-  const std::string err = ReadText(root / "err.txt");
-  const std::string log = ReadText(work / "OrvellaReflash.log");
+  const std::string out = ReadFile(root / "out.txt");
+  const std::string err = ReadFile(root / "err.txt");
+  const std::string log = ReadFile(work / "OrvellaReflash.log");
   SCOPED_TRACE("stdout:\n" + out + "\nstderr:\n" + err);
   EXPECT_NE(status, 0);
   EXPECT_NE(status, 127) << "the shell could not start the program";
@@ -253,7 +247,7 @@ TEST(FaultTable, HasAtLeastFortyUniqueRowsWithMessages) {
 }
 
 TEST(FaultTable, DocsListExactlyTheRowsOfTheTable) {
-  const std::string md = ReadText(fs::path(REFLASH_SOURCE_DIR) / "docs" / "faults.md");
+  const std::string md = ReadFile(fs::path(REFLASH_SOURCE_DIR) / "docs" / "faults.md");
   ASSERT_FALSE(md.empty()) << "docs/faults.md is missing: run scripts/faults-report";
   std::vector<std::string> listed;
   std::istringstream lines(md);
