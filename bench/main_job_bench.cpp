@@ -40,20 +40,14 @@
 #include "sim/unit/unit_model.h"
 #include "tests/app/working_dir.h"
 #include "tests/support/scripted_host.h"
+#include "bench/bench_clock.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-double CpuSeconds() {
-  timespec t{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
-double WallSeconds() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
+using bench::CpuSeconds;
+using bench::WallSeconds;
 
 
 // Times the download between the first and the last data packet.

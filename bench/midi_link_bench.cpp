@@ -22,18 +22,12 @@
 #include "sim/links/sim_midi_service.h"
 #include "sim/unit/unit_model.h"
 #include "transports/builtin_transports.h"
+#include "bench/bench_clock.h"
 
 namespace {
 
-double CpuSeconds() {
-  timespec t{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
-double WallSeconds() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
+using bench::CpuSeconds;
+using bench::WallSeconds;
 
 constexpr double kByteMs = 0.32;
 constexpr double kPacketWireBytes = 176 + 10;
