@@ -28,7 +28,7 @@ constexpr int kProgressBar = resources::IDC_PROGRESS;
 constexpr int kStatusLine = resources::IDC_STATUS;
 constexpr int kPollTimer = 1;
 constexpr unsigned kPollTimerMs = 16;
-constexpr uint32_t kPacketBytes = 128;
+constexpr uint32_t kPacketBytes = COrvellaRemote::kPacketSize;
 
 constexpr uint8_t kRegPromSwitches = 5;
 constexpr uint8_t kPromSwitchAtProm2 = 0x20;

@@ -13,7 +13,7 @@ using platform::ui::Icon;
 
 namespace {
 
-constexpr uint32_t kPacketBytes = 128;
+constexpr uint32_t kPacketBytes = COrvellaRemote::kPacketSize;
 constexpr uint32_t kEraseLimitMs = 12000;
 constexpr uint8_t kRegStatus = 9;
 constexpr uint8_t kCompleteBit = 0x80;

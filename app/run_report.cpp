@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "protocol/orvella_interface.h"
+#include "protocol/orvella_remote.h"
 
 namespace {
 
@@ -13,7 +14,7 @@ constexpr uint32_t kMidiBytesPerPacket = 186;
 constexpr uint32_t kMidiBytesPerSecond = 31250 / 10;  // 8 data bits, start and stop
 // The host driver and the network are round-trip bound.
 constexpr uint32_t kFastLinkUsPerPacket = 2000;
-constexpr uint32_t kPacketBytes = 128;
+constexpr uint32_t kPacketBytes = COrvellaRemote::kPacketSize;
 
 std::string Clock(uint32_t ms) {
   const uint32_t s = ms / 1000;

@@ -59,6 +59,7 @@ class COrvellaRemote : public COrvellaMixerInterface {
  public:
   static constexpr size_t kImageSize = 2048;
   static constexpr size_t kVerifySize = 128;
+  static constexpr uint32_t kPacketSize = 128;  // image bytes in one firmware packet
   static constexpr size_t kFrameBuffer = 4096;
   static constexpr size_t kReadChunk = 4095;
   static constexpr uint32_t kLossMs = 1000;

@@ -115,9 +115,9 @@ namespace {
 // A browse or resolve operation for `regtype` in `domain`, with its common
 // fields set; null with `*error` set when the type or domain is malformed
 // or memory is short. `subtype` receives the part after a ",".
-_DNSServiceRef_t* NewServiceOperation(mdns::OperationKind kind, DNSServiceFlags flags, uint32_t interfaceIndex,
-                                      const char* regtype, const char* domain, void* context, std::string& subtype,
-                                      DNSServiceErrorType* error) {
+_DNSServiceRef_t* NewServiceOperation(mdns::OperationKind kind, uint16_t questionType, DNSServiceFlags flags,
+                                      uint32_t interfaceIndex, const char* regtype, const char* domain, void* context,
+                                      std::string& subtype, DNSServiceErrorType* error) {
   auto* op = new (std::nothrow) _DNSServiceRef_t;
   *error = kDNSServiceErr_NoMemory;
   if (!op) return nullptr;
@@ -127,6 +127,7 @@ _DNSServiceRef_t* NewServiceOperation(mdns::OperationKind kind, DNSServiceFlags 
     return nullptr;
   }
   op->kind = kind;
+  op->questionType = questionType;
   op->flags = flags;
   op->interfaceIndex = interfaceIndex;
   op->context = context;
@@ -147,11 +148,10 @@ DNSServiceErrorType DNSServiceBrowse(DNSServiceRef* sdRef, DNSServiceFlags flags
   if (!sdRef || !callBack) return kDNSServiceErr_BadParam;
   std::string subtype;
   DNSServiceErrorType error;
-  auto* op = NewServiceOperation(mdns::OperationKind::Browse, flags, interfaceIndex, regtype, domain, context,
-                                 subtype, &error);
+  auto* op = NewServiceOperation(mdns::OperationKind::Browse, mdns::kTypePtr, flags, interfaceIndex, regtype, domain,
+                                 context, subtype, &error);
   if (!op) return error;
   op->browseReply = callBack;
-  op->questionType = mdns::kTypePtr;
   if (!subtype.empty()) {
     // "_app._udp,Sub" asks for "_Sub._sub._app._udp.local".
     op->question.push_back(subtype[0] == '_' ? subtype : "_" + subtype);
@@ -173,11 +173,10 @@ DNSServiceErrorType DNSServiceResolve(DNSServiceRef* sdRef, DNSServiceFlags flag
   }
   std::string subtype;
   DNSServiceErrorType error;
-  auto* op = NewServiceOperation(mdns::OperationKind::Resolve, flags, interfaceIndex, regtype, domain, context,
-                                 subtype, &error);
+  auto* op = NewServiceOperation(mdns::OperationKind::Resolve, mdns::kTypeSrv, flags, interfaceIndex, regtype,
+                                 domain, context, subtype, &error);
   if (!op) return error;
   op->resolveReply = callBack;
-  op->questionType = mdns::kTypeSrv;
   op->question.push_back(name);
   AppendServiceAndDomain(op);
   return Begin(sdRef, op);

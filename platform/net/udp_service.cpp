@@ -27,12 +27,11 @@ class SystemUdpService final : public UdpService {
   void Close(int socket) override { net::UdpClose(socket); }
 };
 
+SystemUdpService theSystemUdpService;  // stateless: safe to build before main
+
 }  // namespace
 
 template <>
-UdpService& DefaultService<UdpService>() {
-  static SystemUdpService service;
-  return service;
-}
+UdpService& DefaultService<UdpService>() { return theSystemUdpService; }
 
 }  // namespace platform

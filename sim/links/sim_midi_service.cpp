@@ -99,36 +99,33 @@ int SimMidiService::OutputInfo(uint32_t device, platform::MidiDeviceInfo* info) 
   return platform::kMidiOk;
 }
 
-int SimMidiService::OpenInput(uint32_t device, MidiHandle* handle) {
+template <class Port>
+int SimMidiService::Claim(std::vector<Port>& ports, bool input, uint32_t device, MidiHandle* handle) {
   if (!handle) return platform::kMidiBadParameter;
   *handle = 0;
-  if (device >= inputs_.size() || !inputs_[device].present) return platform::kMidiBadDevice;
-  Input& in = inputs_[device];
-  if (in.faults.failOpen) return platform::kMidiNotReady;
-  if (in.handle) return platform::kMidiAllocated;
+  if (device >= ports.size() || !ports[device].present) return platform::kMidiBadDevice;
+  Port& port = ports[device];
+  if (port.faults.failOpen) return platform::kMidiNotReady;
+  if (port.handle) return platform::kMidiAllocated;
   UpdateNow();
-  in.handle = nextHandle_++;
-  in.opens++;
-  in.wire.clear();
-  in.betweenMessages = true;
-  handles_[in.handle] = {true, device};
-  *handle = in.handle;
+  port.handle = nextHandle_++;
+  port.opens++;
+  handles_[port.handle] = {input, device};
+  *handle = port.handle;
   return platform::kMidiOk;
 }
 
+int SimMidiService::OpenInput(uint32_t device, MidiHandle* handle) {
+  const int result = Claim(inputs_, true, device, handle);
+  if (result == platform::kMidiOk) {
+    inputs_[device].wire.clear();
+    inputs_[device].betweenMessages = true;
+  }
+  return result;
+}
+
 int SimMidiService::OpenOutput(uint32_t device, MidiHandle* handle) {
-  if (!handle) return platform::kMidiBadParameter;
-  *handle = 0;
-  if (device >= outputs_.size() || !outputs_[device].present) return platform::kMidiBadDevice;
-  Output& out = outputs_[device];
-  if (out.faults.failOpen) return platform::kMidiNotReady;
-  if (out.handle) return platform::kMidiAllocated;
-  UpdateNow();
-  out.handle = nextHandle_++;
-  out.opens++;
-  handles_[out.handle] = {false, device};
-  *handle = out.handle;
-  return platform::kMidiOk;
+  return Claim(outputs_, false, device, handle);
 }
 
 SimMidiService::Output* SimMidiService::FindOutput(MidiHandle h) {

@@ -148,6 +148,10 @@ class SimMidiService final : public platform::MidiService, public platform::Wake
   class Loopback;
 
   void UpdateNow();
+  // What opening an input or an output shares: the checks, the handle and
+  // its bookkeeping.
+  template <class Port>
+  int Claim(std::vector<Port>& ports, bool input, uint32_t device, platform::MidiHandle* handle);
   Output* FindOutput(platform::MidiHandle h);
   Input* FindInput(platform::MidiHandle h);
   platform::SysExInput* Receiver(platform::MidiHandle input);
