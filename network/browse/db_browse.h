@@ -82,3 +82,42 @@ const char* db_device_get_name(const db_device* device);
 const char* db_device_get_target_name(const db_device* device);
 // Union of the service bits seen on every network (0x01 media, 0x04 conmon).
 unsigned db_device_get_services(const db_device* device);
+
+// What a media device service's TXT record said; zero where a key was
+// missing or did not parse.
+struct db_media_info {
+  uint32_t arcp_version;
+  uint32_t arcp_min_version;
+  uint32_t router_version;
+  char router_info[64];
+  aud_id manufacturer;
+  aud_id model;
+};
+
+// What a conmon device service's TXT record said; the optional keys are
+// zero when absent.
+struct db_conmon_info {
+  aud_id device_id;
+  uint16_t process;
+  aud_id vendor_id;
+  uint8_t vba[4];
+  aud_id manufacturer;
+  aud_id model;
+};
+
+inline constexpr unsigned DB_BROWSE_SLOT_LOOPBACK = 2;
+// The service bits seen in one slot: 0 and 1 the networks, 2 loopback.
+unsigned db_device_get_services_in_slot(const db_device* device, unsigned slot);
+const db_media_info* db_device_get_media_info(const db_device* device);
+const db_conmon_info* db_device_get_conmon_info(const db_device* device);
+
+// The tree in name order, and a lookup by name (any case); null when absent.
+unsigned db_browse_get_device_count(const db_browse* browse);
+db_device* db_browse_get_device(const db_browse* browse, unsigned index);
+db_device* db_browse_find_device(const db_browse* browse, const char* name);
+// Diagnostics: resolves running and waiting, the resolve limit, and the
+// interface a network was fixed to (0 while not yet known).
+unsigned db_browse_get_active_resolve_count(const db_browse* browse);
+unsigned db_browse_get_pending_resolve_count(const db_browse* browse);
+unsigned db_browse_get_resolve_limit(const db_browse* browse);
+unsigned db_browse_get_interface_index(const db_browse* browse, unsigned network);
