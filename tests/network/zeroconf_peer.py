@@ -3,6 +3,9 @@
   zeroconf_peer.py register SECONDS   registers the services the tests
       expect, prints "ready", keeps them SECONDS, unregisters (goodbyes),
       prints "gone".
+  zeroconf_peer.py devices SECONDS   the same for one device as the maker
+      advertises it: media and conmon services under the "_Zelk" subtype
+      with their full TXT records.
   zeroconf_peer.py browse TYPE SECONDS   browses TYPE and prints
       "found NAME PORT KEY=VALUE,..." for each service it resolves; ends
       after the first or after SECONDS.
@@ -19,10 +22,9 @@ def make():
     return Zeroconf(interfaces=["127.0.0.1"], ip_version=IPVersion.V4Only)
 
 
-def register(seconds):
-    zc = make()
+def unit_infos():
     address = socket.inet_aton("127.0.0.1")
-    infos = [
+    return [
         ServiceInfo("_netaudio-arc._udp.local.", "Peer Unit._netaudio-arc._udp.local.",
                     addresses=[address], port=4440, server="peer-unit.local.",
                     properties={"arcp_vers": "2.8.1", "router_vers": "4.1.0", "mf": "Zelk",
@@ -31,6 +33,24 @@ def register(seconds):
                     addresses=[address], port=8800, server="peer-unit.local.",
                     properties={"id": "0011223344556677", "process": "0", "mf": "Zelk"}),
     ]
+
+
+def device_infos():
+    address = socket.inet_aton("127.0.0.1")
+    return [
+        ServiceInfo("_Zelk._sub._netaudio-arc._udp.local.", "Peer Box._netaudio-arc._udp.local.",
+                    addresses=[address], port=4440, server="peer-box.local.",
+                    properties={"arcp_vers": "2.8.1", "arcp_min": "2.0.0", "router_vers": "4.1.0",
+                                "router_info": "zi-rerar", "mf": "Zelk", "model": "_0a1b"}),
+        ServiceInfo("_Zelk._sub._netaudio-cmc._udp.local.", "Peer Box._netaudio-cmc._udp.local.",
+                    addresses=[address], port=8800, server="peer-box.local.",
+                    properties={"id": "001DC1FFFE500C2A", "process": "3", "vid": "0000000000000001",
+                                "vba": "1.2.3.4", "mf": "Zelk", "model": "ZIRERAR"}),
+    ]
+
+
+def register(seconds, infos):
+    zc = make()
     for info in infos:
         zc.register_service(info)
     print("ready", flush=True)
@@ -71,6 +91,8 @@ def browse(kind, seconds):
 
 if __name__ == "__main__":
     if sys.argv[1] == "register":
-        register(float(sys.argv[2]))
+        register(float(sys.argv[2]), unit_infos())
+    elif sys.argv[1] == "devices":
+        register(float(sys.argv[2]), device_infos())
     else:
         browse(sys.argv[2], float(sys.argv[3]))
