@@ -31,6 +31,8 @@ class Sandbox {
 
   // Starts `reflash <args>` through the shell (so `args` may hold
   // redirections); input from /dev/null unless `args` says otherwise.
+  // Network discovery finds no DNS-SD library (nothing is multicast on
+  // this machine's network) unless `env` sets REFLASH_DNSSD_LIBRARY.
   pid_t Start(const std::string& args, const std::string& env = {});
   // Waits for `pid` (at most `limitMs`, then kills it and fails the test)
   // and collects its files.
