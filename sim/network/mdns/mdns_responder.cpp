@@ -1,72 +1,55 @@
-#include "tests/network/test_responder.h"
+#include "sim/network/mdns/mdns_responder.h"
 
 #include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
-#include <cstring>
+#include <algorithm>
 
 #include "network/dnssd/dns_message.h"
+#include "platform/net/interfaces.h"
 
-namespace test_support {
+namespace sim {
 
 using mdns::Name;
 using mdns::Section;
 
-Name TypeName(const TestService& s) {
+Name TypeName(const AdvertisedService& s) {
   Name n;
   mdns::NameFromText(s.type + ".local", n);
   return n;
 }
 
-Name InstanceName(const TestService& s) {
+Name InstanceName(const AdvertisedService& s) {
   Name n = TypeName(s);
   n.insert(n.begin(), s.instance);
   return n;
 }
 
-Name HostName(const TestService& s) { return {s.host, "local"}; }
+Name HostName(const AdvertisedService& s) { return {s.host, "local"}; }
 
-TestResponder::~TestResponder() {
-  if (fd_ >= 0) close(fd_);
-}
-
-bool TestResponder::Open(const std::vector<unsigned>& interfaces) {
-  fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  int on = 1;
-  setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-  setsockopt(fd_, SOL_SOCKET, SO_REUSEPORT, &on, sizeof on);
-  setsockopt(fd_, IPPROTO_IP, IP_PKTINFO, &on, sizeof on);
-  unsigned char ttl = 255;
-  setsockopt(fd_, IPPROTO_IP, IP_MULTICAST_TTL, &ttl, sizeof ttl);
-  int all = 0;
-  setsockopt(fd_, IPPROTO_IP, IP_MULTICAST_ALL, &all, sizeof all);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_port = htons(5353);
-  if (bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) return false;
+bool MdnsResponder::Open(const std::vector<unsigned>& interfaces) {
+  mdns::Endpoint endpoint;
+  endpoint.group = htonl(0xE00000FB);  // 224.0.0.251
+  std::vector<platform::net::InterfaceInfo> all;
+  platform::net::ListInterfaces(all);
   for (unsigned index : interfaces) {
-    ip_mreqn join{};
-    join.imr_multiaddr.s_addr = inet_addr("224.0.0.251");
-    join.imr_ifindex = static_cast<int>(index);
-    if (setsockopt(fd_, IPPROTO_IP, IP_ADD_MEMBERSHIP, &join, sizeof join) != 0) return false;
+    auto known = std::find_if(all.begin(), all.end(), [&](const auto& i) { return i.index == index; });
+    if (known == all.end()) return false;
+    endpoint.onlyInterfaces.push_back(known->name);
   }
-  return true;
+  return socket_.Open(endpoint) == 0;
 }
 
-void TestResponder::SendRaw(const std::vector<uint8_t>& datagram, unsigned interface) {
-  ip_mreqn out{};
-  out.imr_ifindex = static_cast<int>(interface);
-  setsockopt(fd_, IPPROTO_IP, IP_MULTICAST_IF, &out, sizeof out);
-  sockaddr_in to{};
-  to.sin_family = AF_INET;
-  to.sin_port = htons(5353);
-  to.sin_addr.s_addr = inet_addr("224.0.0.251");
-  sendto(fd_, datagram.data(), datagram.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+std::vector<unsigned> MdnsResponder::Interfaces() const {
+  std::vector<unsigned> out;
+  for (const mdns::JoinedInterface& j : socket_.interfaces()) out.push_back(j.index);
+  return out;
 }
 
-void TestResponder::AddAll(mdns::MessageWriter& w, const TestService& s, uint32_t ttl, bool ptrAnswers) {
+void MdnsResponder::SendRaw(const std::vector<uint8_t>& datagram, unsigned interface) {
+  socket_.SendOn(interface, datagram);
+}
+
+void MdnsResponder::AddAll(mdns::MessageWriter& w, const AdvertisedService& s, uint32_t ttl, bool ptrAnswers) {
   Section extra = ptrAnswers ? Section::Additional : Section::Answer;
   if (ptrAnswers) {
     w.AddPtr(Section::Answer, TypeName(s), ttl, InstanceName(s));
@@ -81,40 +64,24 @@ void TestResponder::AddAll(mdns::MessageWriter& w, const TestService& s, uint32_
   if (s.address != 0) w.AddA(Section::Additional, HostName(s), ttl, s.address);
 }
 
-void TestResponder::Announce(unsigned interface) {
-  for (const TestService& s : services_) Announce(s, interface);
+void MdnsResponder::Announce(unsigned interface) {
+  for (const AdvertisedService& s : services_) Announce(s, interface);
 }
 
-void TestResponder::Announce(const TestService& s, unsigned interface, int64_t ttl) {
+void MdnsResponder::Announce(const AdvertisedService& s, unsigned interface, int64_t ttl) {
   mdns::MessageWriter w(mdns::kFlagResponse | 0x0400, 9000);
   AddAll(w, s, ttl < 0 ? s.ttl : static_cast<uint32_t>(ttl), true);
   SendRaw(w.Finish(), interface);
 }
 
-int TestResponder::Serve() {
+int MdnsResponder::Serve() {
   int read = 0;
   while (true) {
     uint8_t buffer[9000];
-    sockaddr_in from{};
-    iovec io{buffer, sizeof buffer};
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))];
-    msghdr m{};
-    m.msg_name = &from;
-    m.msg_namelen = sizeof from;
-    m.msg_iov = &io;
-    m.msg_iovlen = 1;
-    m.msg_control = control;
-    m.msg_controllen = sizeof control;
-    ssize_t n = recvmsg(fd_, &m, MSG_DONTWAIT);
-    if (n < 0) return read;
     unsigned interface = 0;
-    for (cmsghdr* c = CMSG_FIRSTHDR(&m); c; c = CMSG_NXTHDR(&m, c)) {
-      if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
-        in_pktinfo info;
-        std::memcpy(&info, CMSG_DATA(c), sizeof info);
-        interface = static_cast<unsigned>(info.ipi_ifindex);
-      }
-    }
+    uint32_t from = 0;
+    long n = socket_.Receive(buffer, sizeof buffer, &interface, &from);
+    if (n < 0) return read;
     mdns::Message msg;
     if (!mdns::ParseMessage(buffer, static_cast<size_t>(n), msg) || msg.IsResponse()) continue;
     ++read;
@@ -128,7 +95,7 @@ int TestResponder::Serve() {
     if (!answerQueries) continue;
     mdns::MessageWriter w(mdns::kFlagResponse | 0x0400, 9000);
     for (const mdns::Question& q : msg.questions) {
-      for (const TestService& s : services_) {
+      for (const AdvertisedService& s : services_) {
         bool typeMatch = mdns::NameEquals(q.name, TypeName(s));
         for (const std::string& sub : s.subtypes) {
           Name n = TypeName(s);
@@ -156,4 +123,4 @@ int TestResponder::Serve() {
   }
 }
 
-}  // namespace test_support
+}  // namespace sim
