@@ -4,7 +4,10 @@
 // "_netaudio-arc._udp." instance is resolved to a host name, port and TXT
 // record, then the host name's A record is queried (a reply on the loopback
 // interface gives the loopback address at once). The handle's state moves
-// from RESOLVING to RESOLVED when an address is known.
+// from RESOLVING to RESOLVED when an address is known. A handle whose
+// record was refused (bad TXT versions, an address record that is not 4
+// bytes, a DNS-SD error) stops resolving and stays RESOLVING until closed:
+// there is no time limit here, the caller bounds its own wait.
 //
 // Like the browse object it owns no thread: the caller waits on the sockets
 // that dr_devices_get_sockets gives and calls dr_devices_process. Every
@@ -56,15 +59,18 @@ using dr_device_changed_fn = void (*)(dr_device* device, unsigned changes);
 
 // NOMEMORY; socket errors.
 aud_error dr_devices_new(aud_env env, dr_devices** out);
-// INVALIDPARAMETER for null; INVALIDSTATE while any handle is open
-// (nothing is freed); else SUCCESS.
+// INVALIDPARAMETER for null; INVALIDSTATE while any handle is open or
+// from inside dr_devices_process (nothing is freed); else SUCCESS.
 aud_error dr_devices_delete(dr_devices* devices);
 void dr_devices_set_context(dr_devices* devices, void* context);
 void* dr_devices_get_context(const dr_devices* devices);
 void dr_devices_set_sockets_changed_callback(dr_devices* devices, dr_devices_sockets_changed_fn callback);
 // Adds the control socket, then every active address-slot socket.
 aud_error dr_devices_get_sockets(const dr_devices* devices, aud_socket_set* set);
-// One step over the readable sockets in `set`.
+// One step over the readable sockets in `set` (each handle's sockets are
+// taken out of it). Errors of a handle are logged, not returned; the
+// result is the control socket's. Callbacks run inside; a changed
+// callback may close its own handle or any other.
 aud_error dr_devices_process(dr_devices* devices, aud_socket_set* set);
 
 aud_error dr_device_open_with_config(dr_devices* devices, const dr_device_open_config* config, dr_device** out);
