@@ -115,12 +115,12 @@ TEST_F(Browse, TheManufacturerSubtypeFindsOnlyTheMakersDevicesAndNoneFindsAll) {
 
 TEST_F(Browse, AnAdvertisementOnASecondInterfaceIsIgnored) {
   std::string why;
-  if (!test_support::AddBridge("br0", "10.77.0.1/24", &why)) GTEST_SKIP() << "skipped: no bridge (" << why << ")";
-  unsigned br = test_support::InterfaceIndex("br0");
+  if (!test_support::AddBridge("brbrowse", "10.79.0.1/24", &why)) GTEST_SKIP() << "skipped: no bridge (" << why << ")";
+  unsigned br = test_support::InterfaceIndex("brbrowse");
   TestResponder onBridge;
   ASSERT_TRUE(onBridge.Open({br}));
   TestService bridged = Conmon("Bridged");
-  bridged.address = inet_addr("10.77.0.2");
+  bridged.address = inet_addr("10.79.0.2");
   onBridge.Add(bridged);
 
   h_.Start(kConmon);
