@@ -1,0 +1,83 @@
+#pragma once
+// The network transport: reaches units through the ZI-RERAR card fitted to
+// them. Open finds the cards by device discovery (a one-second browse window
+// in which each new device is resolved to its IPv4 address); afterwards every
+// message is one UDP datagram to the selected card, port 5645 for the unit
+// behind it or 5647 for the card itself, and replies arrive on local port
+// 5646. The discovery library runs only inside Open.
+#include <cstdint>
+
+#include "network/aud_types.h"
+#include "network/browse/db_browse.h"
+#include "network/devices/dr_devices.h"
+#include "protocol/orvella_interface.h"
+
+class CDanteIF : public COrvellaInterface {
+ public:
+  static constexpr int kMaxConnections = 16;
+  static constexpr uint16_t kUnitPort = 5645;
+  static constexpr uint16_t kCardPort = 5647;
+  static constexpr uint16_t kReceivePort = 5646;
+  // How long Open waits for one device's address before dropping it.
+  static constexpr int kResolveLimitMs = 2000;
+
+  CDanteIF();
+  ~CDanteIF() override;
+
+  int Open() override;
+  int Close() override;
+  void SetPortNameFilter(const char* text) override;
+  bool IsOpen() override;
+  int GetNumberOfConnections(uint16_t* count) override;
+  int SelectConnection(uint16_t index) override;
+  int GetSelectedConnection(uint16_t* index) override;
+  int GetConnectionName(uint16_t index, char* text, int size) override;
+  int SetCardTarget(bool card) override;
+  int Write(const uint8_t* data, int length) override;
+  int Read(uint8_t* buffer, int size, int* received) override;
+
+  // Datagrams dropped because they came from another address than the
+  // selected card's, since construction.
+  unsigned ForeignDatagrams() const { return m_nForeignDatagrams; }
+  // The IPv4 address of connection `index` in network byte order; 0 beyond
+  // the list.
+  uint32_t GetConnectionAddress(uint16_t index) const;
+
+ private:
+  static constexpr int kNoSocket = -1;
+  static constexpr int kNameSize = 255;
+
+  // Steps 3 to 9 of Open: the library objects and the started browse.
+  bool StartDiscovery();
+  void DiscoverStep();
+  // Records a device the browse reported, if it resolves in time.
+  void AddDevice(const char* name);
+  bool ResolveDeviceAddress(const char* name);
+  bool WaitForDeviceResolved();
+  // Both sockets; false (nothing left open) when one cannot be had.
+  bool OpenSockets();
+
+  static void OnNodeChanged(db_browse* browse, const db_node* node, db_node_change change);
+  static void OnTreeChanged(db_browse* browse);
+  static void OnBrowseSocketsChanged(db_browse* browse);
+  static void OnDeviceSocketsChanged(dr_devices* devices);
+  static void OnDeviceChanged(dr_device* device, unsigned changes);
+
+  aud_env m_pEnv;
+  db_browse* m_pBrowse;
+  aud_socket_set m_BrowseSockets;
+  dr_devices* m_pDevices;
+  dr_device* m_pDevice;
+  aud_socket_set m_DeviceSockets;
+  uint16_t m_nConnections;
+  uint16_t m_nSelected;
+  char m_szDeviceNames[kMaxConnections][kNameSize];
+  uint32_t m_DeviceAddresses[kMaxConnections];
+  uint32_t m_TargetAddress;
+  int m_RecvSocket;
+  int m_SendSocket;
+  bool m_bCardTarget;
+
+  bool m_bBindingLoaded;
+  unsigned m_nForeignDatagrams;
+};
