@@ -27,15 +27,21 @@ constexpr int kForeignPerRead = 64;
 
 platform::UdpService& Udp() { return platform::Use<platform::UdpService>(); }
 
-aud_time AfterMs(int ms) { return aud_time_add(aud_time_now(), aud_time{ms / 1000, (ms % 1000) * 1000}); }
+aud_time Microseconds(int64_t us) {
+  return aud_time{static_cast<int32_t>(us / 1000000), static_cast<int32_t>(us % 1000000)};
+}
+
+aud_time AfterMs(int ms) { return aud_time_add(aud_time_now(), Microseconds(int64_t{ms} * 1000)); }
+
+int64_t MicrosecondsBetween(const aud_time& from, const aud_time& to) {
+  return (static_cast<int64_t>(to.seconds) - from.seconds) * 1000000 + (to.microseconds - from.microseconds);
+}
 
 // Milliseconds from now until `deadline`, 0 once it has passed.
 int MsUntil(const aud_time& deadline) {
   aud_time now = aud_time_now();
   if (aud_time_cmp(now, deadline) >= 0) return 0;
-  int64_t us = (static_cast<int64_t>(deadline.seconds) - now.seconds) * 1000000 +
-               (deadline.microseconds - now.microseconds);
-  return static_cast<int>((us + 999) / 1000);
+  return static_cast<int>((MicrosecondsBetween(now, deadline) + 999) / 1000);
 }
 
 }  // namespace
@@ -52,6 +58,7 @@ CDanteIF::CDanteIF()
       m_SendSocket(kNoSocket),
       m_bCardTarget(false),
       m_bBindingLoaded(false),
+      m_DiscoveryEnd{},
       m_nForeignDatagrams(0) {
   aud_socket_set_clear(&m_BrowseSockets);
   aud_socket_set_clear(&m_DeviceSockets);
@@ -73,8 +80,8 @@ int CDanteIF::Open() {
     Close();
     return 1;
   }
-  aud_time deadline = AfterMs(kDiscoveryWindowMs);
-  while (aud_time_cmp(aud_time_now(), deadline) < 0) DiscoverStep();
+  m_DiscoveryEnd = AfterMs(kDiscoveryWindowMs);
+  while (aud_time_cmp(aud_time_now(), m_DiscoveryEnd) < 0) DiscoverStep();
   if (m_nConnections == 0 || !OpenSockets()) {
     Close();
     return 1;
@@ -134,7 +141,13 @@ void CDanteIF::AddDevice(const char* name) {
   }
   char* slot = m_szDeviceNames[m_nConnections];
   std::snprintf(slot, kNameSize, "%s", name);
-  if (!ResolveDeviceAddress(slot)) {
+  // Resolving holds the browse still; the window is a second of browsing,
+  // so one slow device cannot hide the others.
+  aud_time start = aud_time_now();
+  bool resolved = ResolveDeviceAddress(slot);
+  int64_t spent = MicrosecondsBetween(start, aud_time_now());
+  if (spent > 0) m_DiscoveryEnd = aud_time_add(m_DiscoveryEnd, Microseconds(spent));
+  if (!resolved) {
     // A card without an address cannot be reached; keeping it would aim
     // every write at 0.0.0.0.
     LogMessage("CDanteIF::ResolveDeviceAddress: %s has no address, dropped\n", slot);

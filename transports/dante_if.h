@@ -79,5 +79,7 @@ class CDanteIF : public COrvellaInterface {
   bool m_bCardTarget;
 
   bool m_bBindingLoaded;
+  // End of the discovery window, moved on by the time spent resolving.
+  aud_time m_DiscoveryEnd;
   unsigned m_nForeignDatagrams;
 };
