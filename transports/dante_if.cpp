@@ -19,7 +19,8 @@ constexpr unsigned kBrowseSocketBudget = 18;
 constexpr aud_id kManufacturer = {{'Z', 'e', 'l', 'k', 0, 0, 0, 0}};
 constexpr int kDiscoveryWindowMs = 1000;
 constexpr int kDiscoverWaitMs = 1;
-constexpr int kResolveWaitMs = 1000;
+// Short enough that the resolve limit is checked often on any clock.
+constexpr int kResolveWaitMs = 250;
 constexpr int kReadWaitMs = 1;
 // Foreign datagrams one Read skips before it reports nothing, so a flood
 // cannot hold the caller.
@@ -135,6 +136,9 @@ void CDanteIF::OnNodeChanged(db_browse* browse, const db_node* node, db_node_cha
 
 void CDanteIF::AddDevice(const char* name) {
   if (!name) return;
+  for (uint16_t i = 0; i < m_nConnections; ++i) {
+    if (std::strncmp(m_szDeviceNames[i], name, kNameSize - 1) == 0) return;  // one connection per device
+  }
   if (m_nConnections >= kMaxConnections) {
     LogMessage("CDanteIF::OnNodeChanged: more than %d devices, %s ignored\n", kMaxConnections, name);
     return;
