@@ -4,6 +4,7 @@
 
 #include "protocol/product_ids.h"
 #include "protocol/serial_packing.h"
+#include "sim/network/card_unit.h"
 #include "transports/builtin_transports.h"
 
 namespace sim {
@@ -20,6 +21,19 @@ class Scenario::LocalLinksOnly final : public TransportFactory {
 
   // The real binding, over the simulated driver library a scenario installs.
   CCardUpdater* CreateCardUpdater() override { return builtIn_.CreateCardUpdater(); }
+
+ private:
+  BuiltInTransports builtIn_;
+};
+
+// The network transport only, over the in-process network the scenario
+// installs; its units are reached by no other link.
+class Scenario::NetworkLinkOnly final : public TransportFactory {
+ public:
+  COrvellaInterface* Create(uint16_t type) override {
+    return type == kTransportNetwork ? builtIn_.Create(type) : nullptr;
+  }
+  bool Simulated() const override { return true; }
 
  private:
   BuiltInTransports builtIn_;
@@ -59,6 +73,16 @@ UnitModel& Scenario::AddDriverUnit(const UnitConfig& config) {
   return *units_.back();
 }
 
+UnitModel& Scenario::AddNetworkUnit(const UnitConfig& config) {
+  if (!network_) {
+    network_ = std::make_unique<SimNetwork>();
+    transports_ = std::make_unique<NetworkLinkOnly>();
+  }
+  units_.push_back(std::make_unique<UnitModel>(config));
+  network_->AddCard(units_.back().get());
+  return *units_.back();
+}
+
 void Scenario::AddVezerDriver(bool withLibrary) {
   vezerDriver_ = std::make_unique<VezerDriverFolder>(withLibrary ? 0 : -1);
 }
@@ -69,6 +93,7 @@ void Scenario::Install() {
   wakeGuard_.emplace(*midi_);
   driverGuard_.emplace(*driver_);
   transportGuard_.emplace(*transports_);
+  if (network_) network_->Install();
 }
 
 namespace {
@@ -183,6 +208,10 @@ const std::vector<Entry>& Table() {
          s.AddMidiUnit(Vinto());
          s.AddMidiUnit(Unit(1235));
        }},
+      {"network",
+       "a unit with a ZI-RERAR card reached only over the network, simulated inside the program (no datagram "
+       "leaves it)",
+       [](Scenario& s) { s.AddNetworkUnit(ZiRerarUnit(0)); }},
       {"none", "MIDI ports and the host driver, but no unit", [](Scenario&) {}},
   };
   return table;

@@ -1,9 +1,11 @@
 #pragma once
 // Named sets of simulated units and links for --simulate=NAME and for
 // tests. Installing a scenario puts the simulated MIDI service and the
-// simulated host driver in place of the real backends (and keeps the
-// network transport out), for as long as the Scenario object lives. Time is
-// the clock in force; the simulated wire is unpaced unless asked.
+// simulated host driver in place of the real backends, for as long as the
+// Scenario object lives. The network transport is kept out, unless the
+// scenario has units on the simulated network: then it is the only
+// transport, over the in-process network (sim/network/sim_network.h). Time
+// is the clock in force; the simulated wire is unpaced unless asked.
 #include <memory>
 #include <optional>
 #include <string>
@@ -16,6 +18,7 @@
 #include "protocol/transport_factory.h"
 #include "sim/links/sim_host_driver.h"
 #include "sim/links/sim_midi_service.h"
+#include "sim/network/sim_network.h"
 #include "sim/unit/unit_model.h"
 #include "sim/vezer/install/vezer_install.h"
 
@@ -37,6 +40,8 @@ class Scenario {
   // Building (before Install).
   UnitModel& AddMidiUnit(const UnitConfig& config);
   UnitModel& AddDriverUnit(const UnitConfig& config);
+  // A unit behind a network card on the in-process network.
+  UnitModel& AddNetworkUnit(const UnitConfig& config);
   // Installs the simulated VE-ZER card driver library below a private
   // program-files folder that Install puts in force, so the engine's card
   // updater finds it; without the library the folder stays empty (a
@@ -51,15 +56,19 @@ class Scenario {
   std::vector<std::unique_ptr<UnitModel>>& Units() { return units_; }
   SimMidiService& Midi() { return *midi_; }
   SimHostDriver& Driver() { return *driver_; }
+  // The in-process network, or null when no unit is on it.
+  SimNetwork* Network() { return network_.get(); }
 
  private:
   class LocalLinksOnly;
+  class NetworkLinkOnly;
 
   std::string name_;
   std::vector<std::unique_ptr<UnitModel>> units_;
   std::unique_ptr<SimMidiService> midi_;
   std::unique_ptr<SimHostDriver> driver_;
-  std::unique_ptr<LocalLinksOnly> transports_;
+  std::unique_ptr<TransportFactory> transports_;
+  std::unique_ptr<SimNetwork> network_;
   int midiUnits_ = 0;
   int driverUnits_ = 0;
   std::optional<platform::Override<platform::MidiService>> midiGuard_;

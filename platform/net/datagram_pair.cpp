@@ -1,0 +1,31 @@
+#include "platform/net/datagram_pair.h"
+
+#include <sys/socket.h>
+
+#include <cerrno>
+
+namespace platform::net {
+namespace {
+
+int Fail(int* error) {
+  if (error) *error = errno;
+  return -1;
+}
+
+}  // namespace
+
+int DatagramPair(int ends[2], int* error) {
+  return socketpair(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, ends) < 0 ? Fail(error) : 0;
+}
+
+int DatagramSend(int end, const void* data, size_t length, int* error) {
+  ssize_t n = send(end, data, length, MSG_DONTWAIT | MSG_NOSIGNAL);
+  return n < 0 ? Fail(error) : static_cast<int>(n);
+}
+
+int DatagramReceive(int end, void* buffer, size_t size, int* error) {
+  ssize_t n = recv(end, buffer, size, MSG_DONTWAIT);
+  return n < 0 ? Fail(error) : static_cast<int>(n);
+}
+
+}  // namespace platform::net
