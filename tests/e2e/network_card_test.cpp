@@ -3,18 +3,17 @@
 // answers for the card and its unit over UDP; at the end it reports a digest
 // of the card's flash, which must be the image's.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cinttypes>
 #include <cstdio>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/files/digest.h"
 #include "tests/e2e/run_process.h"
+#include "tests/support/network_simulator.h"
 #include "tests/support/private_network.h"
 
 namespace {
@@ -23,46 +22,18 @@ namespace fs = std::filesystem;
 using e2e::Finished;
 using e2e::Has;
 using e2e::Sandbox;
+using test_support::NetworkSimulator;
 
 constexpr size_t kImageSize = 78000;
 constexpr size_t kPacket = 128;
 const std::string kCardFailed = "ZI-RERAR Firmware Update Failed!";
 
-// The simulator, its output in a file of the sandbox.
-class NetworkSimulator {
- public:
-  NetworkSimulator(Sandbox& box, const std::vector<std::string>& args) : box_(box) {
-    pid_ = fork();
-    if (pid_ == 0) {
-      const std::string out = (box.Dir() / "sim.txt").string();
-      if (!std::freopen(out.c_str(), "w", stdout)) _exit(126);
-      std::vector<char*> argv{const_cast<char*>(REFLASH_TEST_SIM_NETWORK)};
-      for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-      argv.push_back(nullptr);
-      execv(argv[0], argv.data());
-      _exit(127);
-    }
-  }
-  ~NetworkSimulator() { Stop(); }
-  bool Ready() { return pid_ > 0 && box_.WaitForText("sim.txt", "ready\n", 20000); }
-  // Ends it (SIGTERM) and returns its whole output with the final report.
-  std::string Stop() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      waitpid(pid_, nullptr, 0);
-      pid_ = -1;
-    }
-    return e2e::ReadFile(box_.Dir() / "sim.txt");
-  }
-
- private:
-  Sandbox& box_;
-  pid_t pid_ = -1;
-};
-
 class NetworkCardRun : public ::testing::Test {
  protected:
   void SetUp() override {
+#ifndef REFLASH_TEST_SIM_NETWORK
+    GTEST_SKIP() << "this build has no network simulator";
+#endif
     REQUIRE_PRIVATE_NETWORK();
     if (!std::getenv("REFLASH_BIN")) GTEST_SKIP() << "REFLASH_BIN is not set";
     image_.resize(kImageSize);
@@ -75,8 +46,17 @@ class NetworkCardRun : public ::testing::Test {
     std::ofstream(path_, std::ios::binary).write(reinterpret_cast<const char*>(image_.data()), image_.size());
   }
 
+  std::unique_ptr<NetworkSimulator> Simulator(std::vector<std::string> args) {
+#ifdef REFLASH_TEST_SIM_NETWORK
+    args.insert(args.begin(), {"--cards=1", "--lifetime=120"});
+    return std::make_unique<NetworkSimulator>(REFLASH_TEST_SIM_NETWORK, args, box_.Dir() / "sim.txt");
+#else
+    return nullptr;
+#endif
+  }
+
   Finished Update(NetworkSimulator& sim) {
-    EXPECT_TRUE(sim.Ready()) << e2e::ReadFile(box_.Dir() / "sim.txt");
+    EXPECT_TRUE(sim.Ready()) << sim.Output();
     return box_.Wait(box_.Start("--console --yes ZSLOT FILE=" + path_.string()), 120000);
   }
 
@@ -101,21 +81,21 @@ class NetworkCardRun : public ::testing::Test {
 };
 
 TEST_F(NetworkCardRun, TheCardHoldsTheImageByteForByte) {
-  NetworkSimulator sim(box_, {"--cards", "1", "--lifetime", "120"});
-  Finished r = Update(sim);
+  auto sim = Simulator({});
+  Finished r = Update(*sim);
   EXPECT_EQ(r.status, 0) << r.out << r.err << r.log;
   EXPECT_TRUE(Has(r.log, "Verify Complete")) << r.log;
   EXPECT_TRUE(Has(r.log, "EEPROM Programming Success")) << r.log;
-  const std::string report = sim.Stop();
+  const std::string report = sim->Stop();
   EXPECT_TRUE(Has(report, FlashReportOfImage())) << report;
 }
 
 TEST_F(NetworkCardRun, AStrangersDatagramMidTransferChangesNothing) {
   // 127.0.0.2 claims a programming error while packets are in flight; only
   // the card's own address is listened to.
-  NetworkSimulator sim(box_, {"--cards", "1", "--lifetime", "120", "--inject-after", "300"});
-  Finished r = Update(sim);
-  const std::string report = sim.Stop();
+  auto sim = Simulator({"--inject-after=300"});
+  Finished r = Update(*sim);
+  const std::string report = sim->Stop();
   EXPECT_TRUE(Has(report, "injected ")) << report;
   EXPECT_EQ(r.status, 0) << r.out << r.err << r.log;
   EXPECT_TRUE(Has(report, FlashReportOfImage())) << report;
@@ -124,9 +104,9 @@ TEST_F(NetworkCardRun, AStrangersDatagramMidTransferChangesNothing) {
 TEST_F(NetworkCardRun, ALossyLinkFailsTheRunAndNeverClaimsSuccess) {
   // The card protocol never resends, so a lost datagram must end the run
   // as a failure, not pass for a verified card.
-  NetworkSimulator sim(box_, {"--cards", "1", "--lifetime", "120", "--drop-every", "50"});
-  Finished r = Update(sim);
-  const std::string report = sim.Stop();
+  auto sim = Simulator({"--drop-every=50"});
+  Finished r = Update(*sim);
+  const std::string report = sim->Stop();
   EXPECT_NE(r.status, 0) << r.out << r.err << r.log;
   EXPECT_FALSE(ClaimsSuccess(r)) << r.log;
   EXPECT_TRUE(Has(r.out + r.err, kCardFailed)) << r.out << r.err;

@@ -15,10 +15,14 @@
 #include <cstdio>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <set>
 #include <sstream>
 
+#include "platform/net/udp_socket.h"
 #include "tests/faults/fault_run.h"
+#include "tests/support/network_simulator.h"
+#include "tests/support/private_network.h"
 #include "tests/support/text_files.h"
 
 namespace faults {
@@ -60,6 +64,11 @@ class FaultMatrix : public ::testing::TestWithParam<Row> {
 
   void RunInWindow(const Row& row);
   void RunConsole(const Row& row);
+  // Network rows: the private network, the simulator and the held port.
+  void PrepareNetwork(const Row& row, const fs::path& root);
+
+  std::unique_ptr<test_support::NetworkSimulator> simulator_;
+  int heldPort_ = -1;
 };
 
 void FaultMatrix::RunInWindow(const Row& row) {
@@ -121,6 +130,15 @@ void FaultMatrix::RunConsole(const Row& row) {
   fs::create_directories(work);
   fs::create_directories(temp);
 
+  if (row.link == Link::kNetwork) {
+    PrepareNetwork(row, root);
+    if (IsSkipped() || HasFatalFailure()) {
+      std::error_code ignored;
+      fs::remove_all(root, ignored);
+      return;
+    }
+  }
+
   std::string args = row.console(work);
   std::string enter = "cd '" + work.string() + "'";
   if (args.rfind(kRemoveFolder, 0) == 0) {
@@ -150,13 +168,36 @@ void FaultMatrix::RunConsole(const Row& row) {
   for (const auto& entry : fs::directory_iterator(temp)) leftovers.push_back(entry.path().filename().string());
   EXPECT_EQ(leftovers, std::vector<std::string>());
 
+  if (simulator_) simulator_->Stop();
+  if (heldPort_ >= 0) platform::net::UdpClose(heldPort_);
   std::error_code ignored;
   fs::remove_all(root, ignored);
 }
 
+void FaultMatrix::PrepareNetwork(const Row& row, const fs::path& root) {
+#ifndef REFLASH_TEST_SIM_NETWORK
+  (void)row;
+  (void)root;
+  GTEST_SKIP() << "this build has no network simulator";
+#else
+  REQUIRE_PRIVATE_NETWORK();
+  if (row.simulator) {
+    std::vector<std::string> args;
+    std::istringstream words(row.simulator);
+    for (std::string w; words >> w;) args.push_back(w);
+    simulator_ = std::make_unique<test_support::NetworkSimulator>(REFLASH_TEST_SIM_NETWORK, args, root / "sim.txt");
+    ASSERT_TRUE(simulator_->Ready()) << simulator_->Output();
+  }
+  if (row.holdReceivePort) {
+    heldPort_ = platform::net::UdpOpen();
+    ASSERT_EQ(platform::net::UdpBind(heldPort_, 0, 5646), 0);
+  }
+#endif
+}
+
 TEST_P(FaultMatrix, NeverReportsSuccess) {
   const Row& row = GetParam();
-  if (row.link == Link::kConsole) {
+  if (row.link == Link::kConsole || row.link == Link::kNetwork) {
     RunConsole(row);
   } else {
     RunInWindow(row);
@@ -202,7 +243,8 @@ std::string Markdown() {
      << "ready state (Update shown, progress bar and congratulation hidden, no wait cursor), or ended for\n"
      << "runs that end it themselves; the outcome is a failure, so the console exit status is non-zero;\n"
      << "the unit cancel command F0 00 01 54 5A 12 34 F7 is sent exactly where the column says; the\n"
-     << "temporary folder is empty afterwards. Console rows run the real `reflash` binary.\n\n"
+     << "temporary folder is empty afterwards. Console rows run the real `reflash` binary; network rows\n"
+     << "run it on a private network against the network simulator (`reflash-sim-network`).\n\n"
      << "Rows: " << rows.size() << ". Passing: " << passed << " of " << ran << " run. Reported as success: "
      << (passed == ran ? "0" : "see the failing rows") << ".\n\n"
      << "| # | Row | Flow | Link | Fault | Expected message(s) | Cancel sent | Expected outcome | Result |\n"
@@ -240,7 +282,8 @@ TEST(FaultTable, HasAtLeastFortyUniqueRowsWithMessages) {
   for (const Row& row : Rows()) {
     EXPECT_TRUE(ids.insert(row.id).second) << "duplicate row " << row.id;
     EXPECT_FALSE(row.messages.empty()) << row.id;
-    EXPECT_TRUE((row.link == Link::kConsole) == (row.console != nullptr) && (row.arrange != nullptr) != (row.console != nullptr))
+    const bool console = row.link == Link::kConsole || row.link == Link::kNetwork;
+    EXPECT_TRUE(console == (row.console != nullptr) && (row.arrange != nullptr) != (row.console != nullptr))
         << row.id;
   }
   EXPECT_GE(ids.size(), 40u);

@@ -38,6 +38,7 @@ const char* LinkName(Link link) {
     case Link::kMidi: return "MIDI";
     case Link::kDriver: return "driver";
     case Link::kConsole: return "console binary";
+    case Link::kNetwork: return "network, console binary";
   }
   return "";
 }

@@ -20,7 +20,9 @@
 namespace faults {
 
 enum class Flow { kMain, kModule, kCard, kVezer, kSerial, kInput };
-enum class Link { kInProcess, kMidi, kDriver, kConsole };
+// kNetwork rows run the console binary too, on a private network against the
+// network simulator.
+enum class Link { kInProcess, kMidi, kDriver, kConsole, kNetwork };
 
 const char* FlowName(Flow flow);
 const char* LinkName(Link link);
@@ -142,6 +144,10 @@ struct Row {
   // command line. Console rows: prepares the folder and returns the arguments.
   std::function<std::string(FaultRun&)> arrange;
   std::function<std::string(const std::filesystem::path& folder)> console = nullptr;
+  // Network rows: the simulator's arguments, blank-separated (null: no
+  // simulator runs), and whether the test holds the host's receive port.
+  const char* simulator = nullptr;
+  bool holdReceivePort = false;
 };
 
 const std::vector<Row>& Rows();

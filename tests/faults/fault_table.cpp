@@ -30,6 +30,17 @@ const std::string kStopped = "ProgramEEPROM: Unit stopped reporting progress!\n"
 
 // ---------------------------------------------------------------- set-ups
 
+// Network rows: a card image of 8 packets, programmed as a factory script
+// would, with no simulated link in the way.
+std::string NetworkCardUpdate(const fs::path& folder) {
+  const fs::path image = folder / "ZTDNT0102NC.BIN";
+  std::ofstream(image, std::ios::binary) << std::string(1000, '\x3C');
+  return "--console --yes ZSLOT FILE=" + image.string();
+}
+// The card takes N datagrams from the host before its link goes silent:
+// past the erase and the 8 packets written, into the verify.
+constexpr const char* kNetworkSilentInVerify = "--lifetime=60 --silent-after=60";
+
 sim::UnitConfig Plain() { return sim::UnitConfig(); }
 
 sim::UnitConfig WithCard() {
@@ -598,6 +609,22 @@ const std::vector<Row>& Rows() {
       {"console_missing_log_folder", Flow::kInput, Link::kConsole, "working folder deleted before start",
        {"Unable to locate an Orvella(n)!"}, false, "log dropped, the run goes on; exit status non-zero",
        nullptr, [](const fs::path&) { return std::string(kRemoveFolder) + "--console --simulate=none"; }},
+
+      // ------------------------------------- the console binary on a network
+      {"net_card_silent_mid_verify", Flow::kCard, Link::kNetwork, "the card's link goes silent during the verify",
+       {"Wait for Verify Packet Failed!\n\nTIMEOUT\n", kCardFailed}, false,
+       "verify TIMEOUT, failure, the card is not marked complete; exit status non-zero",
+       nullptr, NetworkCardUpdate, kNetworkSilentInVerify},
+      {"net_card_wrong_verify_byte", Flow::kCard, Link::kNetwork, "verify packet 2 comes back with a byte changed",
+       {"Firmware Verify Failed!", kCardFailed}, false, "compare fails, failure; exit status non-zero",
+       nullptr, NetworkCardUpdate, "--lifetime=60 --fault=verify-byte-changed-at=2"},
+      {"net_discovery_finds_nothing", Flow::kInput, Link::kNetwork, "no card answers discovery",
+       {"Unable to locate an Orvella(n)!"}, false, "the one-second discovery window ends empty; exit status non-zero",
+       nullptr, NetworkCardUpdate},
+      {"net_receive_port_in_use", Flow::kInput, Link::kNetwork, "UDP port 5646 already bound by another program",
+       {"Unable to locate an Orvella(n)!"}, false,
+       "the network link does not open (logged), no card offered; exit status non-zero",
+       nullptr, NetworkCardUpdate, "--lifetime=60", true},
   };
   return rows;
 }
