@@ -7,8 +7,9 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
-#include <sstream>
 #include <thread>
+
+#include "tests/support/text_files.h"
 
 namespace test_support {
 
@@ -29,12 +30,7 @@ NetworkSimulator::NetworkSimulator(const std::string& program, const std::vector
 
 NetworkSimulator::~NetworkSimulator() { Stop(); }
 
-std::string NetworkSimulator::Output() const {
-  std::ifstream in(output_, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+std::string NetworkSimulator::Output() const { return ReadFile(output_); }
 
 bool NetworkSimulator::Ready(int limitMs) const {
   if (pid_ <= 0) return false;
