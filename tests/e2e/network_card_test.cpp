@@ -52,7 +52,9 @@ class NetworkCardRun : public ::testing::Test {
 
   Finished Update(NetworkSimulator& sim) {
     EXPECT_TRUE(sim.Ready()) << sim.Output();
-    return box_.Wait(box_.Start("--console --yes ZSLOT FILE=" + path_.string()), 120000);
+    return box_.Wait(box_.Start("--console --yes ZSLOT FILE=" + path_.string(),
+                                "REFLASH_DNSSD_LIBRARY='" REFLASH_TEST_OWN_DNSSD "'"),
+                     120000);
   }
 
   // The report line the simulator gives for a card holding our image: the
