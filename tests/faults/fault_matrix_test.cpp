@@ -168,7 +168,10 @@ void FaultMatrix::RunConsole(const Row& row) {
   for (const auto& entry : fs::directory_iterator(temp)) leftovers.push_back(entry.path().filename().string());
   EXPECT_EQ(leftovers, std::vector<std::string>());
 
-  if (simulator_) simulator_->Stop();
+  if (simulator_) {
+    const std::string report = simulator_->Stop();
+    if (HasFailure()) ADD_FAILURE() << "simulator:\n" << report;
+  }
   if (heldPort_ >= 0) platform::net::UdpClose(heldPort_);
   std::error_code ignored;
   fs::remove_all(root, ignored);
