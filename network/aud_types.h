@@ -121,6 +121,8 @@ struct aud_id {
 };
 inline constexpr size_t AUD_ID_TEXT_SIZE = 18;
 
+// The value of one hexadecimal digit (either case), -1 for anything else.
+int aud_hex_value(char c);
 // The text form into `text` (at least AUD_ID_TEXT_SIZE bytes); returns text.
 char* aud_id_to_text(const aud_id* id, char* text);
 // Parses a terminated text; false (and *id zeroed) when it is not a valid id.

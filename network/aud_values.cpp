@@ -113,16 +113,12 @@ char* aud_id_to_text(const aud_id* id, char* text) {
   return text;
 }
 
-namespace {
-
-int HexValue(char c) {
+int aud_hex_value(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;
 }
-
-}  // namespace
 
 bool aud_id_from_text_length(aud_id* id, const char* text, size_t length) {
   if (!id) return false;
@@ -132,8 +128,8 @@ bool aud_id_from_text_length(aud_id* id, const char* text, size_t length) {
     size_t digits = length - 1;
     if (digits < 2 || digits > 16 || digits % 2 != 0) return false;
     for (size_t i = 0; i < digits; i += 2) {
-      int hi = HexValue(text[1 + i]);
-      int lo = HexValue(text[2 + i]);
+      int hi = aud_hex_value(text[1 + i]);
+      int lo = aud_hex_value(text[2 + i]);
       if (hi < 0 || lo < 0) {
         std::memset(id->data, 0, sizeof id->data);
         return false;

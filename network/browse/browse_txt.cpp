@@ -4,13 +4,6 @@
 
 namespace {
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 // Decimal digits at text[*at..], at most `limit`; false when there are none
 // or the number exceeds the limit (no overflow however long the digits run).
 bool ReadNumber(const char* text, size_t length, size_t* at, uint32_t limit, uint32_t* out) {
@@ -34,8 +27,8 @@ bool KeyIs(const db_txt_item& item, const char* key) {
 bool ParseHexId(const char* text, size_t length, aud_id* id) {
   if (length != 16) return false;
   for (size_t i = 0; i < 8; ++i) {
-    int hi = HexDigit(text[2 * i]);
-    int lo = HexDigit(text[2 * i + 1]);
+    int hi = aud_hex_value(text[2 * i]);
+    int lo = aud_hex_value(text[2 * i + 1]);
     if (hi < 0 || lo < 0) return false;
     id->data[i] = static_cast<uint8_t>(hi << 4 | lo);
   }

@@ -77,20 +77,8 @@ aud_error ResolveOnInterfaces(dr_device* device, const dr_device_open_config* co
 }  // namespace
 
 const char* dr_device_state_to_string(unsigned state) {
-  switch (state) {
-    case DR_DEVICE_STATE_ERROR:
-      return "ERROR";
-    case DR_DEVICE_STATE_RESOLVING:
-      return "RESOLVING";
-    case DR_DEVICE_STATE_RESOLVED:
-      return "RESOLVED";
-    case DR_DEVICE_STATE_QUERYING:
-      return "QUERYING";
-    case DR_DEVICE_STATE_ACTIVE:
-      return "ACTIVE";
-    default:
-      return "UNKNOWN";
-  }
+  static const char* const kNames[] = {"ERROR", "RESOLVING", "RESOLVED", "QUERYING", "ACTIVE"};
+  return state < sizeof kNames / sizeof kNames[0] ? kNames[state] : "UNKNOWN";
 }
 
 aud_error dr_device_open_with_config(dr_devices* devices, const dr_device_open_config* config, dr_device** out) {
