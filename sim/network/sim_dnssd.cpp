@@ -17,12 +17,12 @@ namespace sim {
 namespace {
 
 SimDnsSd* theCurrent = nullptr;
+int theLiveOperations = 0;
 
 // One operation: its socket pair and the replies it has not delivered.
 struct Operation {
   int fd = -1;      // the caller's end
   int signal = -1;  // holds one byte while replies wait
-  SimDnsSd* owner = nullptr;
   std::deque<std::function<void(DNSServiceRef)>> replies;
   bool delivering = false;
   bool deallocated = false;
@@ -52,8 +52,7 @@ DNSServiceErrorType Start(DNSServiceRef* ref, Operation*& out) {
   out = new Operation;
   out->fd = ends[0];
   out->signal = ends[1];
-  out->owner = SimDnsSd::Current();
-  out->owner->CountOperation(1);
+  ++theLiveOperations;
   *ref = Ref(out);
   return kDNSServiceErr_NoError;
 }
@@ -61,7 +60,7 @@ DNSServiceErrorType Start(DNSServiceRef* ref, Operation*& out) {
 void Free(Operation* op) {
   platform::net::UdpClose(op->fd);
   platform::net::UdpClose(op->signal);
-  op->owner->CountOperation(-1);
+  --theLiveOperations;
   delete op;
 }
 
@@ -261,6 +260,8 @@ SimDnsSd::SimDnsSd() : previous_(theCurrent) { theCurrent = this; }
 SimDnsSd::~SimDnsSd() { theCurrent = previous_; }
 
 SimDnsSd* SimDnsSd::Current() { return theCurrent; }
+
+int SimDnsSd::LiveOperations() { return theLiveOperations; }
 
 void* SimDnsSd::Function(const char* symbol) {
   for (const Entry& e : kFunctions) {

@@ -28,20 +28,18 @@ class SimDnsSd {
 
   void AddCard(const CardAdvert& card) { cards_.push_back(card); }
   const std::vector<CardAdvert>& Cards() const { return cards_; }
-  // Operations started and not yet deallocated.
-  int LiveOperations() const { return live_; }
+  // In-process operations started and not yet deallocated (all objects'),
+  // kept by the API functions. An operation may outlive the object it
+  // answered from; it only ever touches its own replies.
+  static int LiveOperations();
 
   // The API function `symbol` (one of the eleven the binding resolves), or null.
   static void* Function(const char* symbol);
   // The object in force, or null.
   static SimDnsSd* Current();
 
-  // Kept by the API functions.
-  void CountOperation(int delta) { live_ += delta; }
-
  private:
   std::vector<CardAdvert> cards_;
-  int live_ = 0;
   SimDnsSd* previous_;
 };
 

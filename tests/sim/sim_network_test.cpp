@@ -190,11 +190,34 @@ TEST_F(InProcessNetwork, TheBindingLoadsDnsSdThatFindsResolvesAndAddressesTheCar
   EXPECT_EQ(Drain(query), 1);
   EXPECT_EQ(heard.address, (std::vector<uint8_t>{192, 168, 77, 11}));
   for (DNSServiceRef r : {browse, other, resolve, query}) DnsSd().RefDeallocate(r);
-  EXPECT_EQ(net_.DnsSd().LiveOperations(), 0);
+  EXPECT_EQ(sim::SimDnsSd::LiveOperations(), 0);
   UnloadDnsSdBinding();
 
   // Every other library still comes from the real loader.
   EXPECT_EQ(platform::Use<platform::DynamicLibraries>().Load("/nonexistent/library.so"), nullptr);
+}
+
+// The browse object ends a resolve from inside the resolve's own reply.
+TEST_F(InProcessNetwork, AnOperationEndedInsideItsOwnReplyIsFreedAfterIt) {
+  ASSERT_TRUE(LoadDnsSdBinding());
+  struct Ending {
+    DNSServiceRef ref = nullptr;
+    int replies = 0;
+  } ending;
+  auto onResolve = [](DNSServiceRef ref, DNSServiceFlags, uint32_t, DNSServiceErrorType, const char*, const char*,
+                      uint16_t, uint16_t, const unsigned char*, void* context) {
+    auto* e = static_cast<Ending*>(context);
+    ++e->replies;
+    EXPECT_EQ(ref, e->ref);
+    DnsSd().RefDeallocate(ref);
+  };
+  ASSERT_EQ(DnsSd().Resolve(&ending.ref, 0, 0, "orvella-zi-rerar-1", "_netaudio-cmc._udp", "local", onResolve,
+                            &ending),
+            0);
+  EXPECT_EQ(DnsSd().ProcessResult(ending.ref), kDNSServiceErr_NoError);
+  EXPECT_EQ(ending.replies, 1);
+  EXPECT_EQ(sim::SimDnsSd::LiveOperations(), 0);
+  UnloadDnsSdBinding();
 }
 
 }  // namespace
