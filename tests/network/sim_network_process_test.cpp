@@ -82,7 +82,7 @@ class Simulator {
 struct Found {
   std::string name;
   uint32_t interface = 0;
-  std::string host, arcp;
+  std::string host, arcp, gone;
   uint32_t address = 0;
 };
 
@@ -92,6 +92,8 @@ void OnBrowse(DNSServiceRef, DNSServiceFlags flags, uint32_t interface, DNSServi
   if (flags & kDNSServiceFlagsAdd) {
     found->name = name;
     found->interface = interface;
+  } else {
+    found->gone = name;
   }
 }
 
@@ -141,7 +143,6 @@ TEST(SimNetworkProcess, AdvertisesItsCardServesItsUnitInjectsOnRequestAndReports
   DNSServiceRef browse = nullptr;
   ASSERT_EQ(DNSServiceBrowse(&browse, 0, 0, "_netaudio-cmc._udp.,Zelk", "local", OnBrowse, &found), 0);
   EXPECT_TRUE(RunUntil(browse, [&] { return !found.name.empty(); }));
-  DNSServiceRefDeallocate(browse);
   EXPECT_EQ(found.name, "Orvella-ZI-RERAR-1");
   DNSServiceRef resolve = nullptr;
   ASSERT_EQ(DNSServiceResolve(&resolve, 0, found.interface, found.name.c_str(), "_netaudio-arc._udp.", "local",
@@ -190,6 +191,9 @@ TEST(SimNetworkProcess, AdvertisesItsCardServesItsUnitInjectsOnRequestAndReports
   EXPECT_EQ(sim.Stop(), 0);
   EXPECT_NE(sim.output.find("card 1 flash=0 digest=cbf29ce484222325 received=1 sent=1 dropped=0"), std::string::npos)
       << sim.output;
+  // Its goodbye takes the card off the browse at once.
+  EXPECT_TRUE(RunUntil(browse, [&] { return found.gone == found.name; }));
+  DNSServiceRefDeallocate(browse);
 }
 
 TEST(SimNetworkProcess, RefusesABadOptionAndStopsByItselfAtTheEndOfItsLifetime) {

@@ -116,6 +116,10 @@ int main(int argc, char** argv) {
       Report(static_cast<int>(i), *units[i], *cards.Cards()[i]);
     }
   }
+  // Browsers forget the cards now rather than when their records expire.
+  for (unsigned interface : responder.Interfaces()) {
+    for (const sim::AdvertisedService& s : responder.services()) responder.Goodbye(s, interface);
+  }
   for (size_t i = 0; i < units.size(); ++i) Report(static_cast<int>(i), *units[i], *cards.Cards()[i]);
   std::printf("exit\n");
   return 0;
