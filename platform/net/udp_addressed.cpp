@@ -7,19 +7,29 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/net/socket_error.h"
+
 namespace platform::net {
 namespace {
 
-int Fail(int* error) {
-  if (error) *error = errno;
-  return -1;
+// One datagram's message: its peer, its one buffer and room for one
+// packet-information record.
+msghdr Message(sockaddr_in* peer, iovec* io, char* control, size_t controlSize) {
+  msghdr m{};
+  m.msg_name = peer;
+  m.msg_namelen = sizeof *peer;
+  m.msg_iov = io;
+  m.msg_iovlen = 1;
+  m.msg_control = control;
+  m.msg_controllen = controlSize;
+  return m;
 }
 
 }  // namespace
 
 int UdpReportDestination(int socket, int* error) {
   int on = 1;
-  return setsockopt(socket, IPPROTO_IP, IP_PKTINFO, &on, sizeof on) < 0 ? Fail(error) : 0;
+  return setsockopt(socket, IPPROTO_IP, IP_PKTINFO, &on, sizeof on) < 0 ? SocketFailure(error) : 0;
 }
 
 int UdpReceiveAddressed(int socket, void* buffer, size_t size, uint32_t* from, uint16_t* fromPort, uint32_t* to,
@@ -27,15 +37,9 @@ int UdpReceiveAddressed(int socket, void* buffer, size_t size, uint32_t* from, u
   sockaddr_in source{};
   iovec io{buffer, size};
   alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))];
-  msghdr m{};
-  m.msg_name = &source;
-  m.msg_namelen = sizeof source;
-  m.msg_iov = &io;
-  m.msg_iovlen = 1;
-  m.msg_control = control;
-  m.msg_controllen = sizeof control;
+  msghdr m = Message(&source, &io, control, sizeof control);
   ssize_t n = recvmsg(socket, &m, MSG_DONTWAIT);
-  if (n < 0) return Fail(error);
+  if (n < 0) return SocketFailure(error);
   if (to) *to = 0;
   for (cmsghdr* c = CMSG_FIRSTHDR(&m); c; c = CMSG_NXTHDR(&m, c)) {
     if (c->cmsg_level != IPPROTO_IP || c->cmsg_type != IP_PKTINFO) continue;
@@ -56,13 +60,7 @@ int UdpSendFrom(int socket, const void* data, size_t length, uint32_t source, ui
   to.sin_port = htons(port);
   iovec io{const_cast<void*>(data), length};
   alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
-  msghdr m{};
-  m.msg_name = &to;
-  m.msg_namelen = sizeof to;
-  m.msg_iov = &io;
-  m.msg_iovlen = 1;
-  m.msg_control = control;
-  m.msg_controllen = sizeof control;
+  msghdr m = Message(&to, &io, control, sizeof control);
   cmsghdr* c = CMSG_FIRSTHDR(&m);
   c->cmsg_level = IPPROTO_IP;
   c->cmsg_type = IP_PKTINFO;
@@ -71,7 +69,7 @@ int UdpSendFrom(int socket, const void* data, size_t length, uint32_t source, ui
   info.ipi_spec_dst.s_addr = htonl(source);
   std::memcpy(CMSG_DATA(c), &info, sizeof info);
   ssize_t n = sendmsg(socket, &m, MSG_DONTWAIT | MSG_NOSIGNAL);
-  return n < 0 ? Fail(error) : static_cast<int>(n);
+  return n < 0 ? SocketFailure(error) : static_cast<int>(n);
 }
 
 }  // namespace platform::net

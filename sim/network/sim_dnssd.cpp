@@ -9,6 +9,7 @@
 #include <type_traits>
 
 #include "network/dnssd/dns_sd.h"
+#include "network/dnssd/txt_reader.h"
 #include "network/dnssd_binding.h"
 #include "platform/net/datagram_pair.h"
 #include "platform/net/udp_socket.h"
@@ -79,26 +80,6 @@ std::vector<const CardAdvert*> Offering(const char* regtype) {
   if (!subtype.empty() && !Same(subtype, kMakerSubtype)) return out;
   for (const CardAdvert& card : SimDnsSd::Current()->Cards()) out.push_back(&card);
   return out;
-}
-
-// TXT items are "key=value" or "key"; keys compare without case.
-const uint8_t* FindTxtItem(uint16_t length, const void* record, const char* key, uint8_t* itemLength) {
-  if (!record || !key) return nullptr;
-  const auto* p = static_cast<const uint8_t*>(record);
-  const size_t keyLength = std::strlen(key);
-  for (size_t at = 0; at < length;) {
-    const uint8_t n = p[at];
-    if (at + 1 + n > length) return nullptr;
-    const uint8_t* item = p + at + 1;
-    const void* eq = std::memchr(item, '=', n);
-    const size_t itemKey = eq ? static_cast<size_t>(static_cast<const uint8_t*>(eq) - item) : n;
-    if (itemKey == keyLength && strncasecmp(reinterpret_cast<const char*>(item), key, keyLength) == 0) {
-      *itemLength = n;
-      return item;
-    }
-    at += 1 + n;
-  }
-  return nullptr;
 }
 
 int SimRefSockFD(DNSServiceRef ref) { return ref && !Op(ref)->deallocated ? Op(ref)->fd : -1; }
@@ -211,17 +192,11 @@ DNSServiceErrorType SimConstructFullName(char* fullName, const char* service, co
 }
 
 int SimTXTContainsKey(uint16_t txtLen, const void* txtRecord, const char* key) {
-  uint8_t n = 0;
-  return FindTxtItem(txtLen, txtRecord, key, &n) ? 1 : 0;
+  return mdns::TxtContainsKey(txtLen, txtRecord, key);
 }
 
 const void* SimTXTGetValuePtr(uint16_t txtLen, const void* txtRecord, const char* key, uint8_t* valueLen) {
-  uint8_t n = 0;
-  const uint8_t* item = FindTxtItem(txtLen, txtRecord, key, &n);
-  const size_t keyLength = key ? std::strlen(key) : 0;
-  if (!item || n == keyLength) return nullptr;  // "key" alone has no value
-  if (valueLen) *valueLen = static_cast<uint8_t>(n - keyLength - 1);
-  return item + keyLength + 1;
+  return mdns::TxtValue(txtLen, txtRecord, key, valueLen);
 }
 
 // Each function with the exact type the binding expects.
