@@ -323,6 +323,9 @@ int CDanteIF::Read(uint8_t* buffer, int size, int* received) {
   if (!buffer || size < 0 || !received) return 1;
   if (m_RecvSocket == kNoSocket && Open() != 0) return 1;
   std::memset(buffer, 0, static_cast<size_t>(size));
+  *received = 0;
+  // No room: a datagram taken now would be cut to nothing and read as empty.
+  if (size == 0) return 0;
   int wait = kReadWaitMs;
   for (int skipped = 0; skipped < kForeignPerRead; ++skipped) {
     std::vector<int> readable;
