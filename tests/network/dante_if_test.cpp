@@ -266,6 +266,14 @@ TEST_F(DanteIfTest, ReadTakesOneDatagramFromTheCardOnly) {
   ASSERT_EQ(t.Read(buffer.data(), 4095, &received), 0);
   EXPECT_EQ(received, 3);
   EXPECT_EQ(buffer[3], 0);  // the rest of the buffer is cleared
+
+  // A read with no room leaves a waiting datagram where it is.
+  card.SendToTransport({0xF0, 0x04, 0xF7});
+  usleep(20000);
+  ASSERT_EQ(t.Read(buffer.data(), 0, &received), 0);
+  EXPECT_EQ(received, 0);
+  ASSERT_EQ(t.Read(buffer.data(), 4095, &received), 0);
+  EXPECT_EQ(received, 3);
   EXPECT_TRUE(t.IsOpen());
 
   // An empty datagram from the card ends the link.
