@@ -159,6 +159,9 @@ void FaultMatrix::RunConsole(const Row& row) {
   EXPECT_NE(status, 0);
   EXPECT_NE(status, 127) << "the shell could not start the program";
   ExpectMessagesInOrder({err}, row.messages);
+  if (row.logged) {
+    EXPECT_TRUE(Has(log, row.logged)) << log;
+  }
   for (const char* success : kSuccessTexts) {
     EXPECT_FALSE(Has(out + err + log, success)) << success;
   }

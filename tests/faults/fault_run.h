@@ -148,6 +148,8 @@ struct Row {
   // simulator runs), and whether the test holds the host's receive port.
   const char* simulator = nullptr;
   bool holdReceivePort = false;
+  // Console and network rows: a text the program's log must hold.
+  const char* logged = nullptr;
 };
 
 const std::vector<Row>& Rows();

@@ -620,11 +620,11 @@ const std::vector<Row>& Rows() {
        nullptr, NetworkCardUpdate, "--lifetime=60 --fault=verify-byte-changed-at=2"},
       {"net_discovery_finds_nothing", Flow::kInput, Link::kNetwork, "no card answers discovery",
        {"Unable to locate an Orvella(n)!"}, false, "the one-second discovery window ends empty; exit status non-zero",
-       nullptr, NetworkCardUpdate},
+       nullptr, NetworkCardUpdate, nullptr, false, "Unable to locate an Orvella(n)!"},
       {"net_receive_port_in_use", Flow::kInput, Link::kNetwork, "UDP port 5646 already bound by another program",
        {"Unable to locate an Orvella(n)!"}, false,
        "the network link does not open (logged), no card offered; exit status non-zero",
-       nullptr, NetworkCardUpdate, "--lifetime=60", true},
+       nullptr, NetworkCardUpdate, "--lifetime=60", true, "CDanteIF::Open: port 5646 cannot be bound"},
   };
   return rows;
 }
