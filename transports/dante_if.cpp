@@ -235,33 +235,33 @@ void CDanteIF::OnDeviceSocketsChanged(dr_devices* devices) {
 
 void CDanteIF::OnDeviceChanged(dr_device*, unsigned) {}
 
+namespace {
+
+// Releases a library object once and forgets it.
+template <class Handle, class Release>
+void ReleaseOnce(Handle*& handle, Release release) {
+  if (handle == nullptr) return;
+  release(handle);
+  handle = nullptr;
+}
+
+}  // namespace
+
+void CDanteIF::CloseSocket(int& socket) {
+  if (socket == kNoSocket) return;
+  Udp().Close(socket);
+  socket = kNoSocket;
+}
+
 int CDanteIF::Close() {
   aud_socket_set_clear(&m_BrowseSockets);
   aud_socket_set_clear(&m_DeviceSockets);
-  if (m_SendSocket != kNoSocket) {
-    Udp().Close(m_SendSocket);
-    m_SendSocket = kNoSocket;
-  }
-  if (m_RecvSocket != kNoSocket) {
-    Udp().Close(m_RecvSocket);
-    m_RecvSocket = kNoSocket;
-  }
-  if (m_pDevice) {
-    dr_device_close(m_pDevice);
-    m_pDevice = nullptr;
-  }
-  if (m_pDevices) {
-    dr_devices_delete(m_pDevices);
-    m_pDevices = nullptr;
-  }
-  if (m_pBrowse) {
-    db_browse_delete(m_pBrowse);
-    m_pBrowse = nullptr;
-  }
-  if (m_pEnv) {
-    aud_env_release(m_pEnv);
-    m_pEnv = nullptr;
-  }
+  CloseSocket(m_SendSocket);
+  CloseSocket(m_RecvSocket);
+  ReleaseOnce(m_pDevice, dr_device_close);
+  ReleaseOnce(m_pDevices, dr_devices_delete);
+  ReleaseOnce(m_pBrowse, db_browse_delete);
+  ReleaseOnce(m_pEnv, aud_env_release);
   if (m_bBindingLoaded) {
     UnloadDnsSdBinding();
     m_bBindingLoaded = false;

@@ -56,6 +56,7 @@ class CDanteIF : public COrvellaInterface {
   bool WaitForDeviceResolved();
   // Both sockets; false (nothing left open) when one cannot be had.
   bool OpenSockets();
+  static void CloseSocket(int& socket);
 
   static void OnNodeChanged(db_browse* browse, const db_node* node, db_node_change change);
   static void OnTreeChanged(db_browse* browse);
