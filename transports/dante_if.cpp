@@ -60,6 +60,7 @@ CDanteIF::CDanteIF()
       m_bCardTarget(false),
       m_bBindingLoaded(false),
       m_DiscoveryEnd{},
+      m_UnresolvedGraceUs(0),
       m_nForeignDatagrams(0) {
   aud_socket_set_clear(&m_BrowseSockets);
   aud_socket_set_clear(&m_DeviceSockets);
@@ -82,6 +83,7 @@ int CDanteIF::Open() {
     return 1;
   }
   m_DiscoveryEnd = AfterMs(kDiscoveryWindowMs);
+  m_UnresolvedGraceUs = int64_t{kUnresolvedGraceMs} * 1000;
   while (aud_time_cmp(aud_time_now(), m_DiscoveryEnd) < 0) DiscoverStep();
   if (m_nConnections == 0 || !OpenSockets()) {
     Close();
@@ -150,6 +152,12 @@ void CDanteIF::AddDevice(const char* name) {
   aud_time start = aud_time_now();
   bool resolved = ResolveDeviceAddress(slot);
   int64_t spent = MicrosecondsBetween(start, aud_time_now());
+  if (!resolved) {
+    // Each device that leads nowhere would otherwise add its whole resolve
+    // limit, and a network full of them would hold Open for ever.
+    if (spent > m_UnresolvedGraceUs) spent = m_UnresolvedGraceUs;
+    m_UnresolvedGraceUs -= spent > 0 ? spent : 0;
+  }
   if (spent > 0) m_DiscoveryEnd = aud_time_add(m_DiscoveryEnd, Microseconds(spent));
   if (!resolved) {
     // A card without an address cannot be reached; keeping it would aim

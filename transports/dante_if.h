@@ -20,6 +20,10 @@ class CDanteIF : public COrvellaInterface {
   static constexpr uint16_t kReceivePort = 5646;
   // How long Open waits for one device's address before dropping it.
   static constexpr int kResolveLimitMs = 2000;
+  // Time spent on devices that never resolve is given back to the
+  // discovery window only up to this much in all, so advertisements that
+  // lead nowhere cannot hold Open for long.
+  static constexpr int kUnresolvedGraceMs = 2 * kResolveLimitMs;
 
   CDanteIF();
   ~CDanteIF() override;
@@ -82,5 +86,6 @@ class CDanteIF : public COrvellaInterface {
   bool m_bBindingLoaded;
   // End of the discovery window, moved on by the time spent resolving.
   aud_time m_DiscoveryEnd;
+  int64_t m_UnresolvedGraceUs;  // what is left of kUnresolvedGraceMs in this Open
   unsigned m_nForeignDatagrams;
 };

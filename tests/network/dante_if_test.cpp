@@ -336,6 +336,25 @@ TEST_F(DanteIfTest, ACardWhoseAddressNeverComesIsDroppedInTime) {
       << log_.Log();
 }
 
+TEST_F(DanteIfTest, ManyCardsThatNeverResolveCannotHoldOpen) {
+  std::vector<TestService> ghosts;
+  for (int i = 1; i <= 10; ++i) {
+    auto ghost = Card("ghost-" + std::to_string(i), false);
+    ghosts.insert(ghosts.end(), ghost.begin(), ghost.end());
+  }
+  ResponderProcess responder(ghosts);
+  FastClock clock(8);
+  platform::Override<platform::Clock> useClock(clock);
+  CDanteIF t;
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(t.Open(), 1);
+  // At most the window, the grace and one last resolve: 7 s on this clock
+  // (given back for each ghost it would be 21 s).
+  auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_LT(ms, 1800);
+  EXPECT_FALSE(t.IsOpen());
+}
+
 TEST_F(DanteIfTest, AReceivePortInUseFailsOpenCleanly) {
   ResponderProcess responder(Card("zirerar-1"));
   Peer squatter("0.0.0.0", CDanteIF::kReceivePort);
