@@ -143,6 +143,29 @@ size_t PackBits7(uint8_t* out, const uint8_t* data, uint8_t n, int headBits, uin
   return PackStream(out, data, n, headBits, headValue, true);
 }
 
+bool ParseHeader(const uint8_t* f, size_t n, Header* out) {
+  if (n < kShortLength) return false;
+  Header h;
+  h.code = (f[4] >> 3) & 0x0F;
+  h.longForm = (f[4] & 7) == 7 && n != kShortLength;
+  h.length = h.longForm ? 10 : 7;
+  if (n < kLongWriteLength && h.longForm) return false;
+  if (h.longForm) {
+    // In a long write byte 9 is the closing F7; its bits fall below the value.
+    h.first = static_cast<uint16_t>((f[5] << 9) | (f[6] << 2) | ((f[7] >> 5) & 3));
+    h.span = static_cast<uint16_t>(((f[7] & 0x1F) << 11) | (f[8] << 4) | ((f[9] >> 3) & 0x0F));
+  } else {
+    h.first = static_cast<uint16_t>(((f[4] & 7) << 5) | ((f[5] >> 2) & 0x1F) | ((f[6] & 1) << 8));
+    h.span = static_cast<uint16_t>(((f[5] & 3) << 6) | ((f[6] >> 1) & 0x3F));
+  }
+  *out = h;
+  return true;
+}
+
+bool FromManufacturer(const uint8_t* f, size_t n) {
+  return n >= 4 && std::memcmp(f + 1, kManufacturer, sizeof kManufacturer) == 0;
+}
+
 size_t UnpackBits7(uint8_t* out, size_t n, const uint8_t* in, size_t inSize) {
   const size_t used = (8 * n + 6) / 7;
   if (used > inSize) return 0;

@@ -69,6 +69,28 @@ uint8_t PacketCrc8(const uint8_t* data, size_t n);
 // headBits = 4, headValue = 0xF). Writes into a zeroed `out`; returns bytes
 // used, including the extra 0x00 when the data ends on a group boundary.
 size_t PackBits7(uint8_t* out, const uint8_t* data, uint8_t n, int headBits = 0, uint8_t headValue = 0);
+// The header of a received frame, bytes 4 on: byte 4 holds the code and,
+// in the short form, the top bits of the register; the rest is 7-bit groups.
+struct Header {
+  uint8_t code = 0;       // bits 6..3 of byte 4
+  bool longForm = false;  // low bits of byte 4 are 111, in a frame longer than 8 bytes
+  uint16_t first = 0;     // register, start register, or a command's complement byte
+  uint16_t span = 0;      // span or value; 8 bits in the short form
+  size_t length = 0;      // bytes before the data: 7 short, 10 long
+
+  // A register write's value: the short form's 8-bit field, or the top
+  // eight bits of the long form's second field.
+  uint8_t Value() const { return static_cast<uint8_t>(longForm ? span >> 8 : span); }
+};
+// Decodes the header of the n-byte frame `frame` (frame[0] is the 0xF0 and
+// the last byte its 0xF7; the manufacturer is not looked at). Short messages
+// for registers 224..255 and 480..511 carry the long-form pattern too, and
+// no long form fits in 8 bytes: an 8-byte frame is always short. False when
+// the frame is shorter than its form (8 bytes short, 10 long).
+bool ParseHeader(const uint8_t* frame, size_t n, Header* out);
+// True when the three bytes after frame[0] are our manufacturer id.
+bool FromManufacturer(const uint8_t* frame, size_t n);
+
 // Reverses the register-data 7-bit stream: reads ceil(8n/7) bytes from
 // `in` (at most `inSize`), writes n bytes. Returns the 7-bit bytes used, or
 // 0 when `in` is too short.

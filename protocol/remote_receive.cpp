@@ -80,26 +80,16 @@ int COrvellaRemote::ParseMessage(const uint8_t* frame, int length) {
 
   const uint8_t* f = frame + o;
   const size_t avail = n - o;  // bytes from the 0xF0 on
-  const uint8_t b4 = f[4];
-  const uint8_t code = (b4 >> 3) & 0x0F;
-  size_t header;
-  uint16_t start, span;
-  if ((b4 & 7) == 7) {
-    header = 10;
-    if (avail < header + 1) return code == codec::kRegisterData ? 1 : 0;
-    start = static_cast<uint16_t>((f[5] << 9) | (f[6] << 2) | ((f[7] >> 5) & 3));
-    span = static_cast<uint16_t>(((f[7] & 0x1F) << 11) | (f[8] << 4) | ((f[9] >> 3) & 0x0F));
-  } else {
-    header = 7;
-    if (avail < header + 1) return code == codec::kRegisterData ? 1 : 0;
-    start = static_cast<uint16_t>(((b4 & 7) << 5) | ((f[5] >> 2) & 0x1F));
-    if (f[6] & 1) start = static_cast<uint16_t>(start + 256);
-    span = static_cast<uint16_t>(((f[5] & 3) << 6) | ((f[6] >> 1) & 0x3F));
-  }
-  if (code != codec::kRegisterData) return 0;
+  codec::Header h;
+  if (!codec::ParseHeader(f, avail, &h)) return 1;
+  if (h.code != codec::kRegisterData) return 0;
+  // Register data always has its header and a closing byte after it.
+  if (avail < h.length + 1) return 1;
 
   ++m_dwResponseCount;
-  const size_t count = static_cast<size_t>(span) + 1;
+  const size_t header = h.length;
+  const uint16_t start = h.first;
+  const size_t count = static_cast<size_t>(h.span) + 1;
   if (count >= kFrameBuffer) return 1;
 
   uint8_t data[kFrameBuffer];

@@ -142,52 +142,35 @@ void UnitModel::Cut(Cutter& c, const uint8_t* data, size_t n, bool toCard) {
 }
 
 void UnitModel::HandleFrame(const uint8_t* f, size_t n, bool toCard) {
-  if (n < 6 || f[1] != codec::kManufacturer[0] || f[2] != codec::kManufacturer[1] || f[3] != codec::kManufacturer[2])
-    return;
+  if (n < 6 || !codec::FromManufacturer(f, n)) return;
   const uint8_t code = (f[4] >> 3) & 0x0F;
-  const bool longForm = (f[4] & 7) == 7;
   ++receivedByCode_[code];
   if (received_.size() >= kFramesKept) received_.pop_front();
   received_.push_back(Frame{code, toCard, std::vector<uint8_t>(f, f + n)});
+  if (code == codec::kDataPacket) {
+    HandlePacket(f, n, toCard);
+    return;
+  }
+  codec::Header h;
+  if (!codec::ParseHeader(f, n, &h)) return;
 
-  // The length tells the forms apart: short messages for registers 224..255
-  // carry the long-form pattern 111 in their low bits too.
+  const bool shortForm = n == codec::kShortLength;
   switch (code) {
     case codec::kWrite:
-    case codec::kRead: {
-      uint16_t reg;
-      uint32_t value;
-      if (n != codec::kShortLength && !FullProtocol()) return;  // 9-bit addressing only
-      if (n == codec::kShortLength) {
-        reg = static_cast<uint16_t>(((f[4] & 7) << 5) | ((f[5] >> 2) & 0x1F) | ((f[6] & 1) << 8));
-        value = static_cast<uint32_t>(((f[5] & 3) << 6) | ((f[6] >> 1) & 0x3F));
-      } else if (longForm && code == codec::kRead && n == codec::kLongReadLength) {
-        reg = static_cast<uint16_t>((f[5] << 9) | (f[6] << 2) | ((f[7] >> 5) & 3));
-        value = static_cast<uint16_t>(((f[7] & 0x1F) << 11) | (f[8] << 4) | ((f[9] >> 3) & 0x0F));
-      } else if (longForm && code == codec::kWrite && n == codec::kLongWriteLength) {
-        reg = static_cast<uint16_t>((f[5] << 9) | (f[6] << 2) | ((f[7] >> 5) & 3));
-        value = static_cast<uint32_t>(((f[7] & 0x1F) << 3) | ((f[8] >> 4) & 7));
-      } else {
-        return;
-      }
-      if (code == codec::kRead)
-        HandleRead(reg, value);
-      else
-        HandleWrite(reg, static_cast<uint8_t>(value));
+      if (shortForm || (FullProtocol() && h.longForm && n == codec::kLongWriteLength))
+        HandleWrite(h.first, h.Value());
       return;
-    }
-    case codec::kDataPacket:
-      HandlePacket(f, n, toCard);
+    case codec::kRead:
+      // A short read names at most 9-bit registers; older units know no other.
+      if (shortForm || (FullProtocol() && h.longForm && n == codec::kLongReadLength)) HandleRead(h.first, h.span);
       return;
     case 2:
     case codec::kRegisterData:
       return;
     default: {
       if (n != codec::kCommandLength) return;
-      const uint16_t field = static_cast<uint16_t>(((f[4] & 7) << 5) | ((f[5] >> 2) & 0x1F) | ((f[6] & 1) << 8));
-      const uint8_t check = static_cast<uint8_t>(((f[5] & 3) << 6) | ((f[6] >> 1) & 0x3F));
       const uint8_t low = ~code & 0x0F;
-      if (field != ((low << 4) | low) || check != codec::CommandCheck(code)) return;  // damaged command
+      if (h.first != ((low << 4) | low) || h.span != codec::CommandCheck(code)) return;  // damaged command
       HandleCommand(code, toCard);
       return;
     }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <sstream>
 
+#include "tests/support/frame_oracle.h"
+
 namespace engine_test {
 
 Bytes Frame(std::initializer_list<uint8_t> body) {
@@ -20,18 +22,8 @@ Bytes RegisterData(uint16_t start, const Bytes& data) {
 }
 
 Request Decode(const Bytes& f) {
-  Request r{static_cast<uint8_t>((f[4] >> 3) & 0x0F), 0, 0};
-  if ((f[4] & 7) == 7 && f.size() >= 10) {
-    r.first = static_cast<uint16_t>((f[5] << 9) | (f[6] << 2) | ((f[7] >> 5) & 3));
-    if (r.code == codec::kRead)
-      r.span = static_cast<uint16_t>(((f[7] & 0x1F) << 11) | (f[8] << 4) | ((f[9] >> 3) & 0x0F));
-    else
-      r.span = static_cast<uint16_t>(((f[7] & 0x1F) << 3) | (f[8] >> 4));
-  } else {
-    r.first = static_cast<uint16_t>(((f[4] & 7) << 5) | ((f[5] >> 2) & 0x1F) | ((f[6] & 1) << 8));
-    r.span = static_cast<uint16_t>(((f[5] & 3) << 6) | ((f[6] >> 1) & 0x3F));
-  }
-  return r;
+  const frame_oracle::Fields h = frame_oracle::Read(f);
+  return Request{h.code, h.first, h.second};
 }
 
 void ScriptedUnit::FromHost(const uint8_t* data, size_t n, bool) {
@@ -65,7 +57,7 @@ size_t ScriptedUnit::ToHost(uint8_t* out, size_t max) {
 std::vector<Request> ScriptedUnit::Reads() const {
   std::vector<Request> reads;
   for (const auto& f : received)
-    if (f.size() >= 8 && ((f[4] >> 3) & 0x0F) == codec::kRead) reads.push_back(Decode(f));
+    if (f.size() >= 8 && Decode(f).code == codec::kRead) reads.push_back(Decode(f));
   return reads;
 }
 

@@ -7,6 +7,7 @@
 #include "platform/core/clock.h"
 #include "protocol/codec.h"
 #include "sim/unit/unit_model.h"
+#include "tests/support/frame_oracle.h"
 
 namespace simtest {
 
@@ -84,32 +85,20 @@ class UnitHarness {
     return out;
   }
 
-  // Decodes one register-data frame as the engine does; count 0 when the
+  // Decodes one register-data frame from its bit layout; count 0 when the
   // frame is not one or its length is wrong.
   static RegisterMessage Decode(const uint8_t* f, size_t n) {
     RegisterMessage m;
     m.length = n;
-    if (n < 10 || ((f[4] >> 3) & 0x0F) != codec::kRegisterData) return m;
-    size_t offset;
-    uint32_t span;
-    if ((f[4] & 7) == 7) {
-      m.longForm = true;
-      m.start = static_cast<uint16_t>((f[5] << 9) | (f[6] << 2) | ((f[7] >> 5) & 3));
-      span = static_cast<uint16_t>(((f[7] & 0x1F) << 11) | (f[8] << 4) | ((f[9] >> 3) & 0x0F));
-      offset = 10;
-    } else {
-      m.start = static_cast<uint16_t>(((f[4] & 7) << 5) | ((f[5] >> 2) & 0x1F) | ((f[6] & 1) << 8));
-      span = ((f[5] & 3) << 6) | ((f[6] >> 1) & 0x3F);
-      offset = 7;
-    }
-    const size_t count = span + 1;
-    m.data.resize(count);
-    const size_t used = codec::UnpackBits7(m.data.data(), count, f + offset, n - offset - 1);
-    if (used == 0 || offset + used + 1 != n) {
-      m.data.clear();
-      return m;
-    }
-    m.count = static_cast<uint16_t>(count);
+    const frame_oracle::Fields h = frame_oracle::Read(f, n);
+    if (!h.ok || n < 10 || h.code != codec::kRegisterData) return m;
+    m.longForm = h.longForm;
+    m.start = h.first;
+    const size_t count = static_cast<size_t>(h.second) + 1;
+    const size_t groups = (8 * count + 6) / 7;
+    if (h.dataOffset + groups + 1 != n) return m;
+    m.data = frame_oracle::Data(f, n, h.dataOffset, count);
+    if (m.data.size() == count) m.count = static_cast<uint16_t>(count);
     return m;
   }
 
