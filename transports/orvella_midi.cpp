@@ -36,22 +36,25 @@ bool EndsWith(const char* text, const char* tail) {
 
 // The output device a probe answer names, or -1 when it is not an answer.
 int AnsweredDevice(const MidiBuffer& b) {
-  if (b.bytesRecorded != COrvellaMIDI::kProbeAnswerLength) return -1;
-  const uint8_t* a = b.data;
-  if (a[0] != codec::kSysEx || a[1] != codec::kManufacturer[0] || a[2] != codec::kManufacturer[1] ||
-      a[3] != codec::kManufacturer[2] || (a[4] & 0x78) != 0x70) {
+  codec::Header h;
+  if (b.bytesRecorded != COrvellaMIDI::kProbeAnswerLength || b.data[0] != codec::kSysEx ||
+      !codec::FromManufacturer(b.data, b.bytesRecorded) || !codec::ParseHeader(b.data, b.bytesRecorded, &h) ||
+      h.code != codec::kRegisterData || h.first < 64) {
     return -1;
   }
-  uint16_t reg = static_cast<uint16_t>(((a[4] & 0x07) << 5) | ((a[5] >> 2) & 0x1F));
-  return static_cast<uint16_t>(reg - 64);
+  return h.first - 64;
+}
+
+// Close logs every step of taking the input down that failed, and goes on.
+void LogInputStepFailure(platform::MidiInputStep step, int err) {
+  static const char* const kStep[] = {"midiInReset", "midiInStop", "midiInClose"};
+  LogMessage("%s Failed! %lu\n", kStep[static_cast<int>(step)], static_cast<unsigned long>(err));
 }
 
 }  // namespace
 
 COrvellaMIDI::COrvellaMIDI()
     : m_nSelected(0xFFFF),
-      m_hMidiIn(0),
-      m_hMidiOut(0),
       m_nInPorts(0),
       m_nOutPorts(0),
       m_nConnections(0),
@@ -71,18 +74,9 @@ COrvellaMIDI::~COrvellaMIDI() {
 }
 
 void COrvellaMIDI::ReleasePorts() {
-  MidiService& midi = platform::Midi();
-  if (m_hMidiOut) {
-    AbandonSends();
-    midi.CloseOutput(m_hMidiOut);
-    m_hMidiOut = 0;
-  }
-  if (m_hMidiIn) {
-    midi.ResetInput(m_hMidiIn);
-    midi.StopInput(m_hMidiIn);
-    midi.CloseInput(m_hMidiIn);
-    m_hMidiIn = 0;
-  }
+  if (m_hMidiOut) AbandonSends();
+  m_hMidiOut.Close();
+  m_hMidiIn.Close();
 }
 
 void COrvellaMIDI::SetPortNameFilter(const char* text) {
@@ -136,6 +130,11 @@ int COrvellaMIDI::SendAndWait(MidiHandle output, const uint8_t* data, int length
     midi.UnprepareBuffer(output, &header);
     return 1;
   }
+  if (!err && header.error) {
+    // Taken but not sent: the message never left.
+    LogMessage("%s: midiOutLongMsg [%d] Failed!\n", who, header.error);
+    result = 1;
+  }
   err = midi.UnprepareBuffer(output, &header);
   if (err) {
     LogMessage("%s: midiOutUnprepareHeader [%d] Failed!\n", who, err);
@@ -144,14 +143,8 @@ int COrvellaMIDI::SendAndWait(MidiHandle output, const uint8_t* data, int length
   return result;
 }
 
-int COrvellaMIDI::Open() {
+bool COrvellaMIDI::ListPorts(uint32_t* outDevice, uint32_t* inDevice) {
   MidiService& midi = platform::Midi();
-  ReleasePorts();
-  m_nSelected = 0xFFFF;
-  m_nInPorts = m_nOutPorts = m_nConnections = 0;
-
-  uint32_t outDevice[kMaxPorts];
-  uint32_t inDevice[kMaxPorts];
   MidiDeviceInfo info;
   const uint32_t outCount = std::min<uint32_t>(midi.OutputCount(), kMaxPorts);
   for (uint32_t d = 0; d < outCount; ++d) {
@@ -162,7 +155,7 @@ int COrvellaMIDI::Open() {
   }
   if (m_nOutPorts == 0) {
     LogMessage("COrvellaMIDI::Open: No Output Ports\n");
-    return 1;
+    return false;
   }
   const uint32_t inCount = std::min<uint32_t>(midi.InputCount(), kMaxPorts);
   for (uint32_t d = 0; d < inCount; ++d) {
@@ -172,79 +165,59 @@ int COrvellaMIDI::Open() {
   }
   if (m_nInPorts == 0) {
     LogMessage("COrvellaMIDI::Open: No Input Ports\n");
-    return 1;
-  }
-
-  MidiHandle in[kMaxPorts] = {};
-  MidiHandle out[kMaxPorts] = {};
-  MidiBuffer probeHeader[kMaxPorts];
-  uint8_t probeData[kMaxPorts][kProbeReceiveSize] = {};
-  // Every way out of Open leaves no port open and no probe buffer with the
-  // service.
-  auto releaseAll = [&]() {
-    for (uint32_t i = 0; i < m_nInPorts; ++i) {
-      if (!in[i]) continue;
-      midi.ResetInput(in[i]);
-      midi.StopInput(in[i]);
-      midi.CloseInput(in[i]);
-      in[i] = 0;
-    }
-    for (uint32_t o = 0; o < m_nOutPorts; ++o) {
-      if (!out[o]) continue;
-      midi.CloseOutput(out[o]);
-      out[o] = 0;
-    }
-  };
-
-  // A port that will not open is logged and left out of the probe.
-  auto opened = [](int err, const char* call, uint32_t device, platform::MidiHandle& handle) {
-    if (!err) return true;
-    LogMessage("COrvellaMIDI::Open: %s [%d] FAILED! [%d]\n", call, static_cast<int>(device), err);
-    handle = 0;
     return false;
-  };
-
-  for (uint32_t i = 0; i < m_nInPorts; ++i) {
-    if (!opened(midi.OpenInput(inDevice[i], &in[i]), "midiInOpen", inDevice[i], in[i])) continue;
-    probeHeader[i].data = probeData[i];
-    probeHeader[i].length = kProbeReceiveSize;
-    if (midi.PrepareBuffer(in[i], &probeHeader[i])) {
-      LogMessage("midiInPrepareHeader Failed!\n");
-      releaseAll();
-      return 1;
-    }
-    if (midi.AddInputBuffer(in[i], &probeHeader[i]) || midi.StartInput(in[i])) {
-      LogMessage("midiInAddBuffer Failed!\n");
-      releaseAll();
-      return 1;
-    }
   }
+  return true;
+}
 
-  for (uint32_t o = 0; o < m_nOutPorts; ++o) {
-    if (!opened(midi.OpenOutput(outDevice[o], &out[o]), "midiOutOpen", outDevice[o], out[o])) continue;
-    uint8_t probe[codec::kShortLength];
-    codec::BuildProbe(probe, static_cast<uint16_t>(outDevice[o]));
-    int result = SendAndWait(out[o], probe, sizeof probe, "COrvellaMIDI::Write");
-    if (result) {
-      LogMessage("COrvellaMIDI::Open: Write Failed! %08lx\n", static_cast<unsigned long>(result));
-      releaseAll();
-      return 1;
-    }
-  }
-
-  const uint32_t t0 = MidiNow();
+bool COrvellaMIDI::ListenForProbes(const uint32_t* inDevice, Probe& probe) {
+  MidiService& midi = platform::Midi();
   for (uint32_t i = 0; i < m_nInPorts; ++i) {
-    if (!WaitForDone(probeHeader[i], t0, kProbeWindowMs)) {
-      LogMessage("COrvellaMIDI::Open: Input WaitForDone Timeout!\n");
-      if (in[i]) {
-        midi.ResetInput(in[i]);
-        midi.StopInput(in[i]);
-        midi.CloseInput(in[i]);
-        in[i] = 0;
-      }
+    // A port that will not open is logged and left out of the probe.
+    if (int err = probe.in[i].Open(inDevice[i])) {
+      LogMessage("COrvellaMIDI::Open: midiInOpen [%d] FAILED! [%d]\n", static_cast<int>(inDevice[i]), err);
       continue;
     }
-    int device = AnsweredDevice(probeHeader[i]);
+    probe.header[i].data = probe.data[i];
+    probe.header[i].length = kProbeReceiveSize;
+    if (midi.PrepareBuffer(probe.in[i].get(), &probe.header[i])) {
+      LogMessage("midiInPrepareHeader Failed!\n");
+      return false;
+    }
+    if (midi.AddInputBuffer(probe.in[i].get(), &probe.header[i]) || midi.StartInput(probe.in[i].get())) {
+      LogMessage("midiInAddBuffer Failed!\n");
+      return false;
+    }
+  }
+  return true;
+}
+
+bool COrvellaMIDI::SendProbes(const uint32_t* outDevice, Probe& probe) {
+  for (uint32_t o = 0; o < m_nOutPorts; ++o) {
+    if (int err = probe.out[o].Open(outDevice[o])) {
+      LogMessage("COrvellaMIDI::Open: midiOutOpen [%d] FAILED! [%d]\n", static_cast<int>(outDevice[o]), err);
+      continue;
+    }
+    uint8_t frame[codec::kShortLength];
+    codec::BuildProbe(frame, static_cast<uint16_t>(outDevice[o]));
+    int result = SendAndWait(probe.out[o].get(), frame, sizeof frame, "COrvellaMIDI::Write");
+    if (result) {
+      LogMessage("COrvellaMIDI::Open: Write Failed! %08lx\n", static_cast<unsigned long>(result));
+      return false;
+    }
+  }
+  return true;
+}
+
+bool COrvellaMIDI::PairAnswers(const uint32_t* inDevice, const uint32_t* outDevice, Probe& probe) {
+  const uint32_t t0 = MidiNow();
+  for (uint32_t i = 0; i < m_nInPorts; ++i) {
+    if (!WaitForDone(probe.header[i], t0, kProbeWindowMs)) {
+      LogMessage("COrvellaMIDI::Open: Input WaitForDone Timeout!\n");
+      probe.in[i].Close();
+      continue;
+    }
+    int device = AnsweredDevice(probe.header[i]);
     // Only an output this Open probed can have reached the unit.
     bool probed = std::find(outDevice, outDevice + m_nOutPorts, static_cast<uint32_t>(device)) !=
                   outDevice + m_nOutPorts;
@@ -253,58 +226,53 @@ int COrvellaMIDI::Open() {
       m_dwOutDevice[m_nConnections] = static_cast<uint32_t>(device);
       ++m_nConnections;
     }
-    if (midi.ResetInput(in[i])) {
-      LogMessage("midiInReset Failed!\n");
-      releaseAll();
-      return 1;
+    platform::MidiInputStep failed = platform::MidiInputStep::kReset;
+    if (int err = probe.in[i].Close(nullptr, &failed)) {
+      if (failed == platform::MidiInputStep::kReset) LogMessage("midiInReset Failed!\n");
+      if (failed == platform::MidiInputStep::kStop) LogMessage("midiInStop Failed! %lu\n", static_cast<unsigned long>(err));
+      if (failed == platform::MidiInputStep::kClose) LogMessage("midiInClose Failed!\n");
+      return false;
     }
-    if (int err = midi.StopInput(in[i])) {
-      LogMessage("midiInStop Failed! %lu\n", static_cast<unsigned long>(err));
-      releaseAll();
-      return 1;
-    }
-    if (midi.CloseInput(in[i])) {
-      LogMessage("midiInClose Failed!\n");
-      releaseAll();
-      return 1;
-    }
-    in[i] = 0;
   }
+  return true;
+}
 
+int COrvellaMIDI::Open() {
+  ReleasePorts();
+  m_nSelected = 0xFFFF;
+  m_nInPorts = m_nOutPorts = m_nConnections = 0;
+
+  uint32_t outDevice[kMaxPorts];
+  uint32_t inDevice[kMaxPorts];
+  if (!ListPorts(outDevice, inDevice)) return 1;
+  // Every way out of here takes the probe's ports down with it.
+  Probe probe;
+  if (!ListenForProbes(inDevice, probe) || !SendProbes(outDevice, probe) ||
+      !PairAnswers(inDevice, outDevice, probe)) {
+    return 1;
+  }
   for (uint32_t o = 0; o < m_nOutPorts; ++o) {
-    if (!out[o]) continue;
-    if (midi.CloseOutput(out[o])) LogMessage("midiOutClose Failed!\n");
-    out[o] = 0;
+    if (probe.out[o].Close()) LogMessage("midiOutClose Failed!\n");
   }
   return m_nConnections > 0 ? 0 : 1;
 }
 
 int COrvellaMIDI::Close() {
-  MidiService& midi = platform::Midi();
   if (m_hMidiOut) {
     // The last message sent (a cancel, say) still goes out.
     FinishPendingSend("COrvellaMIDI::Close");
-    int err = midi.ResetOutput(m_hMidiOut);
+    int err = platform::Midi().ResetOutput(m_hMidiOut.get());
     if (err) LogMessage("midiOutReset Failed! %lu\n", static_cast<unsigned long>(err));
-    err = midi.CloseOutput(m_hMidiOut);
+    err = m_hMidiOut.Close();
     if (err) LogMessage("midiOutClose Failed! %lu\n", static_cast<unsigned long>(err));
-    m_hMidiOut = 0;
   }
-  if (m_hMidiIn) {
-    int err = midi.ResetInput(m_hMidiIn);
-    if (err) LogMessage("midiInReset Failed! %lu\n", static_cast<unsigned long>(err));
-    err = midi.StopInput(m_hMidiIn);
-    if (err) LogMessage("midiInStop Failed! %lu\n", static_cast<unsigned long>(err));
-    err = midi.CloseInput(m_hMidiIn);
-    if (err) LogMessage("midiInClose Failed! %lu\n", static_cast<unsigned long>(err));
-    m_hMidiIn = 0;
-  }
+  m_hMidiIn.Close(&LogInputStepFailure);
   m_nSelected = 0xFFFF;
   m_bAllowMIDIDialog = false;
   return 0;
 }
 
-bool COrvellaMIDI::IsOpen() { return m_hMidiOut != 0 && m_hMidiIn != 0; }
+bool COrvellaMIDI::IsOpen() { return m_hMidiOut && m_hMidiIn; }
 
 int COrvellaMIDI::GetNumberOfConnections(uint16_t* count) {
   if (count) *count = static_cast<uint16_t>(m_nConnections);
@@ -317,9 +285,9 @@ void COrvellaMIDI::QueueReceive(int i) {
   std::memset(m_RxData[i], 0, kReceiveSize);
   m_RxHeader[i].data = m_RxData[i];
   m_RxHeader[i].length = kReceiveSize;
-  if (midi.PrepareBuffer(m_hMidiIn, &m_RxHeader[i])) {
+  if (midi.PrepareBuffer(m_hMidiIn.get(), &m_RxHeader[i])) {
     LogMessage("midiInPrepareHeader Failed!\n");
-  } else if (midi.AddInputBuffer(m_hMidiIn, &m_RxHeader[i])) {
+  } else if (midi.AddInputBuffer(m_hMidiIn.get(), &m_RxHeader[i])) {
     LogMessage("midiInAddBuffer Failed!\n");
   }
 }
@@ -329,20 +297,17 @@ int COrvellaMIDI::SelectConnection(uint16_t index) {
   if (index == m_nSelected) return 0;
   Close();
   m_nSelected = index;
-  MidiService& midi = platform::Midi();
-  if (midi.OpenOutput(m_dwOutDevice[index], &m_hMidiOut)) {
-    m_hMidiOut = 0;
+  if (m_hMidiOut.Open(m_dwOutDevice[index])) {
     LogMessage("midiOutOpen [%d] Failed!\n", static_cast<int>(m_dwOutDevice[index]));
     return 1;
   }
-  if (midi.OpenInput(m_dwInDevice[index], &m_hMidiIn)) {
-    m_hMidiIn = 0;
+  if (m_hMidiIn.Open(m_dwInDevice[index])) {
     LogMessage("midiInOpen [%d] Failed!\n", static_cast<int>(m_dwInDevice[index]));
     return 1;
   }
   for (int i = 0; i < kReceiveBuffers; ++i) QueueReceive(i);
   m_nReadIndex = 0;
-  int err = midi.StartInput(m_hMidiIn);
+  int err = platform::Midi().StartInput(m_hMidiIn.get());
   if (err) {
     LogMessage("COrvellaMIDI::SelectConnection: midiInStart Failed %d\n", err);
     return 1;
@@ -379,7 +344,7 @@ int COrvellaMIDI::Write(const uint8_t* data, int length) {
   if (length <= 0 || static_cast<uint32_t>(length) > kSendSize || !data) {
     // Nothing the protocol sends; keep the order and wait for it in full.
     if (FinishPendingSend(kWho)) return 1;
-    return SendAndWait(m_hMidiOut, data, length, kWho);
+    return SendAndWait(m_hMidiOut.get(), data, length, kWho);
   }
   MidiService& midi = platform::Midi();
   // At most one message is ever left with the service, so the other slot
@@ -391,15 +356,15 @@ int COrvellaMIDI::Write(const uint8_t* data, int length) {
   s.header.data = s.data;
   s.header.length = static_cast<uint32_t>(length);
   int result = 0;
-  int err = midi.PrepareBuffer(m_hMidiOut, &s.header);
+  int err = midi.PrepareBuffer(m_hMidiOut.get(), &s.header);
   if (err) {
-    LogMessage("%s: midiOutPrepareHeader [%d] Failed! [%08lx]\n", kWho, err, static_cast<unsigned long>(m_hMidiOut));
+    LogMessage("%s: midiOutPrepareHeader [%d] Failed! [%08lx]\n", kWho, err, static_cast<unsigned long>(m_hMidiOut.get()));
     return FinishPendingSend(kWho) | 1;
   }
-  err = midi.SendSysEx(m_hMidiOut, &s.header);
+  err = midi.SendSysEx(m_hMidiOut.get(), &s.header);
   if (err) {
     LogMessage("%s: midiOutLongMsg [%d] Failed!\n", kWho, err);
-    midi.UnprepareBuffer(m_hMidiOut, &s.header);
+    midi.UnprepareBuffer(m_hMidiOut.get(), &s.header);
     result = 1;
   }
   // The new message is queued behind the previous one: wait for that one
@@ -424,7 +389,7 @@ int COrvellaMIDI::EndPendingSend(const char* who) {
     LogMessage("%s: midiOutLongMsg [%d] Failed!\n", who, s.header.error);
     result = 1;
   }
-  int err = platform::Midi().UnprepareBuffer(m_hMidiOut, &s.header);
+  int err = platform::Midi().UnprepareBuffer(m_hMidiOut.get(), &s.header);
   if (err) {
     LogMessage("%s: midiOutUnprepareHeader [%d] Failed!\n", who, err);
     result = 1;
@@ -434,9 +399,9 @@ int COrvellaMIDI::EndPendingSend(const char* who) {
 
 void COrvellaMIDI::AbandonSends() {
   MidiService& midi = platform::Midi();
-  midi.ResetOutput(m_hMidiOut);
+  midi.ResetOutput(m_hMidiOut.get());
   for (SendSlot& s : m_Send) {
-    if (s.header.prepared) midi.UnprepareBuffer(m_hMidiOut, &s.header);
+    if (s.header.prepared) midi.UnprepareBuffer(m_hMidiOut.get(), &s.header);
     s.busy = false;
   }
   m_nPendingSend = -1;
@@ -483,7 +448,7 @@ int COrvellaMIDI::Read(uint8_t* buffer, int size, int* received) {
   if (header.done && header.bytesRecorded > 0) {
     copied = static_cast<int>(std::min<uint32_t>(size > 0 ? static_cast<uint32_t>(size) : 0, header.bytesRecorded));
     if (copied > 0) std::memcpy(buffer, header.data, static_cast<size_t>(copied));
-    int err = midi.UnprepareBuffer(m_hMidiIn, &header);
+    int err = midi.UnprepareBuffer(m_hMidiIn.get(), &header);
     if (err) {
       LogMessage("COrvellaMIDI::Read: midiInUnprepareHeader Failed! %08lx\n", static_cast<unsigned long>(err));
       return 1;

@@ -12,6 +12,7 @@
 // next Read when nothing more is sent; Close waits for it first.
 #include <cstdint>
 
+#include "platform/midi/midi_handles.h"
 #include "platform/midi/midi_service.h"
 #include "protocol/orvella_interface.h"
 
@@ -46,6 +47,21 @@ class COrvellaMIDI : public COrvellaInterface {
   static uint32_t SendTimeout(int length) { return static_cast<uint32_t>(length) * 640 / 1000; }
 
  private:
+  // The ports and buffers of one port search. The ports come last, so they
+  // are taken down (and give their buffers back) before the buffers go.
+  struct Probe {
+    platform::MidiBuffer header[kMaxPorts];
+    uint8_t data[kMaxPorts][kProbeReceiveSize] = {};
+    platform::MidiInputHandle in[kMaxPorts];
+    platform::MidiOutputHandle out[kMaxPorts];
+  };
+  // The steps of Open; each false return has been logged.
+  bool ListPorts(uint32_t* outDevice, uint32_t* inDevice);
+  bool ListenForProbes(const uint32_t* inDevice, Probe& probe);
+  bool SendProbes(const uint32_t* outDevice, Probe& probe);
+  // Waits for every input's answer, records the pairs and closes the inputs.
+  bool PairAnswers(const uint32_t* inDevice, const uint32_t* outDevice, Probe& probe);
+
   bool UsableName(const char* name) const;
   // Sends `length` bytes on `output` and waits for the service to finish;
   // `who` names the caller in the time-out line. 0 or 1.
@@ -74,8 +90,8 @@ class COrvellaMIDI : public COrvellaInterface {
   };
 
   uint16_t m_nSelected;
-  platform::MidiHandle m_hMidiIn;
-  platform::MidiHandle m_hMidiOut;
+  platform::MidiInputHandle m_hMidiIn;
+  platform::MidiOutputHandle m_hMidiOut;
   uint32_t m_nInPorts;
   uint32_t m_nOutPorts;
   uint32_t m_nConnections;

@@ -209,6 +209,26 @@ TEST_F(OrvellaMidiTest, SilenceEndsEveryInputWithTheTimeoutLinesAfterHalfASecond
   EXPECT_EQ(midi_.OpenHandles(), 0u);
 }
 
+// A probe that cannot be sent ends Open at once: the inputs already
+// listening (each with its buffer queued) and the outputs opened so far are
+// all taken down, and a later Open starts from nothing.
+TEST_F(OrvellaMidiTest, AProbeThatFailsTakesEveryOpenedPortDown) {
+  ProbePeer a, b;
+  midi_.AddUnitPorts("Unit A", &a);
+  midi_.AddUnitPorts("Unit B", &b);
+  midi_.OutputFaults(1).failSends = true;
+  COrvellaMIDI t;
+  EXPECT_EQ(t.Open(), 1);
+  EXPECT_EQ(log_.Count("COrvellaMIDI::Open: Write Failed! 00000001\n"), 1);
+  EXPECT_EQ(midi_.OpenHandles(), 0u);
+  EXPECT_EQ(midi_.InputOpenCount(0), 1);
+  EXPECT_EQ(midi_.InputOpenCount(1), 1);
+  midi_.OutputFaults(1).failSends = false;
+  EXPECT_EQ(t.Open(), 0);
+  EXPECT_EQ(Connections(t), 2);
+  EXPECT_EQ(midi_.OpenHandles(), 0u);
+}
+
 class SelectedMidiTest : public OrvellaMidiTest {
  protected:
   void SetUp() override {
@@ -331,6 +351,10 @@ TEST_F(SelectedMidiTest, ASendTheServiceCouldNotCompleteFailsTheLink) {
   int got = 0;
   EXPECT_EQ(t_.Read(buf, sizeof buf, &got), 1);
   EXPECT_EQ(log_.Count("COrvellaMIDI::Write: midiOutLongMsg [67] Failed!\n"), 2);
+  // A message too long to pipeline is waited for in full, and fails the same.
+  auto big = link_test::SysEx(COrvellaMIDI::kSendSize + 1);
+  EXPECT_EQ(t_.Write(big.data(), static_cast<int>(big.size())), 1);
+  EXPECT_EQ(log_.Count("COrvellaMIDI::Write: midiOutLongMsg [67] Failed!\n"), 3);
   midi_.OutputFaults(0).failSends = false;
   EXPECT_EQ(t_.Write(message.data(), 10), 0);
   EXPECT_EQ(t_.Close(), 0);
