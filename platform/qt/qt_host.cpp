@@ -143,15 +143,9 @@ struct QtSession::Impl {
   std::unique_ptr<QTimer> abortWatch;
 };
 
-QtOptions TakeQtOptions(int& argc, char** argv) {
-  QtOptions options;
-  options.screenshot = TakeScreenshotOption(argc, argv);
-  return options;
-}
-
-QtSession::QtSession(int& argc, char** argv, const QtOptions& options) : impl_(std::make_unique<Impl>()) {
-  std::string screenshot = options.screenshot;
-  if (screenshot.empty() && HasEnv("REFLASH_SCREENSHOT")) screenshot = std::getenv("REFLASH_SCREENSHOT");
+QtSession::QtSession(int& argc, char** argv) : impl_(std::make_unique<Impl>()) {
+  std::string screenshot;
+  if (HasEnv("REFLASH_SCREENSHOT")) screenshot = std::getenv("REFLASH_SCREENSHOT");
   std::optional<ScreenshotPlan> plan;
   if (!screenshot.empty()) {
     plan = ParseScreenshotPlan(screenshot);

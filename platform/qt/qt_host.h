@@ -1,17 +1,15 @@
 #pragma once
 // The desktop window system: the UI host seam on Qt 6 Widgets.
 //
-// main() takes the desktop's own options out of argv before it parses the
-// rest, and opens a QtSession when DisplayAvailable() says windows can be
-// shown and --console was not given:
+// The front end opens a QtSession when DisplayAvailable() says windows can
+// be shown and --console was not given:
 //
-//   platform::qt::QtOptions qtOptions = platform::qt::TakeQtOptions(argc, argv);
-//   ... parse the remaining arguments ...
-//   std::optional<platform::qt::QtSession> session;
-//   if (!console && platform::qt::DisplayAvailable()) session.emplace(argc, argv, qtOptions);
-//   ... run the application as usual; it reaches the host through
-//       platform::Use<platform::ui::Host>() and pumps through
-//       platform::PumpOneMessage() ...
+//   if (!console && platform::qt::DisplayAvailable()) {
+//     platform::qt::QtSession session(argc, argv);
+//     ... run the application as usual; it reaches the host through
+//     platform::Use<platform::ui::Host>() and pumps through
+//     platform::PumpOneMessage() ...
+//   }
 //
 // This header needs no Qt headers.
 #include <functional>
@@ -27,14 +25,6 @@ class QWidget;
 namespace platform::qt {
 
 class QtDialogWindow;
-
-// Options of the desktop window only (see qt_screenshot.h).
-struct QtOptions {
-  std::string screenshot;  // the value of "--screenshot=", empty: none
-};
-
-// Removes the desktop's options from argv (the last of each counts).
-QtOptions TakeQtOptions(int& argc, char** argv);
 
 // True when a window can be opened: QT_QPA_PLATFORM names a Qt platform
 // plugin, or a Wayland or X11 display is named in the environment and, when
@@ -86,12 +76,12 @@ class QtHost final : public ui::Host, public MessagePump {
 // One desktop run: creates the QApplication, loads Tahoma, sets the
 // program icon, and puts a QtHost in force as the UI host and the message
 // pump until it is destroyed. `argc` and `argv` must outlive the session.
-// Without a screenshot option, the environment variable REFLASH_SCREENSHOT
-// may carry the same value. A malformed request is reported on stderr and
-// ignored.
+// The environment variable REFLASH_SCREENSHOT may ask for a picture of the
+// window (qt_screenshot.h); the front end removes it unless --simulate was
+// given. A malformed request is reported on stderr and ignored.
 class QtSession {
  public:
-  QtSession(int& argc, char** argv, const QtOptions& options = {});
+  QtSession(int& argc, char** argv);
   ~QtSession();
   QtSession(const QtSession&) = delete;
   QtSession& operator=(const QtSession&) = delete;

@@ -5,7 +5,6 @@
 #include <QStringList>
 #include <QTimer>
 #include <cstdio>
-#include <cstring>
 
 #include "platform/qt/qt_dialog.h"
 #include "platform/qt/qt_host.h"
@@ -13,8 +12,6 @@
 namespace platform::qt {
 
 namespace {
-
-constexpr const char* kPrefix = "--screenshot=";
 
 bool ToInt(const QString& text, int& out) {
   bool ok = false;
@@ -46,21 +43,6 @@ std::optional<ScreenshotPlan> ParseScreenshotPlan(const std::string& value) {
       return std::nullopt;
   }
   return plan;
-}
-
-std::string TakeScreenshotOption(int& argc, char** argv) {
-  std::string value;
-  int kept = argc > 0 ? 1 : 0;
-  for (int i = kept; i < argc; ++i) {
-    if (std::strncmp(argv[i], kPrefix, std::strlen(kPrefix)) != 0) {
-      argv[kept++] = argv[i];
-      continue;
-    }
-    value = argv[i] + std::strlen(kPrefix);
-  }
-  if (kept < argc) argv[kept] = nullptr;
-  argc = kept;
-  return value;
 }
 
 Screenshot::Screenshot(QtHost& host, ScreenshotPlan plan) : host_(host), plan_(std::move(plan)) {

@@ -2,8 +2,10 @@
 // Pictures of the window for the documentation, taken by the program
 // itself so that they show exactly what a user sees:
 //
-//   reflash --simulate --screenshot=FILE[,press=ID][,progress=N][,visible=ID][,delay=MS]
-//   REFLASH_SCREENSHOT=FILE[,...] reflash --simulate
+//   REFLASH_SCREENSHOT=FILE[,press=ID][,progress=N][,visible=ID][,delay=MS] reflash --simulate
+//
+// Only with --simulate: it answers every question, so never against real
+// units (the front end drops the variable otherwise).
 //
 // Once the main window has been shown and `delay` ms (default 500) have
 // passed, button `press` is clicked (if given). The picture of the window
@@ -32,13 +34,9 @@ struct ScreenshotPlan {
   int delayMs = 500;
 };
 
-// Parses one "--screenshot=" value; nullopt when it names no file or has
+// Parses one REFLASH_SCREENSHOT value; nullopt when it names no file or has
 // an unknown or malformed key.
 std::optional<ScreenshotPlan> ParseScreenshotPlan(const std::string& value);
-
-// Removes every "--screenshot=" argument from argv and returns the value
-// of the last one (empty: none).
-std::string TakeScreenshotOption(int& argc, char** argv);
 
 // Carries out a plan through the host's hooks.
 class Screenshot {

@@ -1,64 +1,26 @@
 // The real program in console mode against simulated scenarios: exit
 // status, what it prints and what it logs.
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 
+#include "tests/e2e/run_process.h"
+
 namespace {
 
-namespace fs = std::filesystem;
-
-struct Result {
-  int status = -1;
-  std::string out, err, log;
-};
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using e2e::Has;
+using Result = e2e::Finished;
 
 class ConsoleRun : public ::testing::Test {
  protected:
   void SetUp() override {
-    const char* bin = std::getenv("REFLASH_BIN");
-    if (!bin || !*bin) GTEST_SKIP() << "REFLASH_BIN is not set";
-    bin_ = bin;
-    std::string pattern = (fs::temp_directory_path() / "reflash-e2e-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
+    if (!std::getenv("REFLASH_BIN")) GTEST_SKIP() << "REFLASH_BIN is not set";
   }
-  void TearDown() override {
-    std::error_code ignored;
-    if (!dir_.empty()) fs::remove_all(dir_, ignored);
-  }
+  Result Run(const std::string& args) { return box_.Run(args); }
 
-  // Runs the program with `args` in the test's folder, input from /dev/null.
-  Result Run(const std::string& args) {
-    const std::string command = "cd '" + dir_.string() + "' && '" + bin_ + "' " + args +
-                                " >out.txt 2>err.txt </dev/null";
-    const int raw = std::system(command.c_str());
-    Result r;
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    r.out = ReadFile(dir_ / "out.txt");
-    r.err = ReadFile(dir_ / "err.txt");
-    r.log = ReadFile(dir_ / "OrvellaReflash.log");
-    return r;
-  }
-
-  std::string bin_;
-  fs::path dir_;
+  e2e::Sandbox box_;
 };
-
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 // A log record: "YYYY-MM-DD hh:mm:ss " and then the text, at a line start.
 bool HasRecordStarting(const std::string& log, const std::string& start) {

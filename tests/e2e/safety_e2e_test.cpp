@@ -4,12 +4,12 @@
 // write.
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <sys/wait.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include "tests/e2e/run_process.h"
 #include "tests/support/text_files.h"
 
 namespace {
@@ -41,16 +41,8 @@ int ChangingFrames(const std::string& trace) {
 class SafetyRun : public ::testing::Test {
  protected:
   void SetUp() override {
-    const char* bin = std::getenv("REFLASH_BIN");
-    if (!bin || !*bin) GTEST_SKIP() << "REFLASH_BIN is not set";
-    bin_ = bin;
-    std::string pattern = (fs::temp_directory_path() / "reflash-safety-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    if (!dir_.empty()) fs::remove_all(dir_, ignored);
+    if (!std::getenv("REFLASH_BIN")) GTEST_SKIP() << "REFLASH_BIN is not set";
+    dir_ = box_.Dir();
   }
 
   struct Result {
@@ -58,17 +50,11 @@ class SafetyRun : public ::testing::Test {
     std::string err, trace;
   };
   Result Run(const std::string& args) {
-    const std::string command = "cd '" + dir_.string() + "' && '" + bin_ + "' " + args +
-                                " --trace=run.trace >out.txt 2>err.txt </dev/null";
-    const int raw = std::system(command.c_str());
-    Result r;
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    r.err = ReadFile(dir_ / "err.txt");
-    r.trace = ReadFile(dir_ / "run.trace");
-    return r;
+    const e2e::Finished f = box_.Run(args + " --trace=run.trace");
+    return Result{f.status, f.err, e2e::ReadFile(dir_ / "run.trace")};
   }
 
-  std::string bin_;
+  e2e::Sandbox box_;
   fs::path dir_;
 };
 

@@ -2,7 +2,6 @@
 // simulated card driver library that the "vezer" scenario installs.
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <sys/wait.h>
 
 #include <filesystem>
 #include <fstream>
@@ -10,6 +9,7 @@
 #include <sstream>
 #include <string>
 #include <vector>
+#include "tests/e2e/run_process.h"
 #include "tests/support/text_files.h"
 
 namespace {
@@ -25,40 +25,20 @@ std::vector<char> ReadBytes(const fs::path& path) {
 
 class VezerRun : public ::testing::Test {
  protected:
-  struct Result {
-    int status = -1;
-    std::string out, err, log;
-  };
+  using Result = e2e::Finished;
 
   void SetUp() override {
-    const char* bin = std::getenv("REFLASH_BIN");
-    if (!bin || !*bin) GTEST_SKIP() << "REFLASH_BIN is not set";
-    bin_ = bin;
-    std::string pattern = (fs::temp_directory_path() / "reflash-vezer-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    if (!dir_.empty()) fs::remove_all(dir_, ignored);
+    if (!std::getenv("REFLASH_BIN")) GTEST_SKIP() << "REFLASH_BIN is not set";
+    dir_ = box_.Dir();
   }
 
   // Runs the program in the test's folder; the simulated card writes what
   // it was programmed with to card.bin. `faults` go to the driver library.
   Result Run(const std::string& args, const std::string& faults = "") {
-    const std::string command = "cd '" + dir_.string() + "' && REFLASH_VEZER_IMAGE_OUT=card.bin" +
-                                " REFLASH_VEZER_FAULTS='" + faults + "' '" + bin_ + "' " + args +
-                                " >out.txt 2>err.txt </dev/null";
-    const int raw = std::system(command.c_str());
-    Result r;
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    r.out = ReadFile(dir_ / "out.txt");
-    r.err = ReadFile(dir_ / "err.txt");
-    r.log = ReadFile(dir_ / "OrvellaReflash.log");
-    return r;
+    return box_.Run(args, "REFLASH_VEZER_IMAGE_OUT=card.bin REFLASH_VEZER_FAULTS='" + faults + "'");
   }
 
-  std::string bin_;
+  e2e::Sandbox box_;
   fs::path dir_;
 };
 

@@ -11,7 +11,6 @@
 namespace {
 
 using platform::qt::ParseScreenshotPlan;
-using platform::qt::TakeScreenshotOption;
 
 TEST(ScreenshotOption, Parses) {
   struct Case {
@@ -37,17 +36,6 @@ TEST(ScreenshotOption, Parses) {
     EXPECT_EQ(plan->visibleId, c.visible) << c.value;
     EXPECT_EQ(plan->delayMs, c.delay) << c.value;
   }
-}
-
-TEST(ScreenshotOption, IsTakenOutOfTheArguments) {
-  char a0[] = "reflash", a1[] = "--simulate", a2[] = "--screenshot=a.png,press=1009", a3[] = "PROM=B";
-  char* argv[] = {a0, a1, a2, a3, nullptr};
-  int argc = 4;
-  EXPECT_EQ(TakeScreenshotOption(argc, argv), "a.png,press=1009");
-  ASSERT_EQ(argc, 3);
-  EXPECT_STREQ(argv[1], "--simulate");
-  EXPECT_STREQ(argv[2], "PROM=B");
-  EXPECT_EQ(argv[3], nullptr);
 }
 
 // A stale local display must not reach Qt, which would end the process.
