@@ -10,17 +10,10 @@
 #include "network/dnssd_binding.h"
 #include "platform/core/log.h"
 #include "platform/net/udp_service.h"
+#include "transports/dante_if_discovery.h"
 
 namespace {
 
-constexpr unsigned kBrowseTypes = DB_BROWSE_TYPE_MEDIA_DEVICE | DB_BROWSE_TYPE_CONMON_DEVICE;
-// Two browsed types plus sixteen concurrent resolves.
-constexpr unsigned kBrowseSocketBudget = 18;
-constexpr aud_id kManufacturer = {{'Z', 'e', 'l', 'k', 0, 0, 0, 0}};
-constexpr int kDiscoveryWindowMs = 1000;
-constexpr int kDiscoverWaitMs = 1;
-// Short enough that the resolve limit is checked often on any clock.
-constexpr int kResolveWaitMs = 250;
 constexpr int kReadWaitMs = 1;
 // Foreign datagrams one Read skips before it reports nothing, so a flood
 // cannot hold the caller.
@@ -28,30 +21,12 @@ constexpr int kForeignPerRead = 64;
 
 platform::UdpService& Udp() { return platform::Use<platform::UdpService>(); }
 
-aud_time Microseconds(int64_t us) {
-  return aud_time{static_cast<int32_t>(us / 1000000), static_cast<int32_t>(us % 1000000)};
-}
-
-aud_time AfterMs(int ms) { return aud_time_add(aud_time_now(), Microseconds(int64_t{ms} * 1000)); }
-
-int64_t MicrosecondsBetween(const aud_time& from, const aud_time& to) {
-  return (static_cast<int64_t>(to.seconds) - from.seconds) * 1000000 + (to.microseconds - from.microseconds);
-}
-
-// Milliseconds from now until `deadline`, 0 once it has passed.
-int MsUntil(const aud_time& deadline) {
-  aud_time now = aud_time_now();
-  if (aud_time_cmp(now, deadline) >= 0) return 0;
-  return static_cast<int>((MicrosecondsBetween(now, deadline) + 999) / 1000);
-}
-
 }  // namespace
 
 CDanteIF::CDanteIF()
     : m_pEnv(nullptr),
       m_pBrowse(nullptr),
       m_pDevices(nullptr),
-      m_pDevice(nullptr),
       m_nConnections(0),
       m_nSelected(0xFFFF),
       m_TargetAddress(0),
@@ -59,8 +34,6 @@ CDanteIF::CDanteIF()
       m_SendSocket(kNoSocket),
       m_bCardTarget(false),
       m_bBindingLoaded(false),
-      m_DiscoveryEnd{},
-      m_UnresolvedGraceUs(0),
       m_nForeignDatagrams(0) {
   aud_socket_set_clear(&m_BrowseSockets);
   aud_socket_set_clear(&m_DeviceSockets);
@@ -69,141 +42,6 @@ CDanteIF::CDanteIF()
 }
 
 CDanteIF::~CDanteIF() { Close(); }
-
-int CDanteIF::Open() {
-  // A transport re-opened after a failure may still hold what that left.
-  Close();
-  m_nConnections = 0;
-  m_nSelected = 0xFFFF;
-  if (!LoadDnsSdBinding()) return 1;
-  m_bBindingLoaded = true;
-  if (!StartDiscovery()) {
-    LogMessage("CDanteIF::Open: discovery could not start\n");
-    Close();
-    return 1;
-  }
-  m_DiscoveryEnd = AfterMs(kDiscoveryWindowMs);
-  m_UnresolvedGraceUs = int64_t{kUnresolvedGraceMs} * 1000;
-  while (aud_time_cmp(aud_time_now(), m_DiscoveryEnd) < 0) DiscoverStep();
-  if (m_nConnections == 0 || !OpenSockets()) {
-    Close();
-    return 1;
-  }
-  return 0;
-}
-
-bool CDanteIF::StartDiscovery() {
-  if (aud_env_acquire(&m_pEnv) != AUD_SUCCESS) {
-    m_pEnv = nullptr;
-    return false;
-  }
-  if (db_browse_new(m_pEnv, kBrowseTypes, &m_pBrowse) != AUD_SUCCESS) {
-    m_pBrowse = nullptr;
-    return false;
-  }
-  if (db_browse_set_max_sockets(m_pBrowse, kBrowseSocketBudget) != AUD_SUCCESS) return false;
-  if (dr_devices_new(m_pEnv, &m_pDevices) != AUD_SUCCESS) {
-    m_pDevices = nullptr;
-    return false;
-  }
-  dr_devices_set_context(m_pDevices, this);
-  dr_devices_set_sockets_changed_callback(m_pDevices, OnDeviceSocketsChanged);
-  aud_socket_set_clear(&m_DeviceSockets);
-  if (dr_devices_get_sockets(m_pDevices, &m_DeviceSockets) != AUD_SUCCESS) return false;
-  if (db_browse_set_manufacturer(m_pBrowse, &kManufacturer) != AUD_SUCCESS) return false;
-  db_browse_set_node_changed_callback(m_pBrowse, OnNodeChanged);
-  db_browse_set_tree_changed_callback(m_pBrowse, OnTreeChanged);
-  db_browse_set_sockets_changed_callback(m_pBrowse, OnBrowseSocketsChanged);
-  db_browse_set_context(m_pBrowse, this);
-  db_browse_config config;
-  db_browse_config_init(&config);
-  if (db_browse_start_config(m_pBrowse, &config) != AUD_SUCCESS) return false;
-  aud_socket_set_clear(&m_BrowseSockets);
-  return db_browse_get_sockets(m_pBrowse, &m_BrowseSockets) == AUD_SUCCESS;
-}
-
-void CDanteIF::DiscoverStep() {
-  // The callbacks may refill m_BrowseSockets while the copy is in use.
-  aud_socket_set ready = m_BrowseSockets;
-  if (aud_socket_set_wait(&ready, kDiscoverWaitMs) <= 0) return;
-  aud_time next{};
-  db_browse_process(m_pBrowse, &ready, &next);
-}
-
-void CDanteIF::OnNodeChanged(db_browse* browse, const db_node* node, db_node_change change) {
-  auto* self = static_cast<CDanteIF*>(db_browse_get_context(browse));
-  if (!self || !node || node->kind != DB_NODE_DEVICE || change != DB_NODE_ADDED || !node->device) return;
-  self->AddDevice(db_device_get_name(node->device));
-}
-
-void CDanteIF::AddDevice(const char* name) {
-  if (!name) return;
-  for (uint16_t i = 0; i < m_nConnections; ++i) {
-    if (std::strncmp(m_szDeviceNames[i], name, kNameSize - 1) == 0) return;  // one connection per device
-  }
-  if (m_nConnections >= kMaxConnections) {
-    LogMessage("CDanteIF::OnNodeChanged: more than %d devices, %s ignored\n", kMaxConnections, name);
-    return;
-  }
-  char* slot = m_szDeviceNames[m_nConnections];
-  std::snprintf(slot, kNameSize, "%s", name);
-  // Resolving holds the browse still; the window is a second of browsing,
-  // so one slow device cannot hide the others.
-  aud_time start = aud_time_now();
-  bool resolved = ResolveDeviceAddress(slot);
-  int64_t spent = MicrosecondsBetween(start, aud_time_now());
-  if (!resolved) {
-    // Each device that leads nowhere would otherwise add its whole resolve
-    // limit, and a network full of them would hold Open for ever.
-    if (spent > m_UnresolvedGraceUs) spent = m_UnresolvedGraceUs;
-    m_UnresolvedGraceUs -= spent > 0 ? spent : 0;
-  }
-  if (spent > 0) m_DiscoveryEnd = aud_time_add(m_DiscoveryEnd, Microseconds(spent));
-  if (!resolved) {
-    // A card without an address cannot be reached; keeping it would aim
-    // every write at 0.0.0.0.
-    LogMessage("CDanteIF::ResolveDeviceAddress: %s has no address, dropped\n", slot);
-    slot[0] = '\0';
-    return;
-  }
-  ++m_nConnections;
-}
-
-bool CDanteIF::ResolveDeviceAddress(const char* name) {
-  if (dr_device_open_by_name(m_pDevices, name, &m_pDevice) != AUD_SUCCESS || !m_pDevice) {
-    m_pDevice = nullptr;
-    return false;
-  }
-  dr_device_set_context(m_pDevice, this);
-  dr_device_set_changed_callback(m_pDevice, OnDeviceChanged);
-  uint32_t address = 0;
-  if (WaitForDeviceResolved()) {
-    unsigned n = 2;
-    dr_address entries[2] = {};
-    if (dr_device_get_addresses(m_pDevice, &n, entries) == AUD_SUCCESS && n > 0) {
-      address = entries[0].host != 0 ? entries[0].host : (n > 1 ? entries[1].host : 0);
-    }
-  }
-  dr_device_close(m_pDevice);
-  m_pDevice = nullptr;
-  if (address == 0) return false;
-  m_DeviceAddresses[m_nConnections] = address;
-  return true;
-}
-
-bool CDanteIF::WaitForDeviceResolved() {
-  // A device whose address never comes must not hold Open for ever.
-  aud_time deadline = AfterMs(kResolveLimitMs);
-  for (;;) {
-    if (dr_device_get_state(m_pDevice) == DR_DEVICE_STATE_RESOLVED) return true;
-    int left = MsUntil(deadline);
-    if (left == 0) return false;
-    aud_socket_set ready = m_DeviceSockets;
-    int n = aud_socket_set_wait(&ready, left < kResolveWaitMs ? left : kResolveWaitMs);
-    if (n < 0) return false;
-    if (n > 0 && dr_devices_process(m_pDevices, &ready) != AUD_SUCCESS) return false;
-  }
-}
 
 bool CDanteIF::OpenSockets() {
   int error = 0;
@@ -224,24 +62,6 @@ bool CDanteIF::OpenSockets() {
   }
   return true;
 }
-
-void CDanteIF::OnTreeChanged(db_browse*) {}
-
-void CDanteIF::OnBrowseSocketsChanged(db_browse* browse) {
-  auto* self = static_cast<CDanteIF*>(db_browse_get_context(browse));
-  if (!self) return;
-  aud_socket_set_clear(&self->m_BrowseSockets);
-  db_browse_get_sockets(browse, &self->m_BrowseSockets);
-}
-
-void CDanteIF::OnDeviceSocketsChanged(dr_devices* devices) {
-  auto* self = static_cast<CDanteIF*>(dr_devices_get_context(devices));
-  if (!self) return;
-  aud_socket_set_clear(&self->m_DeviceSockets);
-  dr_devices_get_sockets(devices, &self->m_DeviceSockets);
-}
-
-void CDanteIF::OnDeviceChanged(dr_device*, unsigned) {}
 
 namespace {
 
@@ -266,7 +86,8 @@ int CDanteIF::Close() {
   aud_socket_set_clear(&m_DeviceSockets);
   CloseSocket(m_SendSocket);
   CloseSocket(m_RecvSocket);
-  ReleaseOnce(m_pDevice, dr_device_close);
+  CloseResolves();  // the context cannot go while handles are open
+  m_pDiscovery.reset();
   ReleaseOnce(m_pDevices, dr_devices_delete);
   ReleaseOnce(m_pBrowse, db_browse_delete);
   ReleaseOnce(m_pEnv, aud_env_release);

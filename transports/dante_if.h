@@ -1,11 +1,14 @@
 #pragma once
 // The network transport: reaches units through the ZI-RERAR card fitted to
-// them. Open finds the cards by device discovery (a one-second browse window
-// in which each new device is resolved to its IPv4 address); afterwards every
+// them. Open finds the cards by device discovery (a one-second browse window;
+// every device it reports is resolved to its IPv4 address at the same time,
+// each within its own limit, so Open ends within the window and one resolve
+// limit whatever the network holds); afterwards every
 // message is one UDP datagram to the selected card, port 5645 for the unit
 // behind it or 5647 for the card itself, and replies arrive on local port
 // 5646. The discovery library runs only inside Open.
 #include <cstdint>
+#include <memory>
 
 #include "network/aud_types.h"
 #include "network/browse/db_browse.h"
@@ -18,12 +21,9 @@ class CDanteIF : public COrvellaInterface {
   static constexpr uint16_t kUnitPort = 5645;
   static constexpr uint16_t kCardPort = 5647;
   static constexpr uint16_t kReceivePort = 5646;
+  static constexpr int kDiscoveryWindowMs = 1000;
   // How long Open waits for one device's address before dropping it.
   static constexpr int kResolveLimitMs = 2000;
-  // Time spent on devices that never resolve is given back to the
-  // discovery window only up to this much in all, so advertisements that
-  // lead nowhere cannot hold Open for long.
-  static constexpr int kUnresolvedGraceMs = 2 * kResolveLimitMs;
 
   CDanteIF();
   ~CDanteIF() override;
@@ -51,13 +51,24 @@ class CDanteIF : public COrvellaInterface {
   static constexpr int kNoSocket = -1;
   static constexpr int kNameSize = 255;
 
+  struct Discovery;  // the devices reported in this Open and their resolves
+
   // Steps 3 to 9 of Open: the library objects and the started browse.
   bool StartDiscovery();
-  void DiscoverStep();
-  // Records a device the browse reported, if it resolves in time.
+  // The window and the resolves it started, then the connection list.
+  void RunDiscovery();
+  // One wait of at most `waitMs` on the browse and device sockets, then
+  // the processing of what is readable.
+  void DiscoverStep(int waitMs);
+  // Starts resolving a device the browse reported.
   void AddDevice(const char* name);
-  bool ResolveDeviceAddress(const char* name);
-  bool WaitForDeviceResolved();
+  // Takes the addresses that came and drops the devices that cannot have
+  // one any more; true while some resolve is still running.
+  bool SweepResolves();
+  // Fills the connection table from the resolved devices, in the order the
+  // browse reported them.
+  void ListDevices();
+  void CloseResolves();
   // Both sockets; false (nothing left open) when one cannot be had.
   bool OpenSockets();
   static void CloseSocket(int& socket);
@@ -72,7 +83,6 @@ class CDanteIF : public COrvellaInterface {
   db_browse* m_pBrowse;
   aud_socket_set m_BrowseSockets;
   dr_devices* m_pDevices;
-  dr_device* m_pDevice;
   aud_socket_set m_DeviceSockets;
   uint16_t m_nConnections;
   uint16_t m_nSelected;
@@ -84,8 +94,6 @@ class CDanteIF : public COrvellaInterface {
   bool m_bCardTarget;
 
   bool m_bBindingLoaded;
-  // End of the discovery window, moved on by the time spent resolving.
-  aud_time m_DiscoveryEnd;
-  int64_t m_UnresolvedGraceUs;  // what is left of kUnresolvedGraceMs in this Open
+  std::unique_ptr<Discovery> m_pDiscovery;  // null outside Open
   unsigned m_nForeignDatagrams;
 };

@@ -153,6 +153,21 @@ aud_error dr_device_get_addresses(const dr_device* device, unsigned* count, dr_a
   return AUD_SUCCESS;
 }
 
+unsigned dr_device_get_address_interface(const dr_device* device, unsigned index) {
+  if (device == nullptr || index >= device->addresses.count) return 0;
+  const dr_device_address& slot = device->addresses.slots[index];
+  return (slot.flags & DR_SLOT_ADDRESS_KNOWN) ? slot.address_interface : 0;
+}
+
+bool dr_device_resolution_stopped(const dr_device* device) {
+  if (device == nullptr) return true;
+  for (unsigned i = 0; i < device->addresses.count; ++i) {
+    const dr_device_address& slot = device->addresses.slots[i];
+    if (slot.flags & (DR_SLOT_ADDRESS_KNOWN | DR_SLOT_RESOLVING | DR_SLOT_QUERYING)) return false;
+  }
+  return true;
+}
+
 void dr_device_close(dr_device* device) {
   if (device == nullptr) return;
   dr_devices* devices = device->devices;

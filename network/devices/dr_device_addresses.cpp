@@ -45,9 +45,10 @@ uint16_t PortFromWire(uint16_t port) {
   return static_cast<uint16_t>(bytes[0] << 8 | bytes[1]);
 }
 
-void SetAddress(dr_device_address* slot, uint32_t address, uint16_t port) {
+void SetAddress(dr_device_address* slot, uint32_t address, uint16_t port, uint32_t interface_index) {
   slot->address = address;
   slot->port = port;
+  slot->address_interface = interface_index;
   slot->flags |= DR_SLOT_ADDRESS_KNOWN;
   slot->host[0] = '\0';
   slot->pending_port = 0;
@@ -120,7 +121,7 @@ aud_error dr_device_address_process_socket(dr_device_address* slot, bool* done) 
     return AUD_SUCCESS;
   }
   if (!(slot->flags & DR_SLOT_RESOLVING)) return AUD_ERR_INVALIDSTATE;
-  if (known) {  // answered on the loopback interface: no query needed
+  if (known) {  // a loopback reply without a host: no query possible
     dr_device_address_cancel(slot);
     *done = true;
     return AUD_SUCCESS;
@@ -224,7 +225,9 @@ void device_address_resolve_callback(DNSServiceRef, DNSServiceFlags, uint32_t in
   const size_t host_length = host_target ? std::strlen(host_target) : 0;
   // A query needs a host name whole and a port to go with it; a port of 0
   // would also read as "no reply yet" and leave the slot waiting forever.
-  if (port == 0 || (!loopback && (host_length == 0 || host_length > DR_HOST_NAME_MAX))) {
+  // Heard on the loopback interface, a reply without a host is this
+  // computer all the same.
+  if (port == 0 || host_length > DR_HOST_NAME_MAX || (!loopback && host_length == 0)) {
     RecordError(slot, AUD_ERR_INVALIDDATA);
     return;
   }
@@ -233,8 +236,8 @@ void device_address_resolve_callback(DNSServiceRef, DNSServiceFlags, uint32_t in
   if (!TakeVersions(slot, txt_length, txt)) return;
 
   Adopt(slot, interface_index);
-  if (loopback) {
-    SetAddress(slot, Devices(slot)->loopback_address, PortFromWire(port));
+  if (host_length == 0) {
+    SetAddress(slot, Devices(slot)->loopback_address, PortFromWire(port), interface_index);
   } else {
     std::memcpy(slot->host, host_target, host_length + 1);
     slot->pending_port = PortFromWire(port);
@@ -259,5 +262,10 @@ void device_address_query_callback(DNSServiceRef, DNSServiceFlags flags, uint32_
   Adopt(slot, interface_index);
   uint32_t address = 0;
   std::memcpy(&address, rdata, 4);
-  SetAddress(slot, address, slot->pending_port);
+  // Heard on the loopback interface the device is on this computer: its
+  // own loopback address keeps it apart from others here; any other
+  // address in its record may not be reachable from here, the loopback is.
+  const bool loopbackAddress = static_cast<const uint8_t*>(rdata)[0] == 127;  // 127.0.0.0/8
+  if (IsLoopback(slot, interface_index) && !loopbackAddress) address = Devices(slot)->loopback_address;
+  SetAddress(slot, address, slot->pending_port, interface_index);
 }

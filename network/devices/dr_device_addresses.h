@@ -1,7 +1,7 @@
 #pragma once
 // A handle's address slots: each finds one IPv4 address by a DNS-SD
 // resolve of the device's instance, then an A query of its host name (a
-// resolve answered on the loopback interface needs no query).
+// loopback reply without a host name needs none).
 #include <cstdint>
 
 #include "network/devices/dr_records.h"

@@ -2,9 +2,11 @@
 // The device-control context and its device handles. Opening a handle by a
 // device's name finds the device's IPv4 address: the device's
 // "_netaudio-arc._udp." instance is resolved to a host name, port and TXT
-// record, then the host name's A record is queried (a reply on the loopback
-// interface gives the loopback address at once). The handle's state moves
-// from RESOLVING to RESOLVED when an address is known. A handle whose
+// record, then the host name's A record is queried. The handle's state moves
+// from RESOLVING to RESOLVED when an address is known. An address heard
+// on the loopback interface is the device's own A record when that is a
+// loopback address (several devices on this computer keep theirs apart),
+// else the loopback interface's address. A handle whose
 // record was refused (bad TXT versions, an address record that is not 4
 // bytes, a DNS-SD error) stops resolving and stays RESOLVING until closed:
 // there is no time limit here, the caller bounds its own wait.
@@ -82,5 +84,12 @@ dr_device_state dr_device_get_state(const dr_device* device);
 // `count` holds the capacity of `entries` on entry and the number of slots
 // on return. INVALIDPARAMETER for null arguments.
 aud_error dr_device_get_addresses(const dr_device* device, unsigned* count, dr_address* entries);
+// The interface the address of slot `index` was heard on (0 when it was
+// given in the config, or is not known yet).
+unsigned dr_device_get_address_interface(const dr_device* device, unsigned index);
+// True when no address slot is resolving or querying any more while none
+// has an address: a refused record or a DNS-SD error ended them all, so the
+// handle will not become RESOLVED by itself.
+bool dr_device_resolution_stopped(const dr_device* device);
 // Closes and frees the handle.
 void dr_device_close(dr_device* device);

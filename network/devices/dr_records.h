@@ -35,6 +35,7 @@ struct dr_device_address {
   uint16_t pending_port;     // host order; 0 = none
   uint32_t address;          // network byte order
   uint16_t port;             // host order
+  unsigned address_interface;  // the interface the address was heard on; 0 = given
 };
 
 struct dr_device_addresses {

@@ -64,9 +64,15 @@ int ListInterfaces(std::vector<InterfaceInfo>& out, const std::string& sysNet, i
       info.multicast = (a->ifa_flags & IFF_MULTICAST) != 0;
     }
     if (a->ifa_addr == nullptr) continue;
-    if (a->ifa_addr->sa_family == AF_INET && info.address == 0) {
-      info.address = reinterpret_cast<const sockaddr_in*>(a->ifa_addr)->sin_addr.s_addr;
-      if (a->ifa_netmask) info.netmask = reinterpret_cast<const sockaddr_in*>(a->ifa_netmask)->sin_addr.s_addr;
+    if (a->ifa_addr->sa_family == AF_INET) {
+      const uint32_t address = reinterpret_cast<const sockaddr_in*>(a->ifa_addr)->sin_addr.s_addr;
+      const uint32_t netmask =
+          a->ifa_netmask ? reinterpret_cast<const sockaddr_in*>(a->ifa_netmask)->sin_addr.s_addr : 0;
+      info.addresses.emplace_back(address, netmask);
+      if (info.address == 0) {
+        info.address = address;
+        info.netmask = netmask;
+      }
     } else if (a->ifa_addr->sa_family == AF_PACKET) {
       const auto* ll = reinterpret_cast<const sockaddr_ll*>(a->ifa_addr);
       info.hardwareAddressLength = std::min<int>(ll->sll_halen, 8);

@@ -3,6 +3,7 @@
 // addresses, the kernel's /sys/class/net for kind and link speed.
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace platform::net {
@@ -25,6 +26,8 @@ struct InterfaceInfo {
   int hardwareAddressLength = 0;
   uint32_t address = 0;  // first IPv4 address, network byte order (0 = none)
   uint32_t netmask = 0;  // its netmask, network byte order
+  // Every IPv4 address of the interface with its netmask (network byte order).
+  std::vector<std::pair<uint32_t, uint32_t>> addresses;
   bool up = false;        // administratively up and the link running
   bool loopback = false;
   bool multicast = false;

@@ -124,14 +124,14 @@ class DeviceResolve : public ::testing::Test {
   bool closeWhenResolved_ = false;
 };
 
-TEST_F(DeviceResolve, AReplyOnTheLoopbackInterfaceGivesTheLoopbackAddressWithoutAQuery) {
+TEST_F(DeviceResolve, AReplyOnTheLoopbackInterfaceGivesTheLoopbackAddress) {
   ASSERT_TRUE(responder_.Open({lo_}));
   responder_.Add(Arc("Unit One"));
   dr_device* d = Open("Unit One");
   ASSERT_NE(d, nullptr);
   EXPECT_EQ(dr_device_get_state(d), DR_DEVICE_STATE_RESOLVING);
   ASSERT_TRUE(Pump(responder_, [&] { return dr_device_get_state(d) == DR_DEVICE_STATE_RESOLVED; }, 3000));
-  EXPECT_EQ(Address(d).host, inet_addr("127.0.0.1"));  // not 10.9.9.9: no address query ran
+  EXPECT_EQ(Address(d).host, inet_addr("127.0.0.1"));  // 10.9.9.9 is no loopback address
   EXPECT_EQ(Address(d).port, 8700);
   EXPECT_EQ(changes_, DR_DEVICE_CHANGE_STATE | DR_DEVICE_CHANGE_ADDRESSES);
   EXPECT_EQ(d->arcp_version, 0x2801);
@@ -253,8 +253,8 @@ TEST_F(DeviceResolve, TheFirstUsableResolveReplyIsTheOneFollowed) {
   reply(pinned, 78, "other.local.", 3333);  // not its interface
   EXPECT_EQ(pinned->addresses.slots[0].pending_port, 0);
   reply(pinned, lo_, "here.local.", 4444);  // the loopback interface always counts
-  EXPECT_EQ(Address(pinned).host, inet_addr("127.0.0.1"));
-  EXPECT_EQ(Address(pinned).port, 4444);
+  EXPECT_EQ(pinned->addresses.slots[0].pending_port, 4444);
+  EXPECT_STREQ(pinned->addresses.slots[0].host, "here.local.");
 
   dr_device* refused = Open("Refused");
   reply(refused, 77, "zero.local.", 0);  // a port of 0 cannot be reached
@@ -313,6 +313,46 @@ TEST_F(DeviceResolve, ControlSocketDropsWhatMatchesNoRequestAndIsDrained) {
   char unmatched[64];
   snprintf(unmatched, sizeof unmatched, "Unhandled response seqnum=0x%04x opcode=0x1001", seqnum);
   EXPECT_TRUE(Logged(unmatched));
+}
+
+TEST_F(DeviceResolve, AnAddressHeardOnTheLoopbackIsTheRecordsOwnOnlyWhenItIsALoopbackAddress) {
+  // Several devices on this computer keep their own 127.x addresses apart;
+  // any other address heard there becomes the loopback interface's.
+  const std::vector<uint8_t> txt = mdns::MakeTxt({"arcp_vers=2.8.1", "router_vers=4.1.0"});
+  struct Case {
+    const char* name;
+    unsigned interface;
+    const char* record;
+    const char* expected;
+  } cases[] = {
+      {"On Loopback", lo_, "127.0.1.7", "127.0.1.7"},
+      {"Lan Address", lo_, "10.1.2.3", "127.0.0.1"},
+      {"Elsewhere", 77, "127.0.1.8", "127.0.1.8"},  // the transport judges that one
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    dr_device* d = Open(c.name);
+    ASSERT_NE(d, nullptr);
+    dr_device_address* slot = &d->addresses.slots[0];
+    device_address_resolve_callback(nullptr, 0, c.interface, 0, "x", "host.local.", htons(4440),
+                                    static_cast<uint16_t>(txt.size()), txt.data(), slot);
+    ASSERT_EQ(slot->pending_port, 4440);
+    const uint32_t record = inet_addr(c.record);
+    device_address_query_callback(nullptr, kDNSServiceFlagsAdd, c.interface, 0, "host.local.", 1, 1, 4, &record, 120,
+                                  slot);
+    EXPECT_EQ(Address(d).host, inet_addr(c.expected));
+    EXPECT_EQ(Address(d).port, 4440);
+    EXPECT_EQ(dr_device_get_address_interface(d, 0), c.interface);
+    EXPECT_FALSE(dr_device_resolution_stopped(d));
+  }
+  // A refused record ends the resolve for good, which the caller can see.
+  dr_device* broken = Open("Broken");
+  const std::vector<uint8_t> bad = mdns::MakeTxt({"router_vers=4.1.0"});
+  device_address_resolve_callback(nullptr, 0, 77, 0, "x", "host.local.", htons(4440),
+                                  static_cast<uint16_t>(bad.size()), bad.data(), &broken->addresses.slots[0]);
+  EXPECT_FALSE(dr_device_resolution_stopped(broken));  // not until its socket is processed
+  dr_device_address_cancel(&broken->addresses.slots[0]);
+  EXPECT_TRUE(dr_device_resolution_stopped(broken));
 }
 
 }  // namespace
