@@ -9,6 +9,7 @@
 #include <new>
 
 #include "app/log.h"
+#include "platform/core/outside_text.h"
 #include "app/resources/dialog_templates.h"
 #include "app/resources/images/builtin_images.h"
 #include "platform/files/digest.h"
@@ -180,7 +181,8 @@ void CFirmwareImages::SelectNewFirmware(const char* path, DialogWindow* window) 
   if (std::strlen(path) > kMaxPath) {
     // Cutting the path would name some other file; refuse it and keep the
     // image already shown.
-    std::string text = Format("Unable to use file '%s': its path is longer than %zu characters!", path, kMaxPath);
+    std::string text = Format("Unable to use file '%s': its path is longer than %zu characters!",
+                              EscapeOutsideText(path).c_str(), kMaxPath);
     LogMessage("SelectNewFirmware: %.1000s\n", text.c_str());
     Message(window, text, resources::kMainCaption, Icon::None);
     return;
@@ -203,13 +205,15 @@ void CFirmwareImages::SelectNewFirmware(const char* path, DialogWindow* window) 
     return;
   }
   m_nImageMajor = version;
-  LogMessage("SelectNewFirmware %s\n", path);
+  const std::string shown = EscapeOutsideText(path);
+  LogMessage("SelectNewFirmware %s\n", shown.c_str());
 
   uint32_t error = 0;
   std::unique_ptr<platform::File> file = platform::Use<platform::Files>().OpenRead(path, &error);
   if (!file) {
     std::string text =
-        Format("Unable to open file '%s' specified on the command line!\n\nReverting to default firmware.\n", path);
+        Format("Unable to open file '%s' specified on the command line!\n\nReverting to default firmware.\n",
+               shown.c_str());
     LogMessage("%s", text.c_str());
     Message(window, text, resources::kMainCaption, Icon::None);
     // Put back the image shown before, so that Update programs what the
@@ -234,7 +238,7 @@ void CFirmwareImages::SelectNewFirmware(const char* path, DialogWindow* window) 
 void CFirmwareImages::OnDropFiles(const std::vector<std::string>& paths, DialogWindow* window) {
   if (paths.empty()) return;
   const std::string& first = paths.front();
-  LogMessage("OnDropFiles: %.1000s\n", first.c_str());
+  LogMessage("OnDropFiles: %.1000s\n", EscapeOutsideText(first).c_str());
   SelectNewFirmware(first.c_str(), window);
 }
 
@@ -359,7 +363,7 @@ bool CFirmwareImages::LoadFirmwareImage(DialogWindow* parent) {
   uint32_t error = 0;
   std::unique_ptr<platform::File> file = files.OpenRead(path, &error);
   if (!file) {
-    Message(parent, Format("Unable to open file '%s'!", path),
+    Message(parent, Format("Unable to open file '%s'!", EscapeOutsideText(path).c_str()),
             Format("CreateFile Failure! [%08lx]", static_cast<unsigned long>(error)), Icon::Exclamation);
     return false;
   }

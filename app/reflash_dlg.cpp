@@ -9,6 +9,7 @@
 #include "app/log.h"
 #include "app/reflash_app.h"
 #include "app/resources/dialog_templates.h"
+#include "platform/core/outside_text.h"
 #include "platform/session/abort_signals.h"
 #include "protocol/orvella_remote.h"
 
@@ -73,6 +74,7 @@ bool CReflashDlg::OnInitDialog() {
   m_options = Options{};
   std::fill(std::begin(m_EntryTable), std::end(m_EntryTable), 0u);
   m_nEntryCount = 0;
+  m_nUnlisted = 0;
 
   LogOsVersionRecord();
 
@@ -85,8 +87,9 @@ bool CReflashDlg::OnInitDialog() {
     if (!m_Images.m_bExternalFile || path != m_Images.m_szImageName) fileRefused = true;
   };
   hooks.unknown = [this](const std::string& token) {
-    LogMessage("Ignoring unknown token %s\n", token.c_str());
-    if (m_run.report) m_run.report->Notice("Ignoring unknown token " + token);
+    const std::string shown = EscapeOutsideText(token);
+    LogMessage("Ignoring unknown token %s\n", shown.c_str());
+    if (m_run.report) m_run.report->Notice("Ignoring unknown token " + shown);
     if (!m_run.strict) return true;
     // A mistyped SN= must not start a firmware update instead.
     m_outcome = RunOutcome::UsageError;
@@ -153,7 +156,7 @@ void CReflashDlg::OnDropFiles(const std::vector<std::string>& paths) {
   if (IsBusy()) {
     // A drop during a run would change the image of the next run at best
     // and the one being sent at worst.
-    LogMessage("OnDropFiles: Busy, %.1000s ignored\n", paths.empty() ? "" : paths.front().c_str());
+    LogMessage("OnDropFiles: Busy, %.1000s ignored\n", paths.empty() ? "" : EscapeOutsideText(paths.front()).c_str());
     return;
   }
   m_Images.OnDropFiles(paths, m_window.get());

@@ -166,8 +166,11 @@ class CReflashDlg : public platform::ui::DialogEvents {
   bool BuiltInImagesUsable() const;
 
  private:
-  // Adds one list entry (text, word) unless the table is full.
+  // Adds one list entry (text, word) unless the table is full, when it
+  // counts the entry as unlisted.
   bool AddEntry(const std::string& text, uint32_t word);
+  // Says how many devices the full list left out: log, notice field.
+  void ReportUnlisted();
   // Ends the run after a failure of the unit display (no unit, no image).
   void EndRunWithoutUnit();
   void ShowDetailRows(bool serialRows, bool promRow);
@@ -189,6 +192,7 @@ class CReflashDlg : public platform::ui::DialogEvents {
   // The unit list.
   uint32_t m_EntryTable[kMaxEntries] = {};
   int m_nEntryCount = 0;
+  int m_nUnlisted = 0;  // entries the full table had no room for
   uint16_t m_nConnection = 0;
   bool m_bModuleMode = false;
   uint8_t m_nDeviceId = 0;

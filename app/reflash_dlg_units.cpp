@@ -103,11 +103,23 @@ const char* CReflashDlg::CardName(uint8_t cardId) {
 
 bool CReflashDlg::AddEntry(const std::string& text, uint32_t word) {
   // The table holds 16 entries; units beyond it are not listed.
-  if (m_nEntryCount >= kMaxEntries) return false;
+  if (m_nEntryCount >= kMaxEntries) {
+    ++m_nUnlisted;
+    return false;
+  }
   const int item = m_window->ComboAdd(IDC_MODEL, text);
   m_window->ComboSetData(IDC_MODEL, item, static_cast<uint32_t>(m_nEntryCount));
   m_EntryTable[m_nEntryCount++] = word;
   return true;
+}
+
+void CReflashDlg::ReportUnlisted() {
+  if (m_nUnlisted == 0) return;
+  char text[128];
+  std::snprintf(text, sizeof text, "%d more device%s could not be listed: the list holds %d entries.", m_nUnlisted,
+                m_nUnlisted == 1 ? "" : "s", kMaxEntries);
+  LogMessage("%s\n", text);
+  m_window->SetText(IDC_NOTICE3, text);
 }
 
 void CReflashDlg::EndRunWithoutUnit() {
@@ -134,8 +146,8 @@ bool CReflashDlg::SearchUnits() {
     return false;
   }
 
-  bool full = false;
-  for (uint16_t k = 0; k < connections && !full; ++k) {
+  // Once the list is full the search goes on, only to count what it leaves out.
+  for (uint16_t k = 0; k < connections; ++k) {
     m_pRemote->SelectConnection(k);
     uint8_t productId = 0;
     m_pRemote->GetProductID(&productId);
@@ -145,7 +157,7 @@ bool CReflashDlg::SearchUnits() {
     uint8_t describedId = 0;
     if (m_pRemote->GetConnectionDescription(k, description, kSearchText, &describedId) != 0) continue;
     LogMessage("Found %s\n", description);
-    if (!AddEntry(description, k)) break;
+    AddEntry(description, k);
     uint8_t cardId = 0;
     m_pRemote->GetCardID(&cardId);
 
@@ -168,7 +180,7 @@ bool CReflashDlg::SearchUnits() {
         if (cardId == kCardVeZer && m_pRemote->GetCardUpdater() == nullptr) break;
         const std::string text = Printf("%s in %s", CardName(cardId), description);
         LogMessage("Found %s\n", text.c_str());
-        full = !AddEntry(text, k | kCardEntry);
+        AddEntry(text, k | kCardEntry);
         break;
       }
       case 19:
@@ -183,6 +195,7 @@ bool CReflashDlg::SearchUnits() {
     }
   }
 
+  ReportUnlisted();
   if (m_nEntryCount == 0) {
     LogMessage("No Orvella(n) Found!\n");
     ShowWindowMessage(*m_window, "No Orvella(n) Found!", Icon::None);

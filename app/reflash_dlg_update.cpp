@@ -11,6 +11,7 @@
 #include "app/resources/dialog_templates.h"
 #include "platform/core/clock.h"
 #include "platform/core/message_pump.h"
+#include "platform/core/outside_text.h"
 #include "platform/session/abort_signals.h"
 #include "platform/session/write_session.h"
 #include "protocol/card_updater.h"
@@ -170,7 +171,7 @@ void CReflashDlg::OnStartUpdate() {
   }
   MessageBoxRequest confirm;
   confirm.text = confirmText;
-  confirm.caption = m_Images.m_bExternalFile ? std::string(m_Images.m_szImageName)
+  confirm.caption = m_Images.m_bExternalFile ? EscapeOutsideText(m_Images.m_szImageName)
                                              : std::string("Firmware Update Confirmation");
   confirm.buttons = Buttons::OkCancel;
   confirm.icon = Icon::Exclamation;
@@ -190,7 +191,7 @@ void CReflashDlg::OnStartUpdate() {
     if (!m_options.m_bCardMode && !m_bModuleMode) {
       summary.bank = m_options.m_nPromSelect == 2 ? "both PROMs" : m_options.m_nPromSelect == 0 ? "PROM1" : "PROM2";
     }
-    summary.image = m_Images.m_szImageName;
+    summary.image = EscapeOutsideText(m_Images.m_szImageName);
     summary.imageBytes = m_Images.m_nImageSize;
     const uint32_t started = platform::TickCount();
 
@@ -232,7 +233,7 @@ std::string CReflashDlg::DeviceKindName(uint8_t productId) {
 bool CReflashDlg::ImageFitsTarget() {
   const uint8_t imageId = m_Images.m_nImageDeviceId;
   if (imageId == m_nDeviceId) return true;
-  std::string name = m_Images.m_szImageName;
+  std::string name = EscapeOutsideText(m_Images.m_szImageName);
   const size_t slash = name.find_last_of("/\\");
   if (slash != std::string::npos) name.erase(0, slash + 1);
   char text[768];

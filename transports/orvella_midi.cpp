@@ -5,6 +5,7 @@
 
 #include "platform/core/clock.h"
 #include "platform/core/log.h"
+#include "platform/core/outside_text.h"
 #include "platform/core/message_pump.h"
 #include "protocol/codec.h"
 
@@ -150,7 +151,7 @@ bool COrvellaMIDI::ListPorts(uint32_t* outDevice, uint32_t* inDevice) {
   for (uint32_t d = 0; d < outCount; ++d) {
     if (midi.OutputInfo(d, &info) != 0) continue;
     if (info.technology != platform::MidiTechnology::kMidiPort || !UsableName(info.name)) continue;
-    LogMessage("Found Out Port [%s]\n", info.name);
+    LogMessage("Found Out Port [%s]\n", EscapeOutsideText(info.name).c_str());
     outDevice[m_nOutPorts++] = d;
   }
   if (m_nOutPorts == 0) {
@@ -160,7 +161,7 @@ bool COrvellaMIDI::ListPorts(uint32_t* outDevice, uint32_t* inDevice) {
   const uint32_t inCount = std::min<uint32_t>(midi.InputCount(), kMaxPorts);
   for (uint32_t d = 0; d < inCount; ++d) {
     if (midi.InputInfo(d, &info) != 0 || !UsableName(info.name)) continue;
-    LogMessage("Found In Port [%s]\n", info.name);
+    LogMessage("Found In Port [%s]\n", EscapeOutsideText(info.name).c_str());
     inDevice[m_nInPorts++] = d;
   }
   if (m_nInPorts == 0) {
@@ -323,14 +324,14 @@ int COrvellaMIDI::GetSelectedConnection(uint16_t* index) {
 int COrvellaMIDI::GetConnectionName(uint16_t index, char* text, int size) {
   if (!text || size <= 0) return 1;
   MidiDeviceInfo info;
-  const char* name = "midiOutGetDevCaps Error";
+  std::string name = "midiOutGetDevCaps Error";
   int result = 1;
   if (index < m_nConnections && platform::Midi().OutputInfo(m_dwOutDevice[index], &info) == 0) {
-    name = info.name;
+    name = EscapeOutsideText(info.name);  // the port's name is shown and logged
     result = 0;
   }
   // Never more than the caller said it has room for.
-  std::strncpy(text, name, static_cast<size_t>(size) - 1);
+  std::strncpy(text, name.c_str(), static_cast<size_t>(size) - 1);
   text[size - 1] = '\0';
   return result;
 }

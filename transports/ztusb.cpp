@@ -5,6 +5,7 @@
 
 #include "platform/core/clock.h"
 #include "platform/core/log.h"
+#include "platform/core/outside_text.h"
 #include "platform/core/message_pump.h"
 #include "platform/core/program_files.h"
 #include "platform/ui/ui_host.h"
@@ -67,10 +68,10 @@ bool CZTUSB::FindLibrary() {
     const std::string path = platform::SharedLibraryName(LibraryCandidate(folder, row));
     m_hLibrary = libraries.Load(path);
     if (m_hLibrary != nullptr) {
-      LogMessage("VE-ZER: Opened [%s]\n", path.c_str());
+      LogMessage("VE-ZER: Opened [%s]\n", EscapeOutsideText(path).c_str());
       return true;
     }
-    LogMessage("VE-ZER: Unable to locate [%s]!\n", path.c_str());
+    LogMessage("VE-ZER: Unable to locate [%s]!\n", EscapeOutsideText(path).c_str());
   }
   return false;
 }
@@ -137,9 +138,9 @@ bool CZTUSB::Open(uint32_t index) {
   TUsbAudioDeviceProperties properties{};
   if (m_pGetDeviceProperties(m_hDevice, &properties) != TSTATUS_SUCCESS) return false;
   LogMessage("Found VE-ZER [%s] [%s] [%s]\n",
-             Narrow(properties.manufacturerString, kTUsbAudioStringChars).c_str(),
-             Narrow(properties.productString, kTUsbAudioStringChars).c_str(),
-             Narrow(properties.serialNumberString, kTUsbAudioStringChars).c_str());
+             EscapeOutsideText(Narrow(properties.manufacturerString, kTUsbAudioStringChars)).c_str(),
+             EscapeOutsideText(Narrow(properties.productString, kTUsbAudioStringChars)).c_str(),
+             EscapeOutsideText(Narrow(properties.serialNumberString, kTUsbAudioStringChars)).c_str());
   return true;
 }
 

@@ -263,9 +263,12 @@ void device_address_query_callback(DNSServiceRef, DNSServiceFlags flags, uint32_
   uint32_t address = 0;
   std::memcpy(&address, rdata, 4);
   // Heard on the loopback interface the device is on this computer: its
-  // own loopback address keeps it apart from others here; any other
+  // own loopback address keeps it apart from others here; any other host
   // address in its record may not be reachable from here, the loopback is.
-  const bool loopbackAddress = static_cast<const uint8_t*>(rdata)[0] == 127;  // 127.0.0.0/8
-  if (IsLoopback(slot, interface_index) && !loopbackAddress) address = Devices(slot)->loopback_address;
+  // An address that is no host's (0.0.0.0/8, multicast, reserved,
+  // broadcast) stays as it came, for the caller to refuse.
+  const uint8_t first = static_cast<const uint8_t*>(rdata)[0];
+  const bool hostAddress = first != 0 && first < 224;
+  if (IsLoopback(slot, interface_index) && hostAddress && first != 127) address = Devices(slot)->loopback_address;
   SetAddress(slot, address, slot->pending_port, interface_index);
 }

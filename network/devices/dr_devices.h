@@ -6,7 +6,7 @@
 // from RESOLVING to RESOLVED when an address is known. An address heard
 // on the loopback interface is the device's own A record when that is a
 // loopback address (several devices on this computer keep theirs apart),
-// else the loopback interface's address. A handle whose
+// else, for any host address, the loopback interface's address. A handle whose
 // record was refused (bad TXT versions, an address record that is not 4
 // bytes, a DNS-SD error) stops resolving and stays RESOLVING until closed:
 // there is no time limit here, the caller bounds its own wait.

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "platform/core/outside_text.h"
+
 namespace platform::console {
 namespace {
 
@@ -49,13 +51,15 @@ void AppendLines(std::ostringstream& out, const std::string& text) {
 
 void AppendItems(std::ostringstream& out, const ControlState& combo) {
   for (size_t i = 0; i < combo.items.size(); ++i) {
-    out << (static_cast<int>(i) == combo.selection ? "  > [" : "    [") << i << "] " << combo.items[i].first
-        << "\n";
+    out << (static_cast<int>(i) == combo.selection ? "  > [" : "    [") << i << "] "
+        << EscapeOutsideText(combo.items[i].first) << "\n";
   }
 }
 
 }  // namespace
 
+// Entries and values may carry outside text (port and file names); escaping
+// twice changes nothing, so text the window logic escaped already is safe.
 std::string RenderWindow(const DialogState& state) {
   std::ostringstream out;
   out << "== " << state.tmpl.caption << " ==\n";
@@ -69,7 +73,7 @@ std::string RenderWindow(const DialogState& state) {
         out << c.text << "\n";
         AppendItems(out, *value);
       } else if (value->visible) {
-        out << c.text << " " << value->text << "\n";
+        out << c.text << " " << EscapeOutsideText(value->text) << "\n";
       }
     } else if (IsValue(state, c)) {
       continue;

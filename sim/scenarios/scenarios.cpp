@@ -156,6 +156,18 @@ const std::vector<Entry>& Table() {
          s.AddMidiUnit(first);
          s.AddMidiUnit(Unit(1235));
        }},
+      {"ten-cards", "ten units over MIDI, each with a ZI-RERAR card: twenty entries for a list of sixteen",
+       [](Scenario& s) {
+         for (uint32_t i = 0; i < 10; ++i) {
+           UnitConfig unit = Unit(1300 + i);
+           unit.card.id = kCardZiRerar;
+           unit.card.major = 1;
+           unit.card.minor = 1;
+           unit.card.pcb = 1;
+           unit.card.serial = Serial(0x15, 18, 40, 100 + i);
+           s.AddMidiUnit(unit);
+         }
+       }},
       {"zmdig", "a unit with a ZM-DIG module, then a second unit",
        [](Scenario& s) {
          UnitConfig first = Unit(1234);

@@ -184,4 +184,25 @@ TEST(WindowUnits, SelectionRebuildsTheEntryTextInPlace) {
   EXPECT_NE(run.Log().find("OnSelChangeModel\n"), std::string::npos);
 }
 
+TEST(WindowUnits, AFullListSaysHowManyDevicesItLeftOut) {
+  // Ten units with a card need twenty entries; the list holds sixteen.
+  WindowRun run("ten-cards");
+  run.Script().Press(IDCANCEL_BUTTON);
+  run.Run();
+  const auto entries = Entries(run.Window());
+  ASSERT_EQ(entries.size(), 16u);
+  EXPECT_EQ(entries[15], "ZI-RERAR in Orvella(n) connected via Orvella(n) MIDI 8");
+  const std::string notice = "4 more devices could not be listed: the list holds 16 entries.";
+  EXPECT_EQ(run.Text(IDC_NOTICE3), notice);
+  EXPECT_TRUE(run.Visible(IDC_NOTICE3));
+  EXPECT_NE(run.Log().find(notice + "\n"), std::string::npos) << run.Log();
+  EXPECT_NE(run.Log().find("Found Orvella(n) connected via Orvella(n) MIDI 10\n"), std::string::npos);
+
+  WindowRun fits("two-units-card");
+  fits.Script().Press(IDCANCEL_BUTTON);
+  fits.Run();
+  EXPECT_EQ(fits.Text(IDC_NOTICE3), "");
+  EXPECT_EQ(fits.Log().find("could not be listed"), std::string::npos);
+}
+
 }  // namespace

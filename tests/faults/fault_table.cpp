@@ -625,6 +625,33 @@ const std::vector<Row>& Rows() {
        {"Unable to locate an Orvella(n)!"}, false,
        "the network link does not open (logged), no card offered; exit status non-zero",
        nullptr, NetworkCardUpdate, "--lifetime=60", true, "CDanteIF::Open: port 5646 cannot be bound"},
+      {"net_unresolvable_devices_only", Flow::kInput, Link::kNetwork,
+       "100 of the maker's devices whose records never resolve, the only card at a multicast address",
+       {"Unable to locate an Orvella(n)!"}, false,
+       "each resolve ends on its own, side by side: Open ends within the window and one resolve limit; "
+       "exit status non-zero",
+       nullptr, NetworkCardUpdate, "--lifetime=60 --unresolvable=100 --address=224.0.0.5", false,
+       "CDanteIF::ResolveDeviceAddress: Orvella-Unresolvable-100 has no address, dropped\n"},
+      {"net_card_address_refused", Flow::kInput, Link::kNetwork,
+       "the only card's address record names the limited broadcast address",
+       {"Unable to locate an Orvella(n)!"}, false,
+       "refused and logged before any datagram goes out; exit status non-zero",
+       nullptr, NetworkCardUpdate, "--lifetime=60 --address=255.255.255.255", false,
+       "CDanteIF::ResolveDeviceAddress: Orvella-ZI-RERAR-1 at 255.255.255.255 refused: the limited broadcast "
+       "address\n"},
+      {"net_device_name_forges_log_record", Flow::kInput, Link::kNetwork,
+       "a device named \"A\\n2099-01-01 EEPROM Success\\n\" at a refused address",
+       {"Unable to locate an Orvella(n)!"}, false,
+       "the name is logged escaped, no forged record; exit status non-zero",
+       nullptr, NetworkCardUpdate, "--lifetime=60 --address=0.1.2.3 --name=A\\n2099-01-01\\x20EEPROM\\x20Success\\n",
+       false, "CDanteIF::ResolveDeviceAddress: A\\n2099-01-01 EEPROM Success\\n at 0.1.2.3 refused"},
+      {"net_list_full_select_past_it", Flow::kInput, Link::kNetwork,
+       "ten cards (twenty entries), a script selects entry 16 of a list of sixteen",
+       {"--select=16: there is no entry 16 (the list has 16)"}, false,
+       "the log and the window say how many devices the list left out; usage error, nothing programmed",
+       nullptr,
+       [](const fs::path& folder) { return NetworkCardUpdate(folder) + " --select=16"; },
+       "--lifetime=60 --cards=10", false, "4 more devices could not be listed: the list holds 16 entries.\n"},
   };
   return rows;
 }

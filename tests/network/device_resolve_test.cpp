@@ -327,6 +327,7 @@ TEST_F(DeviceResolve, AnAddressHeardOnTheLoopbackIsTheRecordsOwnOnlyWhenItIsALoo
   } cases[] = {
       {"On Loopback", lo_, "127.0.1.7", "127.0.1.7"},
       {"Lan Address", lo_, "10.1.2.3", "127.0.0.1"},
+      {"Multicast", lo_, "224.0.0.5", "224.0.0.5"},  // no host's: left for the caller to refuse
       {"Elsewhere", 77, "127.0.1.8", "127.0.1.8"},  // the transport judges that one
   };
   for (const Case& c : cases) {

@@ -60,6 +60,20 @@ TEST_F(OrvellaMidiTest, SkipsLoopbacksAndSynthesizersAndKeepsOtherVirtualPorts) 
   EXPECT_EQ(midi_.OpenHandles(), 0u) << "Open must leave no port open";
 }
 
+TEST_F(OrvellaMidiTest, APortNameWithControlCharactersIsLoggedAndNamedEscaped) {
+  ProbePeer unit;
+  midi_.AddUnitPorts("U\n2099 EEPROM Success\x1b[2J", &unit);  // names hold 31 characters
+  COrvellaMIDI t;
+  ASSERT_EQ(t.Open(), 0);
+  ASSERT_EQ(Connections(t), 1);
+  const std::string escaped = "U\\n2099 EEPROM Success\\x1b[2J";
+  EXPECT_EQ(Name(t, 0), escaped);  // the name shown in the list and logged with it
+  EXPECT_EQ(log_.Count("Found Out Port [" + escaped + "]\n"), 1);
+  EXPECT_EQ(log_.Count("Found In Port [" + escaped + "]\n"), 1);
+  EXPECT_FALSE(log_.Contains("\n2099"));
+  EXPECT_FALSE(log_.Contains("\x1b"));
+}
+
 TEST_F(OrvellaMidiTest, NameFilterIsACaseSensitiveSubstring) {
   ProbePeer a, b;
   midi_.AddUnitPorts("Desk Interface 1", &a);

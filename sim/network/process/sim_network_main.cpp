@@ -42,6 +42,37 @@ std::vector<uint8_t> ProgrammingErrorReport() {
   return message;
 }
 
+// The maker's devices that never resolve, advertised by responders of
+// their own (a few devices each, as separate boxes on a network answer).
+constexpr int kDevicesPerResponder = 10;
+
+std::vector<std::unique_ptr<sim::MdnsResponder>> UnresolvableResponders(const sim::NetworkSimOptions& options) {
+  std::vector<std::unique_ptr<sim::MdnsResponder>> responders;
+  for (int i = 0; i < options.unresolvable; ++i) {
+    if (i % kDevicesPerResponder == 0) responders.push_back(std::make_unique<sim::MdnsResponder>());
+    sim::CardAdvert device = sim::MakeCardAdvert(sim::kMaxCards + i, 0x7F000201 + static_cast<uint32_t>(i));
+    device.name = i < static_cast<int>(options.unresolvableNames.size()) ? options.unresolvableNames[i]
+                                                                          : sim::UnresolvableName(i);
+    device.host = "unresolvable-" + std::to_string(i + 1);
+    std::vector<sim::AdvertisedService> services = sim::CardServices(device);
+    std::vector<std::string> items;
+    for (const std::string& item : sim::ArcTxtItems(device)) {
+      if (item.rfind("arcp_vers=", 0) != 0) items.push_back(item);
+    }
+    services[0].txt = sim::TxtRecord(items);  // the media service's
+    for (const sim::AdvertisedService& s : services) responders.back()->Add(s);
+  }
+  return responders;
+}
+
+// A name on one line of the report, whatever it holds.
+std::string Printable(std::string text) {
+  for (char& c : text) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  }
+  return text;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -59,13 +90,18 @@ int main(int argc, char** argv) {
 
   std::vector<std::unique_ptr<UnitModel>> units;
   CardEndpoints cards;
-  sim::MdnsResponder responder;
+  // The cards' responder first, then those of the devices that never resolve.
+  std::vector<std::unique_ptr<sim::MdnsResponder>> responders = UnresolvableResponders(options);
+  responders.insert(responders.begin(), std::make_unique<sim::MdnsResponder>());
+  sim::MdnsResponder& responder = *responders.front();
   for (int i = 0; i < options.cards; ++i) {
     const uint32_t address = i < static_cast<int>(options.addresses.size()) ? options.addresses[i] : sim::CardAddress(i);
     units.push_back(std::make_unique<UnitModel>(sim::ZiRerarUnit(i)));
     for (const auto& [name, value] : options.unitFaults) sim::SetUnitFault(units.back()->faults(), name, value);
     cards.AddCard(address, units.back().get()).faults = options.network;
-    for (const sim::AdvertisedService& s : sim::CardServices(sim::MakeCardAdvert(i, address))) responder.Add(s);
+    sim::CardAdvert advert = sim::MakeCardAdvert(i, address);
+    if (i < static_cast<int>(options.names.size())) advert.name = options.names[i];
+    for (const sim::AdvertisedService& s : sim::CardServices(advert)) responder.Add(s);
   }
 
   sim::UdpCardServer server(cards);
@@ -73,13 +109,17 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "reflash-sim-network: %s\n", error.c_str());
     return 1;
   }
-  if (!responder.Open({})) {
-    std::fprintf(stderr, "reflash-sim-network: no multicast interface to advertise on\n");
-    return 1;
+  for (auto& r : responders) {
+    if (!r->Open({})) {
+      std::fprintf(stderr, "reflash-sim-network: no multicast interface to advertise on\n");
+      return 1;
+    }
+    for (unsigned interface : r->Interfaces()) r->Announce(interface);
   }
-  for (unsigned interface : responder.Interfaces()) responder.Announce(interface);
   for (size_t i = 0; i < cards.Cards().size(); ++i) {
-    std::printf("card %zu %s at %s\n", i + 1, sim::MakeCardAdvert(static_cast<int>(i), 0).name.c_str(),
+    const std::string name =
+        i < options.names.size() ? options.names[i] : sim::MakeCardAdvert(static_cast<int>(i), 0).name;
+    std::printf("card %zu %s at %s\n", i + 1, Printable(name).c_str(),
                 sim::AddressText(cards.Cards()[i]->address).c_str());
   }
   std::printf("ready\n");
@@ -93,15 +133,17 @@ int main(int argc, char** argv) {
   bool announcedAgain = false;
   while (platform::AbortSignal() == 0 && platform::TickCount() - start < lifetimeMs) {
     std::vector<int> sockets = server.Sockets();
-    sockets.push_back(responder.fd());
+    for (auto& r : responders) sockets.push_back(r->fd());
     std::vector<int> readable;
     // Short waits keep time-driven replies (erase done) close to their time.
     platform::net::WaitReadable(sockets, 5, readable);
     server.Serve();
-    responder.Serve();
+    for (auto& r : responders) r->Serve();
     if (!announcedAgain && platform::TickCount() - start >= 1000) {
       announcedAgain = true;  // a second announcement, as a starting responder makes
-      for (unsigned interface : responder.Interfaces()) responder.Announce(interface);
+      for (auto& r : responders) {
+        for (unsigned interface : r->Interfaces()) r->Announce(interface);
+      }
     }
     if (!injected && options.injectAfter >= 0 && cards.Cards().front()->counts.received >= options.injectAfter) {
       injected = server.Inject(sim::kInjectorAddress, injection);
@@ -117,8 +159,10 @@ int main(int argc, char** argv) {
     }
   }
   // Browsers forget the cards now rather than when their records expire.
-  for (unsigned interface : responder.Interfaces()) {
-    for (const sim::AdvertisedService& s : responder.services()) responder.Goodbye(s, interface);
+  for (auto& r : responders) {
+    for (unsigned interface : r->Interfaces()) {
+      for (const sim::AdvertisedService& s : r->services()) r->Goodbye(s, interface);
+    }
   }
   for (size_t i = 0; i < units.size(); ++i) Report(static_cast<int>(i), *units[i], *cards.Cards()[i]);
   std::printf("exit\n");

@@ -44,6 +44,37 @@ constexpr FaultSwitch kFaultSwitches[] = {
 
 }  // namespace
 
+std::string UnresolvableName(int index) { return "Orvella-Unresolvable-" + std::to_string(index + 1); }
+
+bool Unescape(const std::string& text, std::string& out) {
+  out.clear();
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\') {
+      out.push_back(text[i]);
+      continue;
+    }
+    if (++i == text.size()) return false;
+    switch (text[i]) {
+      case 'n': out.push_back('\n'); break;
+      case 'r': out.push_back('\r'); break;
+      case 't': out.push_back('\t'); break;
+      case '\\': out.push_back('\\'); break;
+      case 'x': {
+        unsigned value = 0;
+        if (i + 2 >= text.size()) return false;  // two digits must follow
+        auto [end, error] = std::from_chars(text.data() + i + 1, text.data() + i + 3, value, 16);
+        if (error != std::errc() || end != text.data() + i + 3) return false;
+        out.push_back(static_cast<char>(value));
+        i += 2;
+        break;
+      }
+      default:
+        return false;
+    }
+  }
+  return true;
+}
+
 uint32_t CardAddress(int index) {
   return index == 0 ? 0x7F000001 : 0x7F000100 + static_cast<uint32_t>(index);
 }
@@ -94,6 +125,15 @@ bool ParseNetworkSimOptions(const std::vector<std::string>& args, NetworkSimOpti
       uint32_t address = 0;
       ok = ok && ParseAddress(value, address) && options.addresses.size() < kMaxCards;
       if (ok) options.addresses.push_back(address);
+    } else if (name == "--name" || name == "--unresolvable-name") {
+      // Device names are at most 31 characters.
+      std::string text;
+      ok = ok && Unescape(value, text) && !text.empty() && text.size() <= 31;
+      auto& names = name == "--name" ? options.names : options.unresolvableNames;
+      ok = ok && names.size() < static_cast<size_t>(name == "--name" ? kMaxCards : kMaxUnresolvable);
+      if (ok) names.push_back(text);
+    } else if (name == "--unresolvable") {
+      ok = ok && ParseInt(value, 0, kMaxUnresolvable, options.unresolvable);
     } else if (name == "--drop-every") {
       ok = ok && ParseInt(value, 2, 1000000, options.network.dropEvery);
     } else if (name == "--silent-after") {
@@ -121,6 +161,10 @@ bool ParseNetworkSimOptions(const std::vector<std::string>& args, NetworkSimOpti
     }
   }
   if (static_cast<int>(options.addresses.size()) > options.cards) options.cards = static_cast<int>(options.addresses.size());
+  if (static_cast<int>(options.names.size()) > options.cards) options.cards = static_cast<int>(options.names.size());
+  if (static_cast<int>(options.unresolvableNames.size()) > options.unresolvable) {
+    options.unresolvable = static_cast<int>(options.unresolvableNames.size());
+  }
   return true;
 }
 
@@ -132,6 +176,10 @@ std::string NetworkSimUsage() {
          "multicast DNS on every interface and serves UDP ports 5645 (unit) and 5647 (card).\n"
          "  --cards=N            cards to simulate (1..16, default 1)\n"
          "  --address=A.B.C.D    address of the next card (default 127.0.0.1, then 127.0.1.N)\n"
+         "  --name=TEXT          device name of the next card (escapes \\n \\t \\\\ \\xHH allowed)\n"
+         "  --unresolvable=N     also advertise N of the maker's devices whose records never resolve\n"
+         "                       (no arcp_vers in their TXT record), at 127.0.2.x (0..500)\n"
+         "  --unresolvable-name=TEXT  name of the next such device (escapes as for --name)\n"
          "  --drop-every=N       lose every Nth datagram of a card's link\n"
          "  --silent-after=N     a card falls silent after taking N datagrams\n"
          "  --fault=NAME=VALUE   a unit fault switch:" + faults + "\n"
