@@ -1,10 +1,10 @@
 #include "network/dnssd_process.h"
 
-#include <cerrno>
 #include <cstdio>
+#include <vector>
 
 #include "network/dnssd_binding.h"
-#include "platform/net/udp_socket.h"
+#include "platform/net/udp_service.h"
 
 DNSServiceErrorType dt_dns_sd_process_result(int socket, DNSServiceRef ref) {
   const DnsSdBinding& dnssd = DnsSd();
@@ -15,13 +15,14 @@ DNSServiceErrorType dt_dns_sd_process_result(int socket, DNSServiceRef ref) {
                  own);
     return kDNSServiceErr_BadParam;
   }
+  // A look without waiting: the descriptor need not be a socket.
   int error = 0;
-  if (platform::net::UdpPeek(socket, &error) < 0) {
-    if (error == EAGAIN || error == EWOULDBLOCK) {
-      std::fprintf(stderr, "%s: Got nothing to read ..conmon blocks here\n", __func__);
-      return kDNSServiceErr_BadState;
-    }
-    return kDNSServiceErr_Unknown;
+  std::vector<int> readable;
+  const int ready = platform::Use<platform::UdpService>().WaitReadable({socket}, 0, readable, &error);
+  if (ready == 0) {
+    std::fprintf(stderr, "%s: Got nothing to read ..conmon blocks here\n", __func__);
+    return kDNSServiceErr_BadState;
   }
+  if (ready < 0) return kDNSServiceErr_Unknown;
   return dnssd.ProcessResult(ref);
 }

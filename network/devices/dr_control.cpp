@@ -3,16 +3,22 @@
 #include <cerrno>
 
 #include "network/devices/dr_message.h"
-#include "platform/net/udp_socket.h"
+#include "platform/net/udp_service.h"
+
+namespace {
+
+platform::UdpService& Udp() { return platform::Use<platform::UdpService>(); }
+
+}  // namespace
 
 aud_error dr_devices_enable_socket_inet(dr_devices* devices) {
   int error = 0;
-  const int socket = platform::net::UdpOpen(&error);
+  const int socket = Udp().Open(&error);
   if (socket < 0) return aud_error_from_system_error(error);
   // An unconnected socket here never reports ICMP port-unreachable as a
   // receive error, so only non-blocking mode needs setting.
-  if (platform::net::UdpSetNonBlocking(socket, &error) < 0) {
-    platform::net::UdpClose(socket);
+  if (Udp().SetNonBlocking(socket, &error) < 0) {
+    Udp().Close(socket);
     return aud_error_from_system_error(error);
   }
   devices->control_socket = socket;
@@ -21,7 +27,7 @@ aud_error dr_devices_enable_socket_inet(dr_devices* devices) {
 
 void dr_devices_disable_socket(dr_devices* devices) {
   if (devices->control_socket < 0) return;
-  platform::net::UdpClose(devices->control_socket);
+  Udp().Close(devices->control_socket);
   devices->control_socket = -1;
 }
 
@@ -29,7 +35,7 @@ aud_error dr_devices_drain_control_socket(dr_devices* devices) {
   uint8_t buffer[DR_MESSAGE_MAX];
   for (;;) {
     int error = 0;
-    const int n = platform::net::UdpReceive(devices->control_socket, buffer, sizeof buffer, nullptr, nullptr, &error);
+    const int n = Udp().Receive(devices->control_socket, buffer, sizeof buffer, nullptr, nullptr, &error);
     if (n >= 0) {
       dr_devices_process_message(devices, buffer, static_cast<size_t>(n));
       continue;

@@ -1,6 +1,7 @@
 // The exported DNS-SD functions over the operations.
 #include <poll.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <new>
@@ -48,6 +49,32 @@ DNSServiceErrorType Begin(DNSServiceRef* sdRef, _DNSServiceRef_t* op) {
   return kDNSServiceErr_NoError;
 }
 
+enum class Read { Taken, Nothing, Failed };
+
+// Reads one datagram from the operation's group socket or, failing that,
+// its one-shot socket. Unicast answers count only from port 5353, and on
+// the one-shot socket only with the id of our query.
+Read ReadOne(_DNSServiceRef_t* op, uint8_t* buffer, size_t size) {
+  unsigned interface = 0;
+  uint32_t from = 0;
+  uint16_t port = 0;
+  bool toGroup = false;
+  long n = op->socket.Receive(buffer, size, &interface, &from, &port, &toGroup);
+  if (n >= 0) {
+    if (toGroup || port == 5353) {
+      mdns::HandleDatagram(op, buffer, static_cast<size_t>(n), interface, !toGroup, mdns::NowMs());
+    }
+    return Read::Taken;
+  }
+  if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return Read::Failed;
+  if (op->oneShot.fd() < 0) return Read::Nothing;
+  n = op->oneShot.Receive(buffer, size, &interface, &from, &port, &toGroup);
+  if (n < 0) return (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) ? Read::Nothing : Read::Failed;
+  const bool ours = n >= 12 && port == 5353 && (buffer[0] << 8 | buffer[1]) == op->oneShotId;
+  if (ours) mdns::HandleDatagram(op, buffer, static_cast<size_t>(n), interface, true, mdns::NowMs());
+  return Read::Taken;
+}
+
 void Deliver(_DNSServiceRef_t* op) {
   ++op->callbackDepth;
   while (!op->pending.empty() && !op->deallocated) {
@@ -62,31 +89,37 @@ void Deliver(_DNSServiceRef_t* op) {
 
 extern "C" {
 
-int DNSServiceRefSockFD(DNSServiceRef sdRef) { return (sdRef && !sdRef->deallocated) ? sdRef->socket.fd() : -1; }
+int DNSServiceRefSockFD(DNSServiceRef sdRef) { return (sdRef && !sdRef->deallocated) ? sdRef->wait : -1; }
 
 DNSServiceErrorType DNSServiceProcessResult(DNSServiceRef sdRef) {
   if (!sdRef || sdRef->deallocated || sdRef->kind == mdns::OperationKind::Connection) return kDNSServiceErr_BadParam;
   _DNSServiceRef_t* op = sdRef;
   int64_t now = mdns::NowMs();
+  bool fired = mdns::TakeTimer(op);
   mdns::RunTimers(op, now);
   static uint8_t buffer[9000];  // RFC 6762 17: the largest multicast DNS message
   while (op->pending.empty()) {
-    unsigned interface = 0;
-    uint32_t from = 0;
-    long n = op->socket.Receive(buffer, sizeof buffer, &interface, &from);
-    if (n >= 0) {
-      mdns::HandleDatagram(op, buffer, static_cast<size_t>(n), interface, mdns::NowMs());
-      break;
+    switch (ReadOne(op, buffer, sizeof buffer)) {
+      case Read::Taken:
+        break;
+      case Read::Failed:
+        return kDNSServiceErr_Unknown;
+      case Read::Nothing: {
+        // The timer's work is done, which is what woke the caller: no wait.
+        if (fired) break;
+        // Nothing to read: wait for a datagram or the next thing due, as a
+        // blocking call does.
+        int64_t due = mdns::NextDue(op);
+        int timeout = due < 0 ? -1 : static_cast<int>(std::max<int64_t>(0, due - now));
+        pollfd p{op->wait, POLLIN, 0};
+        if (poll(&p, 1, timeout) < 0 && errno != EINTR) return kDNSServiceErr_Unknown;
+        now = mdns::NowMs();
+        fired = mdns::TakeTimer(op);
+        mdns::RunTimers(op, now);
+        continue;
+      }
     }
-    if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return kDNSServiceErr_Unknown;
-    // Nothing to read: wait for a datagram or the next thing due, as a
-    // blocking call does.
-    int64_t due = mdns::NextDue(op);
-    int timeout = due < 0 ? -1 : static_cast<int>(std::max<int64_t>(0, due - now));
-    pollfd p{op->socket.fd(), POLLIN, 0};
-    if (poll(&p, 1, timeout) < 0 && errno != EINTR) return kDNSServiceErr_Unknown;
-    now = mdns::NowMs();
-    mdns::RunTimers(op, now);
+    break;
   }
   Deliver(op);
   if (op->deallocated) {
@@ -153,9 +186,15 @@ DNSServiceErrorType DNSServiceBrowse(DNSServiceRef* sdRef, DNSServiceFlags flags
   if (!op) return error;
   op->browseReply = callBack;
   if (!subtype.empty()) {
-    // "_app._udp,Sub" asks for "_Sub._sub._app._udp.local".
-    op->question.push_back(subtype[0] == '_' ? subtype : "_" + subtype);
-    op->question.push_back("_sub");
+    // "_app._udp,Sub" asks for "Sub._sub._app._udp.local", the label as
+    // given, and also for "_Sub._sub..." (the form RFC 6763 recommends):
+    // a peer may use either.
+    op->question = {subtype, "_sub"};
+    if (subtype[0] != '_' && subtype.size() < mdns::kMaxLabelLength) {
+      op->alsoAsked = {"_" + subtype, "_sub"};
+      op->alsoAsked.insert(op->alsoAsked.end(), op->serviceType.begin(), op->serviceType.end());
+      op->alsoAsked.insert(op->alsoAsked.end(), op->domain.begin(), op->domain.end());
+    }
   }
   AppendServiceAndDomain(op);
   if (op->question[0].size() > mdns::kMaxLabelLength || mdns::NameWireLength(op->question) > mdns::kMaxNameWireLength) {
@@ -207,13 +246,14 @@ DNSServiceErrorType DNSServiceReconfirmRecord(DNSServiceFlags, uint32_t interfac
   Name name;
   if (!fullname || !mdns::NameFromText(fullname, name)) return kDNSServiceErr_BadParam;
   int64_t now = mdns::NowMs();
+  mdns::RecordCache::Changes forgotten;
+  mdns::ProcessCache().Drop(name, rrtype, interfaceIndex, forgotten);
   for (_DNSServiceRef_t* op = mdns::LiveOperations(); op; op = op->nextLive) {
     mdns::RecordCache::Changes changes;
     op->cache.Drop(name, rrtype, interfaceIndex, changes);
     if (changes.removed.empty()) continue;
     mdns::QueueReplies(op, changes);
-    // Ask again at once; the question, heard by our own socket too, wakes
-    // the caller to collect the replies just queued.
+    // Ask again at once; the caller is woken to collect the replies just queued.
     op->intervalMs = mdns::kFirstInterval;
     mdns::Ask(op, now);
     op->nextQueryMs = now + op->intervalMs;
@@ -224,7 +264,7 @@ DNSServiceErrorType DNSServiceReconfirmRecord(DNSServiceFlags, uint32_t interfac
 
 DNSServiceErrorType DNSServiceCreateConnection(DNSServiceRef* sdRef) {
   // Shared connections need a daemon to share; every operation here has
-  // its own socket instead.
+  // its own sockets instead (and all share one record cache).
   if (sdRef) *sdRef = nullptr;
   return kDNSServiceErr_Unsupported;
 }

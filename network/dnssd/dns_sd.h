@@ -3,7 +3,18 @@
 /* The DNS-SD client C API (DNS-Based Service Discovery, RFC 6763, over
  * multicast DNS, RFC 6762): the subset the discovery library uses, with the
  * standard types, flags and error codes, so that any library offering this
- * API can stand in for ours. */
+ * API can stand in for ours.
+ *
+ * Threads: the library starts none and holds no locks. All operations of a
+ * process share one record cache, so every call must come from one thread
+ * at a time (the caller serialises; one thread is simplest). A process may
+ * exit without deallocating its operations.
+ *
+ * Descriptors: DNSServiceRefSockFD gives a descriptor to poll or select on
+ * (an epoll descriptor, not a socket). It becomes readable when a datagram
+ * arrives, when the operation has a question or an expiry due, and while
+ * replies wait; DNSServiceProcessResult then does that work without
+ * waiting. Called when nothing is ready, it waits, as a blocking call does. */
 #include <stdint.h>
 
 #ifdef __cplusplus
@@ -96,7 +107,11 @@ DNSSD_EXPORT DNSServiceErrorType DNSServiceProcessResult(DNSServiceRef sdRef);
 /* Ends the operation; no more replies. */
 DNSSD_EXPORT void DNSServiceRefDeallocate(DNSServiceRef sdRef);
 
-/* regtype is "_app._udp" with an optional ",subtype" after it. */
+/* regtype is "_app._udp" with an optional ",subtype" after it. The subtype
+ * label is asked for as given: ",_Sub" asks for "_Sub._sub._app._udp". A
+ * label without a leading underscore (",Sub") is asked for in both forms,
+ * "Sub._sub..." and "_Sub._sub...", since peers use either; an instance
+ * listed under both is reported once. */
 DNSSD_EXPORT DNSServiceErrorType DNSServiceBrowse(DNSServiceRef* sdRef, DNSServiceFlags flags,
                                                   uint32_t interfaceIndex, const char* regtype, const char* domain,
                                                   DNSServiceBrowseReply callBack, void* context);

@@ -9,34 +9,17 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
-#include <sstream>
 
 namespace mdns {
 
-Endpoint EndpointFromEnvironment() {
+Endpoint DefaultEndpoint() {
   Endpoint e;
   e.group = htonl(0xE00000FB);  // 224.0.0.251
-  if (const char* g = std::getenv("REFLASH_MDNS_TEST_GROUP"); g && *g) {
-    in_addr a{};
-    if (inet_pton(AF_INET, g, &a) == 1 && IN_MULTICAST(ntohl(a.s_addr))) e.group = a.s_addr;
-  }
-  if (const char* p = std::getenv("REFLASH_MDNS_TEST_PORT"); p && *p) {
-    long port = std::strtol(p, nullptr, 10);
-    if (port > 0 && port < 65536) e.port = static_cast<uint16_t>(port);
-  }
-  if (const char* list = std::getenv("REFLASH_MDNS_TEST_INTERFACES"); list && *list) {
-    std::stringstream in(list);
-    std::string name;
-    while (std::getline(in, name, ',')) {
-      if (!name.empty()) e.onlyInterfaces.push_back(name);
-    }
-  }
   return e;
 }
 
-int MdnsSocket::Open(const Endpoint& endpoint, unsigned onlyIndex) {
+int MdnsSocket::Open(const Endpoint& endpoint, unsigned onlyIndex, bool oneShot) {
   Close();
   endpoint_ = endpoint;
   fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
@@ -44,8 +27,10 @@ int MdnsSocket::Open(const Endpoint& endpoint, unsigned onlyIndex) {
   int on = 1;
   unsigned char ttl = 255;  // RFC 6762: receivers drop anything else
   unsigned char loop = 1;   // local responders and our own other operations hear us
-  setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-  setsockopt(fd_, SOL_SOCKET, SO_REUSEPORT, &on, sizeof on);
+  if (!oneShot) {
+    setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    setsockopt(fd_, SOL_SOCKET, SO_REUSEPORT, &on, sizeof on);
+  }
   setsockopt(fd_, IPPROTO_IP, IP_PKTINFO, &on, sizeof on);
   setsockopt(fd_, IPPROTO_IP, IP_MULTICAST_TTL, &ttl, sizeof ttl);
   setsockopt(fd_, IPPROTO_IP, IP_MULTICAST_LOOP, &loop, sizeof loop);
@@ -53,7 +38,7 @@ int MdnsSocket::Open(const Endpoint& endpoint, unsigned onlyIndex) {
   setsockopt(fd_, IPPROTO_IP, IP_MULTICAST_ALL, &all, sizeof all);
   sockaddr_in bound{};
   bound.sin_family = AF_INET;
-  bound.sin_port = htons(endpoint.port);
+  bound.sin_port = oneShot ? 0 : htons(endpoint.port);
   bound.sin_addr.s_addr = htonl(INADDR_ANY);
   if (bind(fd_, reinterpret_cast<sockaddr*>(&bound), sizeof bound) < 0) {
     int error = errno;
@@ -83,7 +68,7 @@ int MdnsSocket::Open(const Endpoint& endpoint, unsigned onlyIndex) {
     ip_mreqn join{};
     join.imr_multiaddr.s_addr = endpoint.group;
     join.imr_ifindex = static_cast<int>(index);
-    if (setsockopt(fd_, IPPROTO_IP, IP_ADD_MEMBERSHIP, &join, sizeof join) == 0) {
+    if (oneShot || setsockopt(fd_, IPPROTO_IP, IP_ADD_MEMBERSHIP, &join, sizeof join) == 0) {
       joined_.push_back({index, reinterpret_cast<sockaddr_in*>(a->ifa_addr)->sin_addr.s_addr, a->ifa_name});
     }
   }
@@ -115,7 +100,19 @@ bool MdnsSocket::SendOn(unsigned index, const std::vector<uint8_t>& data) {
   return n == static_cast<ssize_t>(data.size());
 }
 
-long MdnsSocket::Receive(uint8_t* buffer, size_t size, unsigned* index, uint32_t* from) {
+bool MdnsSocket::SendTo(uint32_t address, uint16_t port, const std::vector<uint8_t>& data) {
+  if (fd_ < 0) return false;
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_port = htons(port);
+  to.sin_addr.s_addr = address;
+  ssize_t n = sendto(fd_, data.data(), data.size(), MSG_DONTWAIT | MSG_NOSIGNAL, reinterpret_cast<sockaddr*>(&to),
+                     sizeof to);
+  return n == static_cast<ssize_t>(data.size());
+}
+
+long MdnsSocket::Receive(uint8_t* buffer, size_t size, unsigned* index, uint32_t* from, uint16_t* fromPort,
+                         bool* toGroup) {
   if (fd_ < 0) {
     errno = EBADF;
     return -1;
@@ -133,14 +130,17 @@ long MdnsSocket::Receive(uint8_t* buffer, size_t size, unsigned* index, uint32_t
   ssize_t n = recvmsg(fd_, &m, MSG_DONTWAIT);
   if (n < 0) return -1;
   *index = 0;
+  if (toGroup) *toGroup = false;
   for (cmsghdr* c = CMSG_FIRSTHDR(&m); c; c = CMSG_NXTHDR(&m, c)) {
     if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
       in_pktinfo info;
       std::memcpy(&info, CMSG_DATA(c), sizeof info);
       *index = static_cast<unsigned>(info.ipi_ifindex);
+      if (toGroup) *toGroup = IN_MULTICAST(ntohl(info.ipi_addr.s_addr));
     }
   }
   *from = source.sin_addr.s_addr;
+  if (fromPort) *fromPort = ntohs(source.sin_port);
   // A datagram cut by the buffer is not one to read.
   if (m.msg_flags & MSG_TRUNC) return 0;
   return static_cast<long>(n);

@@ -2,11 +2,9 @@
 // One operation's multicast DNS socket: UDP port 5353 shared with any other
 // listener (SO_REUSEADDR/SO_REUSEPORT), joined to 224.0.0.251 on every
 // multicast-capable IPv4 interface that is up, reporting the interface each
-// datagram came in on (IP_PKTINFO).
-//
-// For tests only, the environment may move it: REFLASH_MDNS_TEST_GROUP (a
-// dotted IPv4 group), REFLASH_MDNS_TEST_PORT, REFLASH_MDNS_TEST_INTERFACES
-// (comma-separated interface names to use instead of all).
+// datagram came in on (IP_PKTINFO). Or, for one-shot queries (RFC 6762
+// 5.1), a socket on an ephemeral port that joins nothing and only hears the
+// unicast answers sent back to it.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -20,8 +18,8 @@ struct Endpoint {
   std::vector<std::string> onlyInterfaces;  // empty: every suitable one
 };
 
-// 224.0.0.251:5353 unless the test hooks say otherwise.
-Endpoint EndpointFromEnvironment();
+// 224.0.0.251:5353 on every suitable interface.
+Endpoint DefaultEndpoint();
 
 struct JoinedInterface {
   unsigned index = 0;
@@ -38,7 +36,8 @@ class MdnsSocket {
 
   // Opens, binds and joins. `onlyIndex` non-zero limits it to that
   // interface. Returns 0 or an errno value; no interface to join is ENODEV.
-  int Open(const Endpoint& endpoint, unsigned onlyIndex = 0);
+  // `oneShot` binds an ephemeral port instead and joins nothing.
+  int Open(const Endpoint& endpoint, unsigned onlyIndex = 0, bool oneShot = false);
   void Close();
 
   int fd() const { return fd_; }
@@ -46,10 +45,14 @@ class MdnsSocket {
 
   // Sends `data` to the group on interface `index`; false when it failed.
   bool SendOn(unsigned index, const std::vector<uint8_t>& data);
+  // Sends `data` by unicast to `address`:`port` (network byte order address).
+  bool SendTo(uint32_t address, uint16_t port, const std::vector<uint8_t>& data);
   // Receives one datagram without waiting. Returns its length, or -1 when
   // none is queued (or on error, with errno set). `index` is the interface
-  // it came in on, `from` the sender (network byte order).
-  long Receive(uint8_t* buffer, size_t size, unsigned* index, uint32_t* from);
+  // it came in on, `from` the sender (network byte order); when given,
+  // `fromPort` its port and `toGroup` whether it was sent to a group.
+  long Receive(uint8_t* buffer, size_t size, unsigned* index, uint32_t* from, uint16_t* fromPort = nullptr,
+               bool* toGroup = nullptr);
 
  private:
   int fd_ = -1;

@@ -1,7 +1,12 @@
 #pragma once
 // One DNS-SD operation (browse, resolve or record query) and what it needs
-// to run without a daemon: its own socket, the records it heard, the time
-// of its next question, and the replies waiting for the caller.
+// to run without a daemon: its own multicast socket, the records it follows,
+// the time of its next question, and the replies waiting for the caller.
+//
+// What the caller waits on is an epoll descriptor holding the operation's
+// sockets and a timer, so it becomes readable when a datagram arrives, when
+// a question or an expiry is due, and when replies wait (the timer is then
+// set to fire at once). No helper thread and nothing sent to wake anyone.
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -33,13 +38,21 @@ struct _DNSServiceRef_t {
   DNSServiceResolveReply resolveReply = nullptr;
   DNSServiceQueryRecordReply queryReply = nullptr;
 
-  mdns::MdnsSocket socket;
+  mdns::MdnsSocket socket;   // port 5353, joined to the group
+  mdns::MdnsSocket oneShot;  // an ephemeral port: answers come back by unicast
+  uint16_t oneShotId = 0;    // the query id those answers must carry
+  int timer = -1;            // timerfd
+  int wait = -1;             // epoll over both sockets and the timer: what the caller waits on
   mdns::Endpoint endpoint;
+  // The records this operation follows, copied from the process's cache
+  // when it starts and kept up to date from every datagram after that.
   mdns::RecordCache cache;
 
   // What is asked: the PTR name of a browse, the instance of a resolve, the
-  // record name of a query.
+  // record name of a query. A browse of a subtype given without its leading
+  // underscore also asks for the underscored form (`alsoAsked`).
   mdns::Name question;
+  mdns::Name alsoAsked;
   uint16_t questionType = 0;
   mdns::Name serviceType;  // browse and resolve: "_app._udp"
   mdns::Name domain;       // "local"
@@ -49,8 +62,12 @@ struct _DNSServiceRef_t {
   int64_t intervalMs = mdns::kFirstInterval;
   // Resolve and query: answered, so no more questions until it goes stale.
   bool answered = false;
+  // Questions sent so far (the first of a cold operation also goes out
+  // as a one-shot query).
+  int asked = 0;
 
   // Resolve: what was last reported per interface ("host|port|txt").
+  // Browse: the instances reported present, per interface.
   std::vector<std::pair<unsigned, std::string>> reported;
 
   // Replies ready for the caller, delivered by DNSServiceProcessResult.
@@ -64,27 +81,44 @@ struct _DNSServiceRef_t {
 
 namespace mdns {
 
-// Every live operation, for DNSServiceReconfirmRecord.
+// Every live operation: a unicast answer one of them receives is shared
+// with the others, and DNSServiceReconfirmRecord reaches them all.
 _DNSServiceRef_t*& LiveOperations();
 void Link(_DNSServiceRef_t* op);
 void Unlink(_DNSServiceRef_t* op);
 
-// Starts an operation whose question fields are set: opens its socket and
-// asks the first time. Returns a DNS-SD error code.
+// Every record any operation of this process has heard, still alive: what
+// a new operation starts from, so a resolve after a browse needs no second
+// question (a responder does not repeat a record within a second).
+RecordCache& ProcessCache();
+
+// Starts an operation whose question fields are set: opens its sockets,
+// takes what the process cache knows and asks the first time unless that
+// answered it. Returns a DNS-SD error code.
 DNSServiceErrorType Start(_DNSServiceRef_t* op);
 // Sends the question now (with known answers) on every interface.
 void Ask(_DNSServiceRef_t* op, int64_t nowMs);
 // Questions and expiries due by now.
 void RunTimers(_DNSServiceRef_t* op, int64_t nowMs);
-// Takes in one received datagram.
-void HandleDatagram(_DNSServiceRef_t* op, const uint8_t* data, size_t size, unsigned interface, int64_t nowMs);
+// Takes in one received datagram; `unicast` when it was sent to this host
+// rather than to the group.
+void HandleDatagram(_DNSServiceRef_t* op, const uint8_t* data, size_t size, unsigned interface, bool unicast,
+                    int64_t nowMs);
 // Turns cache changes into replies on the pending queue.
 void QueueReplies(_DNSServiceRef_t* op, const RecordCache::Changes& changes);
 // The earliest time something is due, or -1.
 int64_t NextDue(const _DNSServiceRef_t* op);
-// Asks the waker to make the socket readable when that time comes.
+// Makes the timer and the epoll descriptor over the operation's open
+// sockets; 0 or an errno value.
+int OpenWait(_DNSServiceRef_t* op);
+// Adds the one-shot socket, opened later, to what the caller waits on.
+void WatchOneShot(_DNSServiceRef_t* op);
+void CloseWait(_DNSServiceRef_t* op);
+// Sets the timer for the next thing due (at once while replies wait).
 void Rearm(_DNSServiceRef_t* op);
-// Ends an operation's life: off the live list, no more wake-ups.
+// True (once) when the timer fired since the last call.
+bool TakeTimer(_DNSServiceRef_t* op);
+// Ends an operation's life: off the live list, sockets and timer closed.
 void Retire(_DNSServiceRef_t* op);
 
 }  // namespace mdns

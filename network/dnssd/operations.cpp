@@ -1,14 +1,12 @@
 // How browse, resolve and record-query operations ask and listen.
 #include <arpa/inet.h>
-#include <cerrno>
-#include <poll.h>
 #include <time.h>
 
 #include <algorithm>
+#include <cerrno>
 
 #include "network/dnssd/dns_writer.h"
 #include "network/dnssd/operation.h"
-#include "network/dnssd/waker.h"
 
 namespace mdns {
 
@@ -21,6 +19,11 @@ int64_t NowMs() {
 _DNSServiceRef_t*& LiveOperations() {
   static _DNSServiceRef_t* head = nullptr;
   return head;
+}
+
+RecordCache& ProcessCache() {
+  static RecordCache cache(2048);
+  return cache;
 }
 
 void Link(_DNSServiceRef_t* op) {
@@ -42,7 +45,9 @@ namespace {
 
 bool Relevant(const _DNSServiceRef_t* op, const Record& r) {
   if (r.section == Section::Authority || r.klass != kClassIn) return false;
-  if (!NameEquals(r.name, op->question)) return false;
+  if (!NameEquals(r.name, op->question) && (op->alsoAsked.empty() || !NameEquals(r.name, op->alsoAsked))) {
+    return false;
+  }
   switch (op->kind) {
     case OperationKind::Browse:
       return r.type == kTypePtr;
@@ -62,6 +67,20 @@ void QueueBrowseReply(_DNSServiceRef_t* op, const CacheEntry& e, bool add) {
   Name expected = op->serviceType;
   expected.insert(expected.end(), op->domain.begin(), op->domain.end());
   if (target.size() != expected.size() + 1 || !NameEndsWith(target, expected)) return;
+  // An instance listed under both forms of a subtype is one instance: it
+  // comes with its first record and goes with its last.
+  const std::pair<unsigned, std::string> key{e.interface, NameToText(target)};
+  auto known = std::find(op->reported.begin(), op->reported.end(), key);
+  if (add) {
+    if (known != op->reported.end()) return;
+    op->reported.push_back(key);
+  } else {
+    for (const CacheEntry& c : op->cache.entries()) {
+      if (c.record.type == kTypePtr && c.interface == e.interface && NameEquals(c.record.target, target)) return;
+    }
+    if (known == op->reported.end()) return;
+    op->reported.erase(known);
+  }
   std::string instance = target.front();
   std::string type = ServiceTypeText(op);
   std::string domain = NameToText(op->domain);
@@ -167,13 +186,55 @@ void QueueReplies(_DNSServiceRef_t* op, const RecordCache::Changes& changes) {
   }
 }
 
+namespace {
+
+void AddQuestions(_DNSServiceRef_t* op, MessageWriter& w) {
+  if (op->kind == OperationKind::Resolve) {
+    w.AddQuestion(op->question, kTypeSrv);
+    w.AddQuestion(op->question, kTypeTxt);
+    return;
+  }
+  w.AddQuestion(op->question, op->questionType);
+  if (!op->alsoAsked.empty()) w.AddQuestion(op->alsoAsked, op->questionType);
+}
+
+uint16_t NextQueryId() {
+  static uint16_t id = static_cast<uint16_t>(NowMs() * 2654435761u >> 16);
+  if (++id == 0) ++id;
+  return id;
+}
+
+// A cold operation's first question also goes out from an ephemeral port
+// (RFC 6762 5.1, 6.7): responders answer that by unicast at once, even a
+// record they multicast less than a second ago and so would not repeat to
+// the group. Port 5353 cannot take unicast answers: several sockets share
+// it, and the kernel hands such a datagram to only one of them.
+void AskOnce(_DNSServiceRef_t* op) {
+  if (op->oneShot.fd() < 0) {
+    if (op->oneShot.Open(op->endpoint, op->interfaceIndex, true) != 0) return;
+    WatchOneShot(op);
+  }
+  MessageWriter w;
+  AddQuestions(op, w);  // no known answers: responders refuse those in a one-shot query
+  std::vector<uint8_t> datagram = w.Finish();
+  op->oneShotId = NextQueryId();
+  datagram[0] = static_cast<uint8_t>(op->oneShotId >> 8);
+  datagram[1] = static_cast<uint8_t>(op->oneShotId);
+  for (const JoinedInterface& j : op->oneShot.interfaces()) op->oneShot.SendOn(j.index, datagram);
+}
+
+}  // namespace
+
 void Ask(_DNSServiceRef_t* op, int64_t nowMs) {
+  if (op->asked++ == 0 && op->cache.entries().empty()) AskOnce(op);
   for (const JoinedInterface& j : op->socket.interfaces()) {
     // Known answers (RFC 6762 7.1): what we hold with more than half its life left.
     std::vector<const CacheEntry*> known;
     for (const CacheEntry& e : op->cache.entries()) {
       int64_t left = e.expiresMs - nowMs;
-      if (e.interface == j.index && left * 2 > static_cast<int64_t>(e.originalTtl) * 1000) known.push_back(&e);
+      if (e.interface == j.index && !e.provisional && left * 2 > static_cast<int64_t>(e.originalTtl) * 1000) {
+        known.push_back(&e);
+      }
     }
     // More than one datagram holds go on in further ones, each but the last
     // marked truncated (RFC 6762 7.2).
@@ -181,12 +242,7 @@ void Ask(_DNSServiceRef_t* op, int64_t nowMs) {
     bool first = true;
     while (first || next < known.size()) {
       MessageWriter w;
-      if (first && op->kind == OperationKind::Resolve) {
-        w.AddQuestion(op->question, kTypeSrv);
-        w.AddQuestion(op->question, kTypeTxt);
-      } else if (first) {
-        w.AddQuestion(op->question, op->questionType);
-      }
+      if (first) AddQuestions(op, w);
       const size_t start = next;
       while (next < known.size()) {
         const CacheEntry& e = *known[next];
@@ -230,37 +286,77 @@ int64_t NextDue(const _DNSServiceRef_t* op) {
   return due;
 }
 
-void HandleDatagram(_DNSServiceRef_t* op, const uint8_t* data, size_t size, unsigned interface, int64_t nowMs) {
+namespace {
+
+// Takes the records of a received message that `op` follows.
+void Take(_DNSServiceRef_t* op, const Message& m, unsigned interface, bool provisional, int64_t nowMs) {
   if (op->interfaceIndex != 0 && interface != op->interfaceIndex) return;
-  Message m;
-  if (!ParseMessage(data, size, m) || !m.IsResponse()) return;
   RecordCache::Changes changes;
   for (const Record& r : m.records) {
-    if (Relevant(op, r)) op->cache.Store(r, interface, nowMs, changes);
+    if (Relevant(op, r)) op->cache.Store(r, interface, nowMs, changes, provisional);
   }
   op->cache.Expire(nowMs, changes);
   if (!changes.added.empty() || !changes.removed.empty()) QueueReplies(op, changes);
 }
 
-void Rearm(_DNSServiceRef_t* op) {
-  if (op->socket.interfaces().empty()) return;
-  ScheduleWake(op, NextDue(op), op->endpoint, op->socket.interfaces().front().index);
+// What the process already knows that `op` follows, as if just heard.
+void Seed(_DNSServiceRef_t* op, int64_t nowMs) {
+  RecordCache::Changes changes;
+  ProcessCache().Expire(nowMs, changes);
+  changes = {};
+  for (const CacheEntry& e : ProcessCache().entries()) {
+    if (op->interfaceIndex != 0 && e.interface != op->interfaceIndex) continue;
+    if (Relevant(op, e.record)) op->cache.Adopt(e, changes);
+  }
+  if (!changes.added.empty()) QueueReplies(op, changes);
+}
+
+}  // namespace
+
+void HandleDatagram(_DNSServiceRef_t* op, const uint8_t* data, size_t size, unsigned interface, bool unicast,
+                    int64_t nowMs) {
+  Message m;
+  if (!ParseMessage(data, size, m) || !m.IsResponse()) return;
+  // A unicast answer is the answer to a one-shot query (legacy: short TTL).
+  const bool provisional = unicast;
+  RecordCache::Changes ignored;
+  RecordCache& all = ProcessCache();
+  for (const Record& r : m.records) {
+    if (r.section != Section::Authority && r.klass == kClassIn) all.Store(r, interface, nowMs, ignored, provisional);
+  }
+  all.Expire(nowMs, ignored);
+  Take(op, m, interface, provisional, nowMs);
+  // Every operation hears the group on its own socket; a unicast answer
+  // reached only this one.
+  if (!unicast) return;
+  for (_DNSServiceRef_t* other = LiveOperations(); other; other = other->nextLive) {
+    if (other == op) continue;
+    Take(other, m, interface, provisional, nowMs);
+    if (!other->pending.empty()) Rearm(other);
+  }
 }
 
 void Retire(_DNSServiceRef_t* op) {
   Unlink(op);
-  CancelWake(op, LiveOperations() == nullptr);
+  CloseWait(op);
+  op->oneShot.Close();
 }
 
 DNSServiceErrorType Start(_DNSServiceRef_t* op) {
-  op->endpoint = EndpointFromEnvironment();
+  op->endpoint = DefaultEndpoint();
   int error = op->socket.Open(op->endpoint, op->interfaceIndex);
   if (error != 0) {
     return (error == ENODEV && op->interfaceIndex != 0) ? kDNSServiceErr_BadInterfaceIndex
                                                           : kDNSServiceErr_ServiceNotRunning;
   }
+  if (OpenWait(op) != 0) {
+    op->socket.Close();
+    return kDNSServiceErr_Unknown;
+  }
   Link(op);
-  RunTimers(op, NowMs());
+  const int64_t now = NowMs();
+  Seed(op, now);
+  RunTimers(op, now);
   Rearm(op);
   return kDNSServiceErr_NoError;
 }

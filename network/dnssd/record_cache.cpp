@@ -13,7 +13,7 @@ bool SameData(const Record& a, const Record& b) {
   return a.rdata == b.rdata;
 }
 
-void RecordCache::Store(const Record& record, unsigned interface, int64_t nowMs, Changes& changes) {
+void RecordCache::Store(const Record& record, unsigned interface, int64_t nowMs, Changes& changes, bool provisional) {
   auto same = [&](const CacheEntry& e) {
     return e.interface == interface && e.record.type == record.type && NameEquals(e.record.name, record.name);
   };
@@ -42,21 +42,37 @@ void RecordCache::Store(const Record& record, unsigned interface, int64_t nowMs,
   const int64_t ttl = std::min<uint32_t>(record.ttl, 86400);
   for (CacheEntry& e : entries_) {
     if (same(e) && SameData(e.record, record)) {
+      if (provisional && !e.provisional) return;
+      e.provisional = provisional;
       e.receivedMs = nowMs;
       e.expiresMs = nowMs + ttl * 1000;
       e.originalTtl = record.ttl;
       return;
     }
   }
+  CacheEntry e{record, interface, nowMs, nowMs + ttl * 1000, record.ttl, provisional};
+  Insert(std::move(e), changes);
+}
+
+void RecordCache::Insert(CacheEntry e, Changes& changes) {
   if (entries_.size() >= capacity_) {
     auto oldest = std::min_element(entries_.begin(), entries_.end(),
                                    [](const CacheEntry& a, const CacheEntry& b) { return a.receivedMs < b.receivedMs; });
     changes.removed.push_back(std::move(*oldest));
     entries_.erase(oldest);
   }
-  CacheEntry e{record, interface, nowMs, nowMs + ttl * 1000, record.ttl};
   entries_.push_back(e);
   changes.added.push_back(std::move(e));
+}
+
+void RecordCache::Adopt(const CacheEntry& entry, Changes& changes) {
+  for (const CacheEntry& e : entries_) {
+    if (e.interface == entry.interface && NameEquals(e.record.name, entry.record.name) &&
+        SameData(e.record, entry.record)) {
+      return;
+    }
+  }
+  Insert(entry, changes);
 }
 
 void RecordCache::Expire(int64_t nowMs, Changes& changes) {

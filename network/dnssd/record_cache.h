@@ -19,6 +19,11 @@ struct CacheEntry {
   int64_t receivedMs = 0;
   int64_t expiresMs = 0;
   uint32_t originalTtl = 0;
+  // Heard only in a unicast answer to a one-shot query (RFC 6762 6.7 caps
+  // its TTL at 10 s): never listed as a known answer, so the group answer
+  // with the full TTL still comes, and never allowed to shorten a record
+  // the group gave.
+  bool provisional = false;
 };
 
 class RecordCache {
@@ -31,7 +36,9 @@ class RecordCache {
   };
 
   // Takes in one received record at time `nowMs`.
-  void Store(const Record& record, unsigned interface, int64_t nowMs, Changes& changes);
+  void Store(const Record& record, unsigned interface, int64_t nowMs, Changes& changes, bool provisional = false);
+  // Takes in a record another cache holds, unless this one has it.
+  void Adopt(const CacheEntry& entry, Changes& changes);
   // Removes the records whose time ran out by `nowMs`.
   void Expire(int64_t nowMs, Changes& changes);
   // Forgets records named `name` of `type`, and for PTR also the ones
@@ -45,6 +52,7 @@ class RecordCache {
   int64_t NextExpiry() const;
 
  private:
+  void Insert(CacheEntry entry, Changes& changes);
   std::vector<CacheEntry> entries_;
   size_t capacity_;
 };

@@ -2,6 +2,8 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstring>
@@ -323,6 +325,122 @@ TEST_F(MdnsClient, ReleasingAnOperationFromItsOwnReplyIsSafe) {
   pollfd p{DNSServiceRefSockFD(ctx.ref), POLLIN, 0};
   while (ctx.calls == 0 && poll(&p, 1, 2000) > 0) DNSServiceProcessResult(ctx.ref);
   EXPECT_EQ(ctx.calls, 1);  // no reply after the release, and no use after free (ASan)
+}
+
+TEST_F(MdnsClient, WhatABrowseHeardAnswersALaterResolveAndAddressQueryWithoutAQuestion) {
+  TestService unit = Service("Cached");
+  unit.host = "cached-1";
+  unit.address = inet_addr("10.0.0.7");
+  responder_.Add(unit);
+  Seen seen;
+  DNSServiceRef browse = nullptr;
+  ASSERT_EQ(DNSServiceBrowse(&browse, 0, 0, "_netaudio-cmc._udp", "local", OnBrowse, &seen), kDNSServiceErr_NoError);
+  ASSERT_TRUE(Pump(browse, &responder_, [&] { return seen.present.size() == 1; }, 3000));
+  // The browse is gone; what it heard stays with the process.
+  DNSServiceRefDeallocate(browse);
+  responder_.Serve();
+  const int asked = responder_.queriesSeen;
+
+  DNSServiceRef resolve = nullptr;
+  ASSERT_EQ(DNSServiceResolve(&resolve, 0, 0, "Cached", "_netaudio-cmc._udp", "local", OnResolve, &seen),
+            kDNSServiceErr_NoError);
+  refs_.push_back(resolve);
+  ASSERT_TRUE(Pump(resolve, nullptr, [&] { return seen.resolves > 0; }, 500));
+  EXPECT_EQ(seen.host, "cached-1.local.");
+  DNSServiceRef query = nullptr;
+  ASSERT_EQ(DNSServiceQueryRecord(&query, 0, 0, "cached-1.local.", kDNSServiceType_A, kDNSServiceClass_IN, OnQuery,
+                                  &seen),
+            kDNSServiceErr_NoError);
+  refs_.push_back(query);
+  ASSERT_TRUE(Pump(query, nullptr, [&] { return !seen.addresses.empty(); }, 500));
+  EXPECT_EQ(seen.addresses.front(), inet_addr("10.0.0.7"));
+  responder_.Serve();
+  EXPECT_EQ(responder_.queriesSeen, asked) << "a question went out for what the cache held";
+}
+
+TEST_F(MdnsClient, AColdResolveRightAfterAnAnnouncementNeedsNoSecondQuestion) {
+  // Announced before anything here listened: the responder will not
+  // multicast these records again within the second, so only the one-shot
+  // query's unicast answer can come before the next question.
+  TestService unit = Service("Fresh");
+  responder_.Add(unit);
+  responder_.Announce(lo_);
+  Seen seen;
+  DNSServiceRef ref = nullptr;
+  ASSERT_EQ(DNSServiceResolve(&ref, 0, 0, "Fresh", "_netaudio-cmc._udp", "local", OnResolve, &seen),
+            kDNSServiceErr_NoError);
+  refs_.push_back(ref);
+  ASSERT_TRUE(Pump(ref, &responder_, [&] { return seen.resolves > 0; }, 3000));
+  EXPECT_EQ(responder_.queriesSeen, 2);  // the first question, to the group and as a one-shot
+  EXPECT_EQ(seen.port, 8700);
+}
+
+TEST_F(MdnsClient, ASubtypeGivenWithoutUnderscoreIsAskedInBothFormsAndEachInstanceComesOnce) {
+  TestService plain = Service("Plain");
+  plain.subtypes = {"Zelk"};
+  TestService underscored = Service("Underscored");
+  underscored.subtypes = {"_Zelk"};
+  TestService both = Service("Both");
+  both.subtypes = {"Zelk", "_Zelk"};
+  TestService other = Service("Other");
+  other.subtypes = {"_Else"};
+  for (const TestService& s : {plain, underscored, both, other}) responder_.Add(s);
+  Seen seen;
+  DNSServiceRef ref = Browse("_netaudio-cmc._udp,Zelk", seen);
+  ASSERT_TRUE(Pump(ref, &responder_, [&] { return seen.present.size() == 3; }, 3000)) << ::testing::PrintToString(seen.events);
+  Pump(ref, &responder_, [] { return false; }, 300);
+  EXPECT_EQ(seen.events.size(), 3u);
+  EXPECT_EQ(seen.present.count("Other"), 0u);
+  std::erase_if(responder_.services(), [](const TestService& s) { return s.instance == "Both"; });
+  responder_.Goodbye(both, lo_);
+  ASSERT_TRUE(Pump(ref, &responder_, [&] { return seen.present.size() == 2; }, 3000));
+  EXPECT_EQ(seen.events.back(), "-Both@" + std::to_string(lo_));
+  EXPECT_EQ(seen.events.size(), 4u);
+
+  // Given with its underscore, the label is asked for as it is.
+  Seen exact;
+  DNSServiceRef second = Browse("_netaudio-cmc._udp,_Zelk", exact);
+  Pump(second, &responder_, [] { return false; }, 1500);
+  EXPECT_EQ(exact.present.size(), 1u) << ::testing::PrintToString(exact.events);
+  EXPECT_EQ(exact.present.count("Underscored"), 1u);
+}
+
+TEST_F(MdnsClient, TimersWakeTheCallerWithoutSendingAnythingButQuestions) {
+  responder_.answerQueries = false;
+  Seen seen;
+  DNSServiceRef ref = Browse("_netaudio-cmc._udp", seen);
+  const int before = responder_.queriesSeen;
+  int read = 0;
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(2500);
+  while (std::chrono::steady_clock::now() < end) {
+    pollfd fds[2] = {{DNSServiceRefSockFD(ref), POLLIN, 0}, {responder_.fd(), POLLIN, 0}};
+    poll(fds, 2, 50);
+    if (fds[0].revents & POLLIN) {
+      EXPECT_EQ(DNSServiceProcessResult(ref), kDNSServiceErr_NoError);
+    }
+    read += responder_.Serve();
+  }
+  // Questions at 0, 1 and 2 s, each sent because the timer woke the caller;
+  // no other datagram reached the group.
+  EXPECT_GE(responder_.queriesSeen - before, 3);
+  EXPECT_EQ(read, responder_.queriesSeen - before);
+}
+
+TEST_F(MdnsClient, AProcessThatNeverDeallocatesItsOperationsExitsNormally) {
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    Seen seen;
+    DNSServiceRef ref = nullptr;
+    if (DNSServiceBrowse(&ref, 0, 0, "_netaudio-cmc._udp", "local", OnBrowse, &seen) != 0) _exit(3);
+    pollfd p{DNSServiceRefSockFD(ref), POLLIN, 0};
+    if (poll(&p, 1, 200) > 0) DNSServiceProcessResult(ref);
+    std::exit(0);  // static destructors run; the operation is still live
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status)) << "status " << status;
+  EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 }  // namespace
