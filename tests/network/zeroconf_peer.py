@@ -6,6 +6,9 @@
   zeroconf_peer.py devices SECONDS   the same for one device as the maker
       advertises it: media and conmon services under the "_Zelk" subtype
       with their full TXT records.
+  zeroconf_peer.py card SECONDS   the same for the network simulator's first
+      card ("Orvella-ZI-RERAR-1"), under the subtype "Zelk" as given,
+      without the leading underscore.
   zeroconf_peer.py browse TYPE SECONDS   browses TYPE and prints
       "found NAME PORT KEY=VALUE,..." for each service it resolves; ends
       after the first or after SECONDS.
@@ -46,6 +49,19 @@ def device_infos():
                     addresses=[address], port=8800, server="peer-box.local.",
                     properties={"id": "001DC1FFFE500C2A", "process": "3", "vid": "0000000000000001",
                                 "vba": "1.2.3.4", "mf": "Zelk", "model": "ZIRERAR"}),
+    ]
+
+
+def card_infos():
+    address = socket.inet_aton("127.0.0.1")
+    return [
+        ServiceInfo("Zelk._sub._netaudio-arc._udp.local.", "Orvella-ZI-RERAR-1._netaudio-arc._udp.local.",
+                    addresses=[address], port=4440, server="zi-rerar-1.local.",
+                    properties={"arcp_vers": "2.7.1", "arcp_min": "2.0.0", "router_vers": "4.2.3",
+                                "router_info": "ZI-RERAR", "mf": "Zelk", "model": "ZIRERAR"}),
+        ServiceInfo("Zelk._sub._netaudio-cmc._udp.local.", "Orvella-ZI-RERAR-1._netaudio-cmc._udp.local.",
+                    addresses=[address], port=8800, server="zi-rerar-1.local.",
+                    properties={"id": "001dc1fffe5a3b01", "process": "0", "mf": "Zelk", "model": "ZIRERAR"}),
     ]
 
 
@@ -94,5 +110,7 @@ if __name__ == "__main__":
         register(float(sys.argv[2]), unit_infos())
     elif sys.argv[1] == "devices":
         register(float(sys.argv[2]), device_infos())
+    elif sys.argv[1] == "card":
+        register(float(sys.argv[2]), card_infos())
     else:
         browse(sys.argv[2], float(sys.argv[3]))

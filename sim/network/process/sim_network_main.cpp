@@ -109,6 +109,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "reflash-sim-network: %s\n", error.c_str());
     return 1;
   }
+  // With --no-advertise another responder advertises the cards.
+  if (!options.advertise) responders.erase(responders.begin());
   for (auto& r : responders) {
     if (!r->Open({})) {
       std::fprintf(stderr, "reflash-sim-network: no multicast interface to advertise on\n");

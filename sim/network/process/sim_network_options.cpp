@@ -119,6 +119,9 @@ bool ParseNetworkSimOptions(const std::vector<std::string>& args, NetworkSimOpti
     if (arg == "--help" || arg == "-h") {
       options.help = true;
       ok = true;
+    } else if (arg == "--no-advertise") {
+      options.advertise = false;
+      ok = true;
     } else if (name == "--cards") {
       ok = ok && ParseInt(value, 1, kMaxCards, options.cards);
     } else if (name == "--address") {
@@ -180,6 +183,7 @@ std::string NetworkSimUsage() {
          "  --unresolvable=N     also advertise N of the maker's devices whose records never resolve\n"
          "                       (no arcp_vers in their TXT record), at 127.0.2.x (0..500)\n"
          "  --unresolvable-name=TEXT  name of the next such device (escapes as for --name)\n"
+         "  --no-advertise       serve the cards but leave advertising them to another responder\n"
          "  --drop-every=N       lose every Nth datagram of a card's link\n"
          "  --silent-after=N     a card falls silent after taking N datagrams\n"
          "  --fault=NAME=VALUE   a unit fault switch:" + faults + "\n"

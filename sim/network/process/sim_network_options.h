@@ -24,6 +24,7 @@ struct NetworkSimOptions {
   int injectAfter = -1;             // inject once the first card took this many datagrams
   std::vector<uint8_t> injectPayload;  // empty: a status message reporting a programming error
   int lifetimeSeconds = 60;
+  bool advertise = true;  // false: another responder advertises the cards
   bool help = false;
 };
 
