@@ -1,12 +1,13 @@
 #pragma once
 // The network transport: reaches units through the ZI-RERAR card fitted to
-// them. Open finds the cards by device discovery (a one-second browse window;
-// every device it reports is resolved to its IPv4 address at the same time,
-// each within its own limit, so Open ends within the window and one resolve
-// limit whatever the network holds); afterwards every
-// message is one UDP datagram to the selected card, port 5645 for the unit
-// behind it or 5647 for the card itself, and replies arrive on local port
-// 5646. The discovery library runs only inside Open.
+// them. Open finds the cards by device discovery: a one-second browse
+// window, every device it reports resolved to its IPv4 address beside the
+// others, each within its own limit, so Open ends within the window and one
+// resolve limit whatever the network holds. Addresses no card can have are
+// refused, and one address is listed once. Afterwards every message is one
+// UDP datagram to the selected card, port 5645 for the unit behind it or
+// 5647 for the card itself, and replies arrive on local port 5646. The
+// discovery library runs only inside Open.
 #include <cstdint>
 #include <memory>
 

@@ -10,6 +10,7 @@
 #include "app/main/front_end.h"
 #include "app/reflash_app.h"
 #include "app/reflash_dlg.h"
+#include "platform/core/outside_text.h"
 #include "platform/core/service.h"
 #include "platform/session/abort_signals.h"
 #include "transports/builtin_transports.h"
@@ -53,7 +54,7 @@ int main(int argc, char** argv) {
   CliOptions cli = ParseCli(argc, argv);
   if (!cli.errors.empty()) {
     for (const std::string& error : cli.errors) {
-      std::fprintf(stderr, "reflash: %s\n", error.c_str());
+      std::fprintf(stderr, "reflash: %s\n", EscapeOutsideText(error).c_str());
     }
     std::fprintf(stderr, "Usage: reflash [TOKEN...] [OPTION...]  (try 'reflash --help')\n");
     return kExitUsage;
@@ -68,7 +69,7 @@ int main(int argc, char** argv) {
   }
   if (!cli.trace.empty() && !EnableWireTrace(cli.trace.c_str())) {
     std::fprintf(stderr, "reflash: cannot write the trace file %s (it must be a regular file)\n",
-                 cli.trace.c_str());
+                 EscapeOutsideText(cli.trace).c_str());
     return kExitUsage;
   }
   platform::InstallAbortSignals();

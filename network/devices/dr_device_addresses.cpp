@@ -8,6 +8,7 @@
 #include "network/devices/dr_txt_versions.h"
 #include "network/dnssd_binding.h"
 #include "network/dnssd_process.h"
+#include "platform/core/outside_text.h"
 #include "platform/net/socket_wait.h"
 
 namespace {
@@ -87,12 +88,13 @@ aud_error dr_device_address_process_socket(dr_device_address* slot, bool* done) 
   dr_device* device = Device(slot);
   std::vector<int> readable;
   int os_error = 0;
+  const std::string shown = EscapeOutsideText(device->name);  // a name from the network
   const int ready = platform::net::WaitReadable({slot->socket}, 0, readable, &os_error);
   if (ready == 0) {
     std::fprintf(stderr,
                  "%s(device=%s state=%d sdref=%p socket=%d): ERROR, about to read blocked mDNS socket (select "
                  "returned %d)\n",
-                 __func__, device->name, static_cast<int>(device->state), static_cast<void*>(slot->ref), slot->socket,
+                 __func__, shown.c_str(), static_cast<int>(device->state), static_cast<void*>(slot->ref), slot->socket,
                  ready);
     return AUD_ERR_INVALIDSTATE;
   }
@@ -100,7 +102,7 @@ aud_error dr_device_address_process_socket(dr_device_address* slot, bool* done) 
     std::fprintf(stderr,
                  "%s(device=%s state=%d sdref=%p socket=%d): ERROR, about to read blocked mDNS socket (select "
                  "returned %d errno=%d)\n",
-                 __func__, device->name, static_cast<int>(device->state), static_cast<void*>(slot->ref), slot->socket,
+                 __func__, shown.c_str(), static_cast<int>(device->state), static_cast<void*>(slot->ref), slot->socket,
                  ready, os_error);
   }
 
