@@ -52,13 +52,13 @@ std::vector<TestService> Card(const std::string& name, bool withMedia = true, co
 // pipe closes) or ten seconds pass.
 class ResponderProcess {
  public:
-  explicit ResponderProcess(const std::vector<TestService>& services) {
+  explicit ResponderProcess(const std::vector<TestService>& services, const std::string& interface = "lo") {
     int fds[2];
     if (pipe(fds) != 0) return;
     pid_ = fork();
     if (pid_ == 0) {
       close(fds[1]);
-      _exit(Serve(services, fds[0]));
+      _exit(Serve(services, interface, fds[0]));
     }
     close(fds[0]);
     keepAlive_ = fds[1];
@@ -71,12 +71,12 @@ class ResponderProcess {
     }
   }
  private:
-  static int Serve(const std::vector<TestService>& services, int keepAlive) {
-    unsigned lo = test_support::InterfaceIndex("lo");
+  static int Serve(const std::vector<TestService>& services, const std::string& interface, int keepAlive) {
+    unsigned index = test_support::InterfaceIndex(interface);
     TestResponder responder;
-    if (!responder.Open({lo})) return 2;
+    if (!responder.Open({index})) return 2;
     for (const TestService& s : services) responder.Add(s);
-    responder.Announce(lo);
+    responder.Announce(index);
     auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (std::chrono::steady_clock::now() < end) {
       pollfd fds[2] = {{responder.fd(), POLLIN, 0}, {keepAlive, POLLIN, 0}};
@@ -308,6 +308,28 @@ TEST_F(DanteIfTest, CardsOnThisComputerKeepTheirOwnLoopbackAddresses) {
   ASSERT_EQ(t.GetSelectedConnection(&selected), 0);
   EXPECT_EQ(selected, 1);  // the refused index changed nothing
   EXPECT_NE(log_.Log().find("has the address of zirerar-"), std::string::npos) << log_.Log();
+}
+
+TEST_F(DanteIfTest, FromAnotherInterfaceThisComputersAddressesAreRefused) {
+  // A record heard on a network cannot name this computer: datagrams to it
+  // would reach whatever listens here, not a card.
+  std::string why;
+  if (!test_support::AddBridge("brcard", "10.76.0.1/24", &why)) GTEST_SKIP() << "skipped: no bridge (" << why << ")";
+  ResponderProcess responder(Cards({Card("loop", true, "127.0.1.5"), Card("self", true, "10.76.0.1"),
+                                    Card("far", true, "10.76.0.20"), Card("all", true, "10.76.0.255")}),
+                             "brcard");
+  CDanteIF t;
+  ASSERT_EQ(t.Open(), 0);
+  uint16_t count = 0;
+  t.GetNumberOfConnections(&count);
+  ASSERT_EQ(count, 1);
+  EXPECT_EQ(t.GetConnectionAddress(0), inet_addr("10.76.0.20"));
+  const std::string log = log_.Log();
+  for (const char* line : {"loop at 127.0.1.5 refused: a loopback address from a record heard on another interface\n",
+                           "self at 10.76.0.1 refused: this computer's own address\n",
+                           "all at 10.76.0.255 refused: the broadcast address of a local network\n"}) {
+    EXPECT_NE(log.find(std::string("CDanteIF::ResolveDeviceAddress: ") + line), std::string::npos) << line << log;
+  }
 }
 
 TEST_F(DanteIfTest, CardsBeyondSixteenAreIgnoredAndLogged) {
