@@ -205,4 +205,15 @@ TEST(WindowUnits, AFullListSaysHowManyDevicesItLeftOut) {
   EXPECT_EQ(fits.Log().find("could not be listed"), std::string::npos);
 }
 
+TEST(WindowUnits, AFileNameWithControlCharactersIsShownAndLoggedEscaped) {
+  WindowRun run("default", "FILE=/nonexistent/\x1b[2J\n2099-01-01/ZTDNT0102NC.BIN");
+  run.Script().Press(IDCANCEL_BUTTON);
+  run.Run();
+  const std::string shown = "/nonexistent/\\x1b[2J\\n2099-01-01/ZTDNT0102NC.BIN";
+  EXPECT_NE(run.Host().FindMessage("Unable to open file '" + shown + "'"), nullptr);
+  EXPECT_NE(run.Log().find("SelectNewFirmware " + shown + "\n"), std::string::npos) << run.Log();
+  EXPECT_EQ(run.Log().find('\x1b'), std::string::npos);
+  EXPECT_EQ(run.Log().find("\n2099-01-01"), std::string::npos);
+}
+
 }  // namespace
