@@ -339,24 +339,71 @@ bool CFirmwareImages::ExpandEmbeddedImage(const uint8_t* bytes, uint32_t size, c
   return true;
 }
 
+bool CFirmwareImages::IsSzddFile(const char* path) {
+  static const uint8_t kSignature[8] = {'S', 'Z', 'D', 'D', 0x88, 0xF0, 0x27, 0x33};
+  std::unique_ptr<platform::File> file = platform::Use<platform::Files>().OpenRead(path, nullptr);
+  uint8_t head[sizeof kSignature] = {};
+  return file && file->Read(head, sizeof head) == static_cast<int64_t>(sizeof head) &&
+         std::memcmp(head, kSignature, sizeof head) == 0;
+}
+
+bool CFirmwareImages::ExpandExternalImage(DialogWindow* parent, char path[260]) {
+  platform::Files& files = platform::Use<platform::Files>();
+  uint32_t error = 0;
+  std::string name = path;
+  const size_t slash = name.find_last_of("/\\");
+  if (slash != std::string::npos) name.erase(0, slash + 1);
+  const std::string expanded = MakeRunFolder(&error) ? m_szRunFolder + name : std::string();
+  if (expanded.empty() || expanded.size() > kMaxPath) {
+    Message(parent, Format("Unable to open destination file '%s'!", expanded.empty() ? name.c_str() : expanded.c_str()),
+            Format("File Open Failure! [%ld]", platform::kSzddBadDestination), Icon::Exclamation);
+    return false;
+  }
+  platform::SzddExpander expander;
+  long result = expander.OpenSource(path);
+  if (result >= 0) result = expander.OpenDestination(expanded);
+  if (result >= 0) result = expander.Copy();
+  expander.Close();
+  if (result < 0) {
+    files.Remove(expanded);
+    Message(parent, Format("Unable to expand file '%s'!", path), Format("File Copy Failure! [%ld]", result),
+            Icon::Exclamation);
+    LogMessage("LoadFirmwareImage: %.300s cannot be expanded [%ld]\n", path, result);
+    return false;
+  }
+  LogMessage("LoadFirmwareImage: %.300s is compressed, expanded to %ld bytes\n", path, result);
+  std::strcpy(path, expanded.c_str());
+  return true;
+}
+
 bool CFirmwareImages::LoadFirmwareImage(DialogWindow* parent) {
   platform::Files& files = platform::Use<platform::Files>();
   char path[260] = {};
+  // Only an expanded copy is ours to delete, never the user's file.
+  bool expandedCopy = !m_bExternalFile;
   if (m_bExternalFile) {
     std::strcpy(path, m_szImageName);
+    // The maker ships compressed files too; sent raw, the unit would be
+    // programmed with the compressed bytes.
+    if (IsSzddFile(path)) {
+      if (!ExpandExternalImage(parent, path)) return false;
+      expandedCopy = true;
+    }
   } else {
     const uint8_t* bytes = nullptr;
     uint32_t size = 0;
     if (!ExtractEmbeddedImage(m_szImageName, parent, &bytes, &size)) return false;
     if (!ExpandEmbeddedImage(bytes, size, m_szImageName, parent, path)) return false;
   }
-  // Only the expanded copy of a built-in image is ours to delete.
   auto dropTemporary = [&] {
-    if (!m_bExternalFile) files.Remove(path);
+    if (expandedCopy) files.Remove(path);
   };
 
   uint16_t version;
-  if (!ParseFirmwareFileName(FileTitle(path).c_str(), parent, &m_nImageDeviceId, &version)) return false;
+  if (!ParseFirmwareFileName(FileTitle(path).c_str(), parent, &m_nImageDeviceId, &version)) {
+    dropTemporary();
+    return false;
+  }
   m_nImageMajor = version / 100;
   m_nImageMinor = static_cast<uint8_t>(version % 100);
 

@@ -60,6 +60,11 @@ class CFirmwareImages {
   uint32_t m_nImageSize = 0;
 
  private:
+  // The file starts with the SZDD signature.
+  static bool IsSzddFile(const char* path);
+  // Expands the compressed external file at `path` into the run's folder
+  // and puts the expanded copy's path there; false after its message.
+  bool ExpandExternalImage(platform::ui::DialogWindow* parent, char path[260]);
   // Makes the private temporary folder on first use; false with *error set.
   bool MakeRunFolder(uint32_t* error);
 

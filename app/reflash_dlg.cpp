@@ -66,7 +66,10 @@ void CReflashDlg::CloseWindow(int result) {
 }
 
 void CReflashDlg::EndAbortedRun() {
-  m_outcome = RunOutcome::Aborted;
+  // What was written before the signal stays written and is reported so.
+  if (m_outcome != RunOutcome::UpdateSucceeded && m_outcome != RunOutcome::SerialWritten) {
+    m_outcome = RunOutcome::Aborted;
+  }
   CloseWindow(0);
 }
 
@@ -79,7 +82,18 @@ bool CReflashDlg::OnInitDialog() {
   LogOsVersionRecord();
 
   OptionHooks hooks;
-  hooks.serial = [this](const std::string& value) { return HandleSerialOption(value); };
+  int serialTokens = 0;
+  hooks.serial = [this, &serialTokens](const std::string& value) {
+    // Which of two numbers was meant is not ours to guess.
+    if (++serialTokens > 1) {
+      const char* text = "SN= is given more than once: nothing is written";
+      LogMessage("%s\n", text);
+      if (m_run.report) m_run.report->Notice(text);
+      m_outcome = RunOutcome::UsageError;
+      return false;
+    }
+    return HandleSerialOption(value);
+  };
   bool fileRefused = false;
   hooks.file = [this, &fileRefused](const std::string& path) {
     m_Images.SelectNewFirmware(path.c_str(), m_window.get());
@@ -87,11 +101,14 @@ bool CReflashDlg::OnInitDialog() {
     if (!m_Images.m_bExternalFile || path != m_Images.m_szImageName) fileRefused = true;
   };
   hooks.unknown = [this](const std::string& token) {
+    // A mistyped SN= must not start a firmware update instead: a scripted
+    // run stops, and says so.
     const std::string shown = EscapeOutsideText(token);
-    LogMessage("Ignoring unknown token %s\n", shown.c_str());
-    if (m_run.report) m_run.report->Notice("Ignoring unknown token " + shown);
+    const std::string text = m_run.strict ? "Unknown token " + shown + ": the run stops, nothing is written"
+                                          : "Ignoring unknown token " + shown;
+    LogMessage("%s\n", text.c_str());
+    if (m_run.report) m_run.report->Notice(text);
     if (!m_run.strict) return true;
-    // A mistyped SN= must not start a firmware update instead.
     m_outcome = RunOutcome::UsageError;
     return false;
   };

@@ -152,11 +152,14 @@ class CReflashDlg : public platform::ui::DialogEvents {
    private:
     CReflashDlg& dlg_;
   };
-  // The loaded image is for the selected device; otherwise says so naming
-  // both and returns false.
+  // The loaded image is for the selected device, is what the run would
+  // write to it and passes its own checks; otherwise says why and returns
+  // false.
   bool ImageFitsTarget();
-  // The kind of device an image or entry product id names ("ZM-DIG module").
-  static std::string DeviceKindName(uint8_t productId);
+  // The done state's text for the device just updated.
+  std::string CongratulationsText() const;
+  // The device the run for an image of `imageId` would write to.
+  uint8_t WriteTarget(uint8_t imageId) const;
   // After a failed unit run: sends the cancel command, first reconnecting
   // (bounded) when the link was lost; logs whether it went out.
   void CancelAfterFailure();

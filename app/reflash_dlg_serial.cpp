@@ -59,6 +59,9 @@ bool CReflashDlg::HandleSerialOption(const std::string& text) {
 bool CReflashDlg::WriteSerial(uint32_t serial, uint32_t commitLimitMs, const char* failureText) {
   const bool ok = [&] {
     platform::WriteSession writing("Writing the serial number of " + m_szDeviceName);
+    // Registers, read-back and commit are one step: a signal waits for the
+    // commit's answer, so the run never calls FAILED a number the unit holds.
+    platform::MustFinish commit("the serial number write");
     const int written = m_options.m_bCardMode ? m_pRemote->WriteZSlotSerialNumber(serial)
                                               : m_pRemote->WriteSerialNumber(serial);
     if (written != 0) return false;  // the remote has shown its own message

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "app/image_checks.h"
 #include "app/log.h"
 #include "app/reflash_dlg.h"
 #include "app/resources/dialog_templates.h"
@@ -167,7 +168,8 @@ void CReflashDlg::OnStartUpdate() {
   std::string confirmText = question;
   if (estimate != 0) {
     confirmText += "\nThe transfer will take " + DurationText(estimate) + " at the speed of the link.\n";
-    LogMessage("Transfer estimate: %u s\n", static_cast<unsigned>(estimate));
+    // The log says what the question says.
+    LogMessage("Transfer estimate: %s\n", DurationText(estimate).c_str());
   }
   MessageBoxRequest confirm;
   confirm.text = confirmText;
@@ -204,6 +206,8 @@ void CReflashDlg::OnStartUpdate() {
     m_outcome = succeeded ? RunOutcome::UpdateSucceeded : RunOutcome::UpdateFailed;
 
     summary.durationMs = platform::TickCount() - started;
+    // A signal that came after the last write changes nothing of what the
+    // device now holds: the run reports what happened.
     summary.result = succeeded ? "succeeded" : "failed";
     if (!succeeded && platform::AbortRequested()) {
       summary.result = std::string("aborted by ") + platform::SignalName(platform::AbortSignal());
@@ -216,34 +220,67 @@ void CReflashDlg::OnStartUpdate() {
   }
 
   m_Images.FreeImage();
-  if (succeeded) m_nDoneEntry = m_nShownEntry;
+  if (succeeded) {
+    m_nDoneEntry = m_nShownEntry;
+    m_window->SetText(resources::IDC_CONGRATULATIONS, CongratulationsText());
+  }
   SetDialogState(succeeded ? kStateDone : kStateReady);
   if (platform::AbortRequested()) EndAbortedRun();
 }
 
-std::string CReflashDlg::DeviceKindName(uint8_t productId) {
-  if (productId == kModuleZmDig) return "ZM-DIG module";
-  if (productId == kProductOrvellaN) return "Orvella(n) main unit";
-  const char* card = CardName(productId);
-  return std::strcmp(card, "Unknown") == 0 ? "unknown device" : std::string(card) + " card";
+// The done state's text names what was updated: a card or module is
+// not "the Orvella(n)", though the unit is still what must be powered off.
+std::string CReflashDlg::CongratulationsText() const {
+  std::string updated = "the Orvella(n)";
+  if (m_options.m_bCardMode || m_bModuleMode) updated = "the " + DeviceKindName(m_nDeviceId) + " in the Orvella(n)";
+  return "Congratulations!\n\nThe firmware has been successfully updated on " + updated +
+         ".  To complete this process, you must POWER OFF the Orvella(n) using the main power switch on the front of "
+         "the unit.";
 }
 
-// The image's name says which kind of device it is for; programming it into
-// another kind (a module image into the unit's own PROM) is never right.
+// The image's kind chooses the run (RunProgramming); the entry's mode
+// chooses what that run writes to. A ZT-HD image, say, has no run of its
+// own and would go into the unit's PROM.
+uint8_t CReflashDlg::WriteTarget(uint8_t imageId) const {
+  switch (imageId) {
+    case kCardVeZer:
+      return kCardVeZer;  // the card's own USB download
+    case kCardZiRerar:
+      return m_options.m_bCardMode ? m_nDeviceId : kProductOrvellaN;
+    default:
+      return m_bModuleMode ? kModuleZmDig : kProductOrvellaN;
+  }
+}
+
+// The image must be for the selected device, the run must write it there,
+// and the image must pass its own checks; otherwise nothing is sent.
 bool CReflashDlg::ImageFitsTarget() {
   const uint8_t imageId = m_Images.m_nImageDeviceId;
-  if (imageId == m_nDeviceId) return true;
   std::string name = EscapeOutsideText(m_Images.m_szImageName);
   const size_t slash = name.find_last_of("/\\");
   if (slash != std::string::npos) name.erase(0, slash + 1);
   char text[768];
-  std::snprintf(text, sizeof text,
-                "The firmware image %.300s is for a %s, but the selected device is the %s (%.300s).\n\n"
-                "Nothing has been programmed.",
-                name.c_str(), DeviceKindName(imageId).c_str(), DeviceKindName(m_nDeviceId).c_str(), m_szDeviceName.c_str());
-  LogMessage("OnStartUpdate: Image %.300s is for device %d, selected device is %d: refused\n", name.c_str(), imageId,
-             m_nDeviceId);
-  ShowRunMessage(text, resources::kMainCaption, Icon::Exclamation);
+  if (imageId != m_nDeviceId) {
+    std::snprintf(text, sizeof text,
+                  "The firmware image %.300s is for a %s, but the selected device is the %s (%.300s).",
+                  name.c_str(), DeviceKindName(imageId).c_str(), DeviceKindName(m_nDeviceId).c_str(),
+                  m_szDeviceName.c_str());
+    LogMessage("OnStartUpdate: Image %.300s is for device %d, selected device is %d: refused\n", name.c_str(), imageId,
+               m_nDeviceId);
+  } else if (const uint8_t target = WriteTarget(imageId); target != imageId) {
+    std::snprintf(text, sizeof text,
+                  "The firmware image %.300s is for a %s, but this program can only write it to the %s, "
+                  "which it is not for.",
+                  name.c_str(), DeviceKindName(imageId).c_str(), DeviceKindName(target).c_str());
+    LogMessage("OnStartUpdate: Image %.300s is for device %d, the run would write device %d: refused\n",
+               name.c_str(), imageId, target);
+  } else {
+    const std::string reason = CheckImageContent(name, imageId, m_Images.m_pImage, m_Images.m_nImageSize);
+    if (reason.empty()) return true;
+    std::snprintf(text, sizeof text, "%s", reason.c_str());
+    LogMessage("OnStartUpdate: %s Refused\n", reason.c_str());
+  }
+  ShowRunMessage(std::string(text) + "\n\nNothing has been programmed.", resources::kMainCaption, Icon::Exclamation);
   return false;
 }
 
@@ -277,6 +314,9 @@ bool CReflashDlg::RunProgramming() {
       // be programmed; saying so beats returning to the ready state in silence.
       CCardUpdater* updater = m_pRemote->GetCardUpdater();
       WindowProgress progress(*m_window);
+      // The card's download cannot be stopped half-way without leaving it
+      // without firmware.
+      platform::MustFinish download("the VE-ZER download");
       if (updater && updater->ProgramUsbFirmware(m_Images.m_pImage, m_Images.m_nImageSize, &progress)) return true;
       ShowRunMessage("VE-ZER Firmware Update Failed!", kFailureCaption, Icon::Exclamation);
       LogMessage("VE-ZER Firmware Update Failed!\n");
@@ -349,6 +389,10 @@ bool CReflashDlg::ProgramEEPROM() {
 
   m_window->ProgressPos(kProgressBar, 100);  // every packet is in
   LogMessage("Download took: %s\n", FormatElapsed(platform::TickCount() - started).c_str());
+  // The unit now erases and programs itself; a cancel from us now would
+  // stop it half-way. Its own progress, bounded by the silence limit, is
+  // watched to the end and reported as it is.
+  platform::MustFinish completion("the unit's own programming");
   return WatchUnitProgramming();
 }
 

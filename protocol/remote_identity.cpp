@@ -13,16 +13,18 @@ int COrvellaRemote::SelectConnection(uint16_t index) {
   if (!m_pMidiIF) return 1;
   if (index == m_nSelectedConnection) return 0;
 
+  // A link that refuses the index (a module index on a link that knows
+  // none) keeps the unit selected before, and the remote keeps talking to
+  // it as before: polling stopped here would starve every later wait.
+  if (m_pMidiIF->SelectConnection(index) != 0) {
+    LogMessage("COrvellaRemote::SelectConnection: m_pMidiIF->SelectConnection FAILED!\n");
+    return 1;
+  }
   m_bHighRegisterRange = false;
   m_bExtendedAddressing = false;
   m_dwLastReceiveTime = platform::TickCount();
   m_bLost = true;  // no periodic requests while the identity is read
   SetPollMode(kPollIdle);
-
-  if (m_pMidiIF->SelectConnection(index) != 0) {
-    LogMessage("COrvellaRemote::SelectConnection: m_pMidiIF->SelectConnection FAILED!\n");
-    return 1;
-  }
   // The link now leads to another unit: what the image and the queue hold
   // describe the previous one and must not be taken for this one's answer.
   // A reconnection goes back to this unit, whether or not it answers now.

@@ -34,14 +34,29 @@ int COrvellaRemote::GetZSlotSerialNumber(uint32_t* serial) {
 }
 
 int COrvellaRemote::WriteAndCommitSerial(const char* routine, uint16_t firstReg, uint32_t serial) {
+  const std::string name(routine);
+  // Nothing is written to a unit that does not answer: four registers
+  // without their commit would be a number half given.
+  if (WaitForResponse(1) != 0) {
+    LogMessage("%s: WaitForResponse Failed!\n", routine);
+    ShowSerialFailure(name + " WaitForResponse Failed!");
+    return 1;
+  }
+  uint8_t before[4];
+  for (uint16_t i = 0; i < 4; ++i) before[i] = m_RegisterImage[firstReg + i];
+  auto restore = [&] {
+    for (uint16_t i = 0; i < 4; ++i) WriteRegisterValue(firstReg + i, before[i]);
+    LogMessage("%s: serial registers given back their previous values\n", routine);
+  };
+
   uint8_t regs[4];
   serial_packing::ToRegisters(serial, regs);
   for (uint16_t i = 0; i < 4; ++i) WriteRegisterValue(firstReg + i, regs[i]);
 
-  const std::string name(routine);
   for (int round = 0; round < MAX_SN_RETIRES; ++round) {
     if (WaitForResponse(4) != 0) {
       LogMessage("%s: WaitForResponse Failed!\n", routine);
+      restore();
       ShowSerialFailure(name + " WaitForResponse Failed!");
       return 1;
     }
@@ -63,6 +78,7 @@ int COrvellaRemote::WriteAndCommitSerial(const char* routine, uint16_t firstReg,
     }
   }
   LogMessage("%s: Timeout! (MAX_SN_RETIRES)\n", routine);
+  restore();
   ShowSerialFailure(name + " Timeout!");
   return 1;
 }

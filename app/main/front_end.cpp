@@ -125,8 +125,7 @@ int RunFrontEnd(const CliOptions& cli, int& argc, char** argv, const std::functi
   settings.report = &report;
 
   auto runAndFinish = [&]() {
-    int status = run(settings);
-    if (platform::AbortSignal() != 0) status = platform::AbortExitStatus(platform::AbortSignal());
+    const int status = run(settings);
     if (json) {
       json->Emit("result", JsonObject().Text("outcome", OutcomeName(status)).Number("exit_status", status));
     }
@@ -146,6 +145,10 @@ int RunFrontEnd(const CliOptions& cli, int& argc, char** argv, const std::functi
 }
 
 int ExitStatus(RunOutcome outcome) {
+  // A signal ends the run with its own status, unless the run had already
+  // done what it was asked: then the status says so, as the summary does.
+  const bool done = outcome == RunOutcome::UpdateSucceeded || outcome == RunOutcome::SerialWritten;
+  if (!done && platform::AbortSignal() != 0) return platform::AbortExitStatus(platform::AbortSignal());
   switch (outcome) {
     case RunOutcome::UpdateSucceeded:
     case RunOutcome::SerialWritten:

@@ -85,7 +85,7 @@ int main(int argc, char** argv) {
     app.InitInstance([&]() -> std::unique_ptr<MainWindow> {
       return std::make_unique<ReflashWindow>(cli.windowCommandLine, settings, outcome);
     });
-    if (!app.WindowRan()) return kExitFailed;
+    if (!app.WindowRan()) return ExitStatus(RunOutcome::NoUnit);
     return ExitStatus(outcome);
   });
 }

@@ -20,6 +20,11 @@ volatile sig_atomic_t g_warned = 0;  // a first Ctrl+C of a write was answered
 volatile sig_atomic_t g_lastInterrupt = 0;
 bool g_abortLogged = false;
 bool g_warningLogged = false;
+int g_mustFinishDepth = 0;
+const char* g_mustFinishWhat = nullptr;
+bool g_deferLogged = false;
+
+constexpr int kAbortSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM};
 
 constexpr char kWarning[] =
     "An update is in progress: press Ctrl+C again within 5 s to abort. The unit will then need a new update.";
@@ -62,6 +67,16 @@ const char* SignalName(int signal) {
       return "SIGTERM";
     case SIGHUP:
       return "SIGHUP";
+    case SIGQUIT:
+      return "SIGQUIT";
+    case SIGUSR1:
+      return "SIGUSR1";
+    case SIGUSR2:
+      return "SIGUSR2";
+    case SIGALRM:
+      return "SIGALRM";
+    case SIGVTALRM:
+      return "SIGVTALRM";
     default:
       return "a signal";
   }
@@ -74,12 +89,20 @@ void InstallAbortSignals() {
   // No SA_RESTART: a blocking read of a prompt returns and the run goes on
   // to its end instead of waiting for input that will not come.
   action.sa_flags = 0;
-  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
-  // A closed pipe on standard output ends a write with EPIPE, not the run.
+  for (int signal : kAbortSignals) {
+    // A shell starts background jobs with SIGINT and SIGQUIT ignored, and
+    // nohup ignores SIGHUP: what the caller chose to ignore stays ignored.
+    struct sigaction current {};
+    if (sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) continue;
+    sigaction(signal, &action, nullptr);
+  }
+  // A closed pipe on standard output ends a write with EPIPE, and a file
+  // size limit a log record with EFBIG, not the run.
   struct sigaction ignore {};
   ignore.sa_handler = SIG_IGN;
   sigemptyset(&ignore.sa_mask);
   sigaction(SIGPIPE, &ignore, nullptr);
+  sigaction(SIGXFSZ, &ignore, nullptr);
 }
 
 bool AbortRequested() {
@@ -90,6 +113,13 @@ bool AbortRequested() {
   }
   const int signal = g_abortSignal;
   if (signal == 0) return false;
+  if (g_mustFinishDepth > 0) {
+    if (!g_deferLogged) {
+      g_deferLogged = true;
+      LogMessage("%s received during %s: it finishes first\n", SignalName(signal), g_mustFinishWhat);
+    }
+    return false;
+  }
   if (!g_abortLogged) {
     g_abortLogged = true;
     LogMessage("Aborting: %s received\n", SignalName(signal));
@@ -110,6 +140,15 @@ WriteInProgress::~WriteInProgress() {
     g_warned = 0;
     g_warningLogged = false;
   }
+}
+
+MustFinish::MustFinish(const char* what) : what_(g_mustFinishWhat) {
+  if (g_mustFinishDepth++ == 0) g_mustFinishWhat = what;
+}
+
+MustFinish::~MustFinish() {
+  if (--g_mustFinishDepth == 0) g_deferLogged = false;
+  g_mustFinishWhat = what_;
 }
 
 const char* InterruptWarningText() { return kWarning; }
