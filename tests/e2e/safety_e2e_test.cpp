@@ -58,14 +58,44 @@ class SafetyRun : public ::testing::Test {
   fs::path dir_;
 };
 
+// The build's own expanded (or, with `compressed`, SZDD) image.
+std::string BuiltIn(const std::string& name, bool compressed = false) {
+  return ReadFile(fs::path(REFLASH_BUILTIN_IMAGES) / (compressed ? name + "_" : name));
+}
+
+bool CarriesHeader(const std::string& image) { return image.rfind(std::string("OVFWIMG\0", 8), 0) == 0; }
+
 TEST_F(SafetyRun, RefusedRunsSendNothingThatChangesAUnitAndExitNonZero) {
   std::ofstream(dir_ / "ZMDIG0101NC.BIN") << std::string(1000, 'x');
   std::ofstream(dir_ / "NBT0111ANC.BIN") << std::string(1000, 'x');
+  const std::string unitImage = BuiltIn("NBT0110ANC.BIN");
+  const std::string packed = BuiltIn("NBT0110ANC.BIN", true);
+  ASSERT_GT(unitImage.size(), 100000u);
+  // A main-unit image named for the ZT-HD card, which has no run of its own.
+  std::ofstream(dir_ / "ZTHD0102NC.BIN", std::ios::binary) << unitImage;
+  // A module image named for the main unit; a main image cut short.
+  std::ofstream(dir_ / "NBT0112ANC.BIN", std::ios::binary) << BuiltIn("ZMDIG0100NC.BIN");
+  std::ofstream(dir_ / "NBT0113ANC.BIN", std::ios::binary) << unitImage.substr(0, 100000);
+  // Zeros past what any PROM holds; a compressed file cut short.
+  fs::resize_file((std::ofstream(dir_ / "NBT0114ANC.BIN"), dir_ / "NBT0114ANC.BIN"), 64u << 20);
+  std::ofstream(dir_ / "NBT0115ANC.BIN", std::ios::binary) << packed.substr(0, packed.size() / 2);
   struct Case {
     std::string args;
     const char* message;
+    bool needsHeader = false;  // the build's images carry the header (not the maker's)
   };
+  auto file = [&](const char* name) { return " FILE=" + (dir_ / name).string(); };
   const Case cases[] = {
+      {"ZSLOT --console --simulate=zthd --yes" + file("ZTHD0102NC.BIN"),
+       "is for a ZT-HD card, but this program can only write it to the Orvella(n) main unit"},
+      {"--console --simulate --yes" + file("NBT0112ANC.BIN"),
+       "is named for a Orvella(n) main unit, but its contents are for a ZM-DIG module", true},
+      {"--console --simulate --yes" + file("NBT0113ANC.BIN"), "announces 3026032 bytes but holds 100000", true},
+      {"--console --simulate --yes" + file("NBT0114ANC.BIN"),
+       "holds 67108864 bytes, more than a Orvella(n) main unit can hold (4194304 bytes)"},
+      {"--console --simulate --yes" + file("NBT0115ANC.BIN"), "Unable to expand file"},
+      {"--console --simulate=two-units-card --yes --select=1" + file("NBT0111ANC.BIN"),
+       "is for a Orvella(n) main unit, but the selected device is the ZI-RERAR card"},
       {"--console --simulate --yes FILE=" + (dir_ / "ZMDIG0101NC.BIN").string(),
        "is for a ZM-DIG module, but the selected device is the Orvella(n) main unit"},
       {"ZSLOT --console --simulate=two-units-card --yes FILE=" + (dir_ / "NBT0111ANC.BIN").string(),
@@ -76,6 +106,7 @@ TEST_F(SafetyRun, RefusedRunsSendNothingThatChangesAUnitAndExitNonZero) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args);
+    if (c.needsHeader && !CarriesHeader(unitImage)) continue;
     fs::remove(dir_ / "run.trace");
     const Result r = Run(c.args);
     EXPECT_NE(r.status, 0);
@@ -90,6 +121,18 @@ TEST_F(SafetyRun, AnImageForTheSelectedDeviceStillGoesOut) {
   const Result r = Run("--console --simulate --yes FILE=" + (dir_ / "NBT0111ANC.BIN").string());
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_GT(ChangingFrames(r.trace), 8);
+}
+
+TEST_F(SafetyRun, ACompressedFileGoesOutExpanded) {
+  // The maker's files come compressed; the unit gets the image, not the SZDD bytes.
+  std::ofstream(dir_ / "NBT0110ANC.BIN", std::ios::binary) << BuiltIn("NBT0110ANC.BIN", true);
+  const Result r = Run("--console --simulate --yes FILE=" + (dir_ / "NBT0110ANC.BIN").string());
+  EXPECT_EQ(r.status, 0) << r.err;
+  const std::string log = ReadFile(dir_ / "OrvellaReflash.log");
+  EXPECT_NE(log.find("NBT0110ANC.BIN is compressed, expanded to 3026032 bytes"), std::string::npos) << log;
+  EXPECT_NE(log.find("(3026032 bytes), took "), std::string::npos) << log;
+  EXPECT_GT(ChangingFrames(r.trace), 23641);  // every packet of the expanded image
+  EXPECT_TRUE(fs::exists(dir_ / "NBT0110ANC.BIN"));  // the user's file stays
 }
 
 }  // namespace
