@@ -104,8 +104,9 @@ bool CReflashDlg::WriteDialogSerial(uint32_t& serial) {
   }
 
   m_pRemote->SetPollMode(kPollIdentity);
-  SetDialogState(kStateBusy);
+  // The text first: the status line never shows the template's placeholder.
   m_window->SetText(kStatusLine, "Writing Serial Number... Please wait...");
+  SetDialogState(kStateBusy);
   if (!WriteSerial(dialog.m_dwSerialNumber, 3000, "Wait for WriteSerialNumber Failed!\nUser Dialog\n")) {
     m_outcome = RunOutcome::SerialFailed;
     CloseWindow(0);

@@ -113,6 +113,9 @@ void CReflashDlg::OnTimer(int timerId) {
 void CReflashDlg::OnStartUpdate() {
   if (!m_pRemote || !m_window) return;  // Update is offered only with a unit shown
   BusyScope busy(*this);
+  // The template's "Programming..." would show before anything is
+  // programmed, even before the question: each run names its own phase.
+  m_window->SetText(kStatusLine, "");
   SetDialogState(kStateBusy);
   m_pRemote->SetPollMode(kPollTransfer);
 
@@ -317,6 +320,7 @@ bool CReflashDlg::RunProgramming() {
       // The card's download cannot be stopped half-way without leaving it
       // without firmware.
       platform::MustFinish download("the VE-ZER download");
+      m_window->SetText(kStatusLine, "Programming...");
       if (updater && updater->ProgramUsbFirmware(m_Images.m_pImage, m_Images.m_nImageSize, &progress)) return true;
       ShowRunMessage("VE-ZER Firmware Update Failed!", kFailureCaption, Icon::Exclamation);
       LogMessage("VE-ZER Firmware Update Failed!\n");

@@ -15,7 +15,18 @@ namespace platform::console {
 class ConsoleDialog final : public MemoryDialog {
  public:
   ConsoleDialog(ConsoleHost& host, const ui::DialogTemplate& tmpl, ui::DialogEvents& events, bool isMain)
-      : MemoryDialog(tmpl, events, &host.registry_), host_(host), isMain_(isMain) {}
+      : MemoryDialog(tmpl, events, &host.registry_), host_(host), isMain_(isMain) {
+    // A run that writes while the window is still starting (SN=, GETSN)
+    // lists its units before that write's events.
+    if (isMain_ && host_.options_.json) host_.options_.json->BeforeNext([this] { EmitUnits(true); });
+  }
+  ~ConsoleDialog() override {
+    if (!isMain_ || !host_.options_.json) return;
+    // A window that ended while starting (a cancelled prompt) still had
+    // its list.
+    EmitUnits(true);
+    host_.options_.json->BeforeNext(nullptr);
+  }
 
   int RunModal() override {
     if (Initialise()) {
@@ -93,21 +104,31 @@ class ConsoleDialog final : public MemoryDialog {
     if (host_.options_.json) host_.options_.json->Emit("phase", JsonObject().Text("phase", text));
   }
 
-  void EmitUnits() {
+  // `early`: the window is still starting (a write or an end during its
+  // start), so its rows may not be filled yet: only rows with a value are
+  // told.
+  void EmitUnits(bool early = false) {
     JsonLines* json = host_.options_.json;
-    if (!json) return;
-    JsonObject fields;
+    if (!json || unitsEmitted_) return;
     const ControlState* list = State().Find(host_.options_.listId);
-    if (list) {
-      for (size_t i = 0; i < list->items.size(); ++i) {
-        fields.Append("units", JsonObject()
-                                   .Number("index", static_cast<int64_t>(i))
-                                   .Text("name", list->items[i].first)
-                                   .Bool("selected", static_cast<int>(i) == list->selection));
-      }
+    if (!list || list->items.empty()) {
+      // Not built yet, or no unit found (then there is no units event).
+      json->BeforeNext([this] { EmitUnits(true); });
+      return;
+    }
+    unitsEmitted_ = true;
+    json->BeforeNext(nullptr);
+    JsonObject fields;
+    for (size_t i = 0; i < list->items.size(); ++i) {
+      fields.Append("units", JsonObject()
+                                 .Number("index", static_cast<int64_t>(i))
+                                 .Text("name", list->items[i].first)
+                                 .Bool("selected", static_cast<int>(i) == list->selection));
     }
     JsonObject details;
-    for (const auto& [label, value] : WindowRows(State())) details.Text(label, value);
+    for (const auto& [label, value] : WindowRows(State())) {
+      if (!early || !value.empty()) details.Text(label, value);
+    }
     fields.Object("details", details);
     json->Emit("units", fields);
   }
@@ -144,26 +165,34 @@ class ConsoleDialog final : public MemoryDialog {
     Press(IsVisible(1) ? 1 : 2);
   }
 
+  // A line is one entry, every character of it: typed key by key into a
+  // digits-only field of ten, a letter would vanish and an eleventh digit
+  // would start a second number, and a number nobody typed would be taken.
+  // The dialog's own check sees the line exactly and refuses what is not
+  // one valid number.
+  void Enter(int id, const std::string& line) {
+    SetText(id, line);
+    Press(1);
+  }
+
   void RunEdit(ControlState& edit) {
     const ConsoleOptions& o = host_.options_;
     int id = edit.tmpl.id;
     if (o.yes) {
       if (o.editText) {
         host_.out_ << RenderWindow(State());
-        State().Find(id)->text.clear();
-        UserType(id, *o.editText);
-        Press(1);
+        Enter(id, *o.editText);
       } else {
-        host_.err_ << State().tmpl.caption << ": no text given (--serial=...)\n";
+        const std::string why = State().tmpl.caption + ": no text given (--serial=...)";
+        host_.err_ << why << "\n";
+        if (o.json) o.json->Emit("notice", JsonObject().Text("text", why));
       }
     } else if (o.interactive) {
       host_.out_ << RenderWindow(State());
       while (!Ended()) {
         auto line = host_.ReadLine("Serial Number (empty line cancels): ");
         if (!line || line->empty()) break;
-        State().Find(id)->text.clear();
-        UserType(id, *line);
-        Press(1);
+        Enter(id, *line);
       }
     } else {
       host_.err_ << State().tmpl.caption << ": cancelled (no terminal; --yes with --serial=... answers it)\n";
@@ -173,6 +202,7 @@ class ConsoleDialog final : public MemoryDialog {
 
   ConsoleHost& host_;
   bool isMain_;
+  bool unitsEmitted_ = false;
   int lastPercent_ = -1;
   int lastJson_ = -1;
   uint32_t lastJsonTick_ = 0;

@@ -60,6 +60,11 @@ std::string JsonObject::Dump() const {
 JsonLines::JsonLines(std::ostream& out) : out_(out), start_(TickCount()) {}
 
 void JsonLines::Emit(const std::string& event, JsonObject fields) {
+  if (pending_ && event != "notice") {
+    std::function<void()> first = std::move(pending_);
+    pending_ = nullptr;
+    first();
+  }
   fields.Text("event", event);
   fields.Number("time_ms", static_cast<int64_t>(TickCount() - start_));
   out_ << fields.Dump() << '\n' << std::flush;

@@ -3,6 +3,7 @@
 // run. Every event carries "event" (its kind) and "time_ms" (milliseconds
 // since the run began on the program's clock). docs/json.md lists them.
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
 #include <memory>
 #include <string>
@@ -43,10 +44,16 @@ class JsonLines {
   explicit JsonLines(std::ostream& out);
   // Adds "event" and "time_ms" to `fields` and writes the line.
   void Emit(const std::string& event, JsonObject fields = {});
+  // `emit` runs (once) before the next event other than a "notice": an
+  // event that must precede whatever the run does next (the unit list,
+  // before a write that happens while the window is still starting). An
+  // empty function withdraws it.
+  void BeforeNext(std::function<void()> emit) { pending_ = std::move(emit); }
 
  private:
   std::ostream& out_;
   uint32_t start_;
+  std::function<void()> pending_;
 };
 
 }  // namespace platform::console
