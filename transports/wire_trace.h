@@ -2,15 +2,21 @@
 // The wire trace (--trace=FILE): one line per transport Write and per Read
 // that delivered bytes, on every link:
 //   <ms since the trace began> <out|in> <connection index> <bytes in hex>
+// A run that appends to a trace already holding lines first writes
+//   # new run <yyyy-mm-dd hh:mm:ss>
+// so that one run's lines are never read as the last run's.
 // Off by default; when off the transports are not wrapped at all.
 #include <cstdint>
 
 #include "protocol/driver_queries.h"
 #include "protocol/orvella_interface.h"
 
-// Starts appending to `path`. False when the file cannot be opened (the
-// trace then stays off).
-bool EnableWireTrace(const char* path);
+// Starts appending to `path`, never through a symbolic link and only to a
+// regular file. False when the file cannot be opened (the trace then stays
+// off), with *error set to the errno (ELOOP for a link, EINVAL for a file
+// that is not a regular one). A trace that later cannot be written is
+// reported once on the error stream.
+bool EnableWireTrace(const char* path, int* error = nullptr);
 // Stops the trace and closes its file.
 void DisableWireTrace();
 bool WireTraceEnabled();

@@ -3,7 +3,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include "app/main/cli.h"
@@ -67,9 +69,14 @@ int main(int argc, char** argv) {
     std::fputs(VersionText().c_str(), stdout);
     return kExitDone;
   }
-  if (!cli.trace.empty() && !EnableWireTrace(cli.trace.c_str())) {
-    std::fprintf(stderr, "reflash: cannot write the trace file %s (it must be a regular file)\n",
-                 EscapeOutsideText(cli.trace).c_str());
+  int traceError = 0;
+  if (!cli.trace.empty() && !EnableWireTrace(cli.trace.c_str(), &traceError)) {
+    // ENXIO: a FIFO that nobody reads.
+    const char* reason = traceError == ELOOP                           ? "it is a symbolic link"
+                         : traceError == EINVAL || traceError == ENXIO ? "it must be a regular file"
+                                                                       : std::strerror(traceError);
+    std::fprintf(stderr, "reflash: cannot write the trace file %s (%s)\n", EscapeOutsideText(cli.trace).c_str(),
+                 reason);
     return kExitUsage;
   }
   platform::InstallAbortSignals();

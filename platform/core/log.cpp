@@ -15,7 +15,8 @@ constexpr size_t kMessageBuffer = 1024;
 
 // The one log file of the process; opened by the first record of a run.
 std::FILE* g_logFile = nullptr;
-// A log that cannot be opened is reported once per process, not per record.
+// A log that cannot be opened or written is reported once per process,
+// not per record.
 bool g_openFailureReported = false;
 
 // Never through a symbolic link: a run as root in a shared folder must not
@@ -57,7 +58,16 @@ int LogMessage(const char* format, ...) {
                now.second, message);
   // Flushed per record so that the log still tells the story when the
   // program is killed or crashes in the middle of an update.
-  std::fflush(g_logFile);
+  if (std::fflush(g_logFile) != 0 || std::ferror(g_logFile)) {
+    // A full disk loses records as surely as a read-only folder does.
+    const int error = errno;
+    std::clearerr(g_logFile);
+    if (!g_openFailureReported) {
+      g_openFailureReported = true;
+      std::fprintf(stderr, "reflash: cannot write the log %s (%s); records are being lost\n", kLogFileName,
+                   std::strerror(error));
+    }
+  }
   return 0;
 }
 
