@@ -153,7 +153,8 @@ std::string HelpText() {
       "  1  it failed, was cancelled, was refused at start-up or found no unit\n"
       "  2  the command line was not understood (with --yes: also an unknown token\n"
       "     or a --select entry past the list)\n"
-      "  130, 143, 129  ended by SIGINT, SIGTERM or SIGHUP (after a clean abort)\n";
+      "  130, 143, 129  ended by SIGINT, SIGTERM or SIGHUP (after a clean abort; other\n"
+      "                 signals give 128 + their number)\n";
 }
 
 std::string VersionText() { return "reflash " REFLASH_VERSION " (built " + BuildStamp() + ")\n"; }

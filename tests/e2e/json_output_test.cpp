@@ -15,6 +15,7 @@
 namespace {
 
 using e2e::Finished;
+using e2e::Has;
 using e2e::Sandbox;
 using nlohmann::json;
 
@@ -157,6 +158,48 @@ TEST(JsonOutput, ProgressComesAtMostOnceASecondAndTheUpdateIsDescribed) {
   EXPECT_EQ(summary["result"], "succeeded");
   // Standard output holds only the events; the window's text went to the error stream.
   EXPECT_NE(r.err.find("== Orvella(n) Firmware Update =="), std::string::npos);
+}
+
+TEST(JsonOutput, EventsComeInTheDocumentedOrderAndTellOnlyWhatHappened) {
+  // notice any time; units once, before everything else; result last.
+  auto rank = [](const std::string& kind) { return kind == "units" ? 1 : kind == "result" ? 3 : 2; };
+  struct Case {
+    const char* args;
+    const char* noticeHas;  // a notice must say this (null: none needed)
+  };
+  const Case cases[] = {
+      {"--json --simulate --yes", nullptr},
+      {"--json --simulate=thunderbolt --select=1 SN=6018451299", nullptr},
+      {"--json --simulate=blank-serial --yes GETSN --serial=6018451299", nullptr},
+      {"--json --simulate=blank-serial --yes GETSN", "no text given (--serial=...)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args);
+    Sandbox box;
+    const Finished r = box.Run(c.args);
+    std::istringstream lines(r.out);
+    std::string line;
+    int last = 0, units = 0;
+    bool asked = false, noticed = false;
+    while (std::getline(lines, line)) {
+      const json e = json::parse(line);
+      const std::string kind = e["event"];
+      if (kind == "notice") {
+        noticed = noticed || (c.noticeHas && Has(e.value("text", ""), c.noticeHas));
+        continue;
+      }
+      EXPECT_GE(rank(kind), last) << line;
+      last = rank(kind);
+      units += kind == "units";
+      asked = asked || kind == "question";
+      // The status line's placeholder is no phase the run entered.
+      if (kind == "phase" && !asked) {
+        EXPECT_NE(e["phase"], "Programming...") << line;
+      }
+    }
+    EXPECT_EQ(units, 1) << r.out;
+    EXPECT_EQ(noticed, c.noticeHas != nullptr) << r.out;
+  }
 }
 
 }  // namespace
