@@ -115,6 +115,20 @@ std::string PathOfLength(FaultRun& r, size_t length) {
   return folder + name;
 }
 
+// Console rows: writes `name` holding an image with the built-in images'
+// header for device `id`, announcing `announced` bytes, `size` long.
+std::string HeaderImage(const fs::path& folder, const std::string& name, uint8_t id, uint32_t announced,
+                        uint32_t size) {
+  std::string bytes(size, '\x5A');
+  const char magic[8] = {'O', 'V', 'F', 'W', 'I', 'M', 'G', 0};
+  bytes.replace(0, 8, magic, 8);
+  bytes[8] = static_cast<char>(id);
+  bytes[9] = 0;
+  for (int i = 0; i < 4; ++i) bytes[12 + i] = static_cast<char>(announced >> (8 * i));
+  std::ofstream(folder / name, std::ios::binary) << bytes;
+  return (folder / name).string();
+}
+
 // Console rows: writes an empty unit image into the folder.
 std::string EmptyImage(const fs::path& folder) {
   std::ofstream(folder / "NBT0120ANC.BIN").close();
@@ -609,6 +623,48 @@ const std::vector<Row>& Rows() {
       {"console_missing_log_folder", Flow::kInput, Link::kConsole, "working folder deleted before start",
        {"Unable to locate an Orvella(n)!"}, false, "log dropped, the run goes on; exit status non-zero",
        nullptr, [](const fs::path&) { return std::string(kRemoveFolder) + "--console --simulate=none"; }},
+
+      {"console_card_image_into_unit", Flow::kInput, Link::kConsole,
+       "ZSLOT FILE= naming a ZT-HD image (a card with no run of its own)",
+       {"this program can only write it to the Orvella(n) main unit"}, false,
+       "refused before anything is sent, not programmed into the unit's PROM; exit status non-zero",
+       nullptr,
+       [](const fs::path& f) {
+         return "ZSLOT --console --simulate=zthd --yes FILE=" + HeaderImage(f, "ZTHD0102NC.BIN", 96, 4096, 4096);
+       }},
+      {"console_image_contents_disagree", Flow::kInput, Link::kConsole,
+       "FILE= named for the main unit holding a ZM-DIG image", {"but its contents are for a ZM-DIG module"}, false,
+       "refused before anything is sent; exit status non-zero",
+       nullptr,
+       [](const fs::path& f) {
+         return "--console --simulate --yes FILE=" + HeaderImage(f, "NBT0111ANC.BIN", 2, 4096, 4096);
+       }},
+      {"console_image_cut_short", Flow::kInput, Link::kConsole, "FILE= holding less than its header announces",
+       {"announces 3026032 bytes but holds 100000"}, false, "refused before anything is sent; exit status non-zero",
+       nullptr,
+       [](const fs::path& f) {
+         return "--console --simulate --yes FILE=" + HeaderImage(f, "NBT0111ANC.BIN", 96, 3026032, 100000);
+       }},
+      {"console_image_too_large", Flow::kInput, Link::kConsole, "FILE= naming 64 MiB of zeros",
+       {"more than a Orvella(n) main unit can hold"}, false, "refused before anything is sent; exit status non-zero",
+       nullptr,
+       [](const fs::path& f) {
+         std::ofstream(f / "NBT0111ANC.BIN").close();
+         fs::resize_file(f / "NBT0111ANC.BIN", 64u << 20);
+         return "--console --simulate --yes FILE=" + (f / "NBT0111ANC.BIN").string();
+       }},
+      {"console_compressed_file_damaged", Flow::kInput, Link::kConsole, "FILE= naming an SZDD file cut short",
+       {"Unable to expand file"}, false, "refused before anything is sent; exit status non-zero",
+       nullptr,
+       [](const fs::path& f) {
+         // The header promises 4096 bytes; the data end after the header.
+         const char header[14] = {'S', 'Z', 'D', 'D', '\x88', '\xF0', '\x27', '\x33', 'A', 0, 0, 0x10, 0, 0};
+         std::ofstream(f / "NBT0111ANC.BIN", std::ios::binary) << std::string(header, 14) << "\xFF" << "abcdefgh";
+         return "--console --simulate --yes FILE=" + (f / "NBT0111ANC.BIN").string();
+       }},
+      {"console_serial_given_twice", Flow::kSerial, Link::kConsole, "SN= given twice",
+       {"SN= is given more than once"}, false, "refused before any unit is searched; exit status 2",
+       nullptr, [](const fs::path&) { return std::string("SN=6018451234 SN=6018451299 --console --simulate"); }},
 
       // ------------------------------------- the console binary on a network
       {"net_card_silent_mid_verify", Flow::kCard, Link::kNetwork, "the card's link goes silent during the verify",
