@@ -355,7 +355,8 @@ bool CFirmwareImages::ExpandExternalImage(DialogWindow* parent, char path[260]) 
   if (slash != std::string::npos) name.erase(0, slash + 1);
   const std::string expanded = MakeRunFolder(&error) ? m_szRunFolder + name : std::string();
   if (expanded.empty() || expanded.size() > kMaxPath) {
-    Message(parent, Format("Unable to open destination file '%s'!", expanded.empty() ? name.c_str() : expanded.c_str()),
+    const std::string shown = EscapeOutsideText(expanded.empty() ? name : expanded);
+    Message(parent, Format("Unable to open destination file '%s'!", shown.c_str()),
             Format("File Open Failure! [%ld]", platform::kSzddBadDestination), Icon::Exclamation);
     return false;
   }
@@ -366,12 +367,14 @@ bool CFirmwareImages::ExpandExternalImage(DialogWindow* parent, char path[260]) 
   expander.Close();
   if (result < 0) {
     files.Remove(expanded);
-    Message(parent, Format("Unable to expand file '%s'!", path), Format("File Copy Failure! [%ld]", result),
+    const std::string shown = EscapeOutsideText(path);
+    Message(parent, Format("Unable to expand file '%s'!", shown.c_str()), Format("File Copy Failure! [%ld]", result),
             Icon::Exclamation);
-    LogMessage("LoadFirmwareImage: %.300s cannot be expanded [%ld]\n", path, result);
+    LogMessage("LoadFirmwareImage: %.300s cannot be expanded [%ld]\n", shown.c_str(), result);
     return false;
   }
-  LogMessage("LoadFirmwareImage: %.300s is compressed, expanded to %ld bytes\n", path, result);
+  LogMessage("LoadFirmwareImage: %.300s is compressed, expanded to %ld bytes\n", EscapeOutsideText(path).c_str(),
+             result);
   std::strcpy(path, expanded.c_str());
   return true;
 }
