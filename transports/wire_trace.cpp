@@ -7,6 +7,7 @@
 
 #include "platform/core/append_file.h"
 #include "platform/core/clock.h"
+#include "platform/core/outside_text.h"
 
 namespace {
 
@@ -24,7 +25,7 @@ void CheckWritten() {
   if (g_writeFailureReported) return;
   g_writeFailureReported = true;
   std::fprintf(stderr, "reflash: cannot write the trace file %s (%s); trace lines are being lost\n",
-               g_tracePath.c_str(), std::strerror(error));
+               EscapeOutsideText(g_tracePath).c_str(), std::strerror(error));
 }
 
 }  // namespace
