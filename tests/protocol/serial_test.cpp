@@ -98,7 +98,30 @@ TEST_F(SerialTest, UnitSerialFailuresShowTheirOwnMessage) {
     if (c.neverMatches) {
       EXPECT_GT(clock.Peek() - start, 12800u);
     }
+    if (c.silent) {
+      // A unit that does not answer gets no register at all, rather than
+      // four registers without their commit.
+      for (const auto& frame : link.wiring.written) EXPECT_NE(Decode(frame.bytes).code, codec::kWrite);
+    }
   }
+}
+
+TEST_F(SerialTest, AnIndexTheLinkRefusesLeavesTheUnitPolledAndWritable) {
+  // A module entry's index (bit 15) means nothing to a MIDI link: the unit
+  // stays selected, and its serial number write goes through whole.
+  sim::UnitConfig config;
+  config.serial = sim::kBlankSerial;
+  config.hasModule = true;
+  sim::UnitModel model(config);
+  Attach(model);
+  EXPECT_NE(remote->SelectConnection(0x8000), 0);
+  EXPECT_EQ(remote->SelectConnection(0), 0);
+  remote->SetPollMode(kPollIdentity);
+  EXPECT_EQ(remote->WaitForResponse(4), 0);
+  EXPECT_EQ(remote->WriteSerialNumber(0x6026D4D2), 0);
+  EXPECT_EQ(Writes().size(), 4u);
+  EXPECT_EQ(Written().back(), Frame({0x52, 0x57, 0x64}));  // the commit
+  EXPECT_TRUE(host.Messages().empty());
 }
 
 TEST_F(SerialTest, CardSerialGoesToTheCardEndpoint) {
