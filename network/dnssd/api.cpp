@@ -52,8 +52,8 @@ DNSServiceErrorType Begin(DNSServiceRef* sdRef, _DNSServiceRef_t* op) {
 enum class Read { Taken, Nothing, Failed };
 
 // Reads one datagram from the operation's group socket or, failing that,
-// its one-shot socket. Unicast answers count only from port 5353, and on
-// the one-shot socket only with the id of our query.
+// its one-shot socket. Unicast answers count only from port 5353 of a
+// sender on the link, and on the one-shot socket only with our query's id.
 Read ReadOne(_DNSServiceRef_t* op, uint8_t* buffer, size_t size) {
   unsigned interface = 0;
   uint32_t from = 0;
@@ -61,7 +61,7 @@ Read ReadOne(_DNSServiceRef_t* op, uint8_t* buffer, size_t size) {
   bool toGroup = false;
   long n = op->socket.Receive(buffer, size, &interface, &from, &port, &toGroup);
   if (n >= 0) {
-    if (toGroup || port == 5353) {
+    if (toGroup || (port == 5353 && op->socket.OnLink(from))) {
       mdns::HandleDatagram(op, buffer, static_cast<size_t>(n), interface, !toGroup, mdns::NowMs());
     }
     return Read::Taken;
@@ -70,7 +70,8 @@ Read ReadOne(_DNSServiceRef_t* op, uint8_t* buffer, size_t size) {
   if (op->oneShot.fd() < 0) return Read::Nothing;
   n = op->oneShot.Receive(buffer, size, &interface, &from, &port, &toGroup);
   if (n < 0) return (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) ? Read::Nothing : Read::Failed;
-  const bool ours = n >= 12 && port == 5353 && (buffer[0] << 8 | buffer[1]) == op->oneShotId;
+  const bool ours =
+      n >= 12 && port == 5353 && (buffer[0] << 8 | buffer[1]) == op->oneShotId && op->oneShot.OnLink(from);
   if (ours) mdns::HandleDatagram(op, buffer, static_cast<size_t>(n), interface, true, mdns::NowMs());
   return Read::Taken;
 }

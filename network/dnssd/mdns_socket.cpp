@@ -69,7 +69,9 @@ int MdnsSocket::Open(const Endpoint& endpoint, unsigned onlyIndex, bool oneShot)
     join.imr_multiaddr.s_addr = endpoint.group;
     join.imr_ifindex = static_cast<int>(index);
     if (oneShot || setsockopt(fd_, IPPROTO_IP, IP_ADD_MEMBERSHIP, &join, sizeof join) == 0) {
-      joined_.push_back({index, reinterpret_cast<sockaddr_in*>(a->ifa_addr)->sin_addr.s_addr, a->ifa_name});
+      const uint32_t mask =
+          a->ifa_netmask ? reinterpret_cast<sockaddr_in*>(a->ifa_netmask)->sin_addr.s_addr : 0xFFFFFFFFu;
+      joined_.push_back({index, reinterpret_cast<sockaddr_in*>(a->ifa_addr)->sin_addr.s_addr, mask, a->ifa_name});
     }
   }
   freeifaddrs(list);
@@ -98,6 +100,11 @@ bool MdnsSocket::SendOn(unsigned index, const std::vector<uint8_t>& data) {
   ssize_t n = sendto(fd_, data.data(), data.size(), MSG_DONTWAIT | MSG_NOSIGNAL, reinterpret_cast<sockaddr*>(&to),
                      sizeof to);
   return n == static_cast<ssize_t>(data.size());
+}
+
+bool MdnsSocket::OnLink(uint32_t from) const {
+  return std::any_of(joined_.begin(), joined_.end(),
+                     [&](const JoinedInterface& j) { return (j.address & j.netmask) == (from & j.netmask); });
 }
 
 bool MdnsSocket::SendTo(uint32_t address, uint16_t port, const std::vector<uint8_t>& data) {

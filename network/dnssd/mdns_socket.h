@@ -24,6 +24,7 @@ Endpoint DefaultEndpoint();
 struct JoinedInterface {
   unsigned index = 0;
   uint32_t address = 0;  // network byte order
+  uint32_t netmask = 0;  // network byte order
   std::string name;
 };
 
@@ -45,6 +46,10 @@ class MdnsSocket {
 
   // Sends `data` to the group on interface `index`; false when it failed.
   bool SendOn(unsigned index, const std::vector<uint8_t>& data);
+  // True when `from` (network byte order) lies in the subnet of an
+  // interface this socket uses: unicast answers count only from the link
+  // (RFC 6762 11), never from a sender further away.
+  bool OnLink(uint32_t from) const;
   // Sends `data` by unicast to `address`:`port` (network byte order address).
   bool SendTo(uint32_t address, uint16_t port, const std::vector<uint8_t>& data);
   // Receives one datagram without waiting. Returns its length, or -1 when

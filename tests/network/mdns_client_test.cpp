@@ -2,10 +2,12 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -304,6 +306,43 @@ TEST_F(MdnsClient, AReplyOnASecondInterfaceCarriesThatInterfacesIndex) {
   onBridge.Announce(br);
   ASSERT_TRUE(Pump(ref, &onBridge, [&] { return seen.present.size() == 1; }, 3000));
   EXPECT_EQ(seen.present["Bridged"], br);
+}
+
+// A unicast datagram from `from`:5353 to 127.0.0.1:5353.
+void SendUnicastFrom(const char* from, const std::vector<uint8_t>& datagram) {
+  int s = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  int on = 1;
+  setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  setsockopt(s, SOL_SOCKET, SO_REUSEPORT, &on, sizeof on);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(5353);
+  a.sin_addr.s_addr = inet_addr(from);
+  ASSERT_EQ(bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a), 0) << from;
+  a.sin_addr.s_addr = inet_addr("127.0.0.1");
+  sendto(s, datagram.data(), datagram.size(), 0, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  close(s);
+}
+
+TEST(MdnsClientAlone, AUnicastAnswerCountsOnlyFromASenderOnTheLink) {
+  // No responder here: the client's is the only socket a unicast datagram
+  // to port 5353 can reach. 192.0.2.1 is this machine's, but on no subnet
+  // the client asks on.
+  REQUIRE_PRIVATE_NETWORK();
+  ASSERT_EQ(std::system("ip addr add 192.0.2.1/32 dev lo"), 0);
+  Seen seen;
+  DNSServiceRef ref = nullptr;
+  ASSERT_EQ(DNSServiceBrowse(&ref, 0, 0, "_netaudio-cmc._udp", "local", OnBrowse, &seen), kDNSServiceErr_NoError);
+  TestService far;
+  far.instance = "Far";
+  mdns::MessageWriter w(mdns::kFlagResponse | 0x0400);
+  w.AddPtr(mdns::Section::Answer, test_support::TypeName(far), 120, test_support::InstanceName(far));
+  SendUnicastFrom("192.0.2.1", w.Finish());
+  Pump(ref, nullptr, [] { return false; }, 300);
+  EXPECT_TRUE(seen.present.empty());
+  SendUnicastFrom("127.0.0.2", w.Finish());
+  EXPECT_TRUE(Pump(ref, nullptr, [&] { return seen.present.count("Far") == 1; }, 1000));
+  DNSServiceRefDeallocate(ref);
 }
 
 TEST_F(MdnsClient, ReleasingAnOperationFromItsOwnReplyIsSafe) {
