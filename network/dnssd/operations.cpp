@@ -226,7 +226,14 @@ void AskOnce(_DNSServiceRef_t* op) {
 }  // namespace
 
 void Ask(_DNSServiceRef_t* op, int64_t nowMs) {
-  if (op->asked++ == 0 && op->cache.entries().empty()) AskOnce(op);
+  if (op->asked++ == 0 && op->cache.entries().empty()) {
+    AskOnce(op);
+  } else {
+    // Its answers come within milliseconds; by the next question the
+    // one-shot socket has served (and a network of many devices does not
+    // keep a descriptor per operation for nothing).
+    op->oneShot.Close();
+  }
   for (const JoinedInterface& j : op->socket.interfaces()) {
     // Known answers (RFC 6762 7.1): what we hold with more than half its life left.
     std::vector<const CacheEntry*> known;
