@@ -88,8 +88,9 @@ aud_error dr_device_address_process_socket(dr_device_address* slot, bool* done) 
   dr_device* device = Device(slot);
   std::vector<int> readable;
   int os_error = 0;
-  const std::string shown = EscapeOutsideText(device->name);  // a name from the network
   const int ready = platform::net::WaitReadable({slot->socket}, 0, readable, &os_error);
+  // The device's name came from the network.
+  const std::string shown = ready <= 0 ? EscapeOutsideText(device->name) : std::string();
   if (ready == 0) {
     std::fprintf(stderr,
                  "%s(device=%s state=%d sdref=%p socket=%d): ERROR, about to read blocked mDNS socket (select "
