@@ -9,6 +9,7 @@
 #include "app/log.h"
 #include "app/reflash_app.h"
 #include "app/resources/dialog_templates.h"
+#include "platform/core/clock.h"
 #include "platform/core/outside_text.h"
 #include "platform/session/abort_signals.h"
 #include "protocol/orvella_remote.h"
@@ -145,6 +146,29 @@ void CReflashDlg::Decorate() {
 void CReflashDlg::SetDialogState(int state) {
   if (state < kStateReady || state > kStateDone || !m_window) return;
   for (const StateRow& row : kStateTable) m_window->Show(row.id, row.shown[state]);
+  // A note about a run that has ended would tell an old story.
+  if (state != kStateBusy) m_window->ShowNote({});
+}
+
+void CReflashDlg::SetProgressRange(int low, int high) {
+  m_progress.Begin(platform::TickCount(), low, high);
+  if (m_window) m_window->ProgressRange(IDC_PROGRESS, low, high);
+}
+
+void CReflashDlg::SetProgressPos(int pos) {
+  m_progress.Move(pos);
+  if (m_window) m_window->ProgressPos(IDC_PROGRESS, pos);
+}
+
+void CReflashDlg::ShowImageSource() {
+  std::string text;
+  if (m_Images.m_bExternalFile && m_Images.m_szImageName[0] != '\0') {
+    std::string name = m_Images.m_szImageName;
+    const size_t slash = name.find_last_of("/\\");
+    if (slash != std::string::npos) name.erase(0, slash + 1);
+    text = "New firmware from the file " + EscapeOutsideText(name);
+  }
+  m_window->SetText(IDC_NOTICE3, text);
 }
 
 void CReflashDlg::OnCommand(int id) {
@@ -152,6 +176,13 @@ void CReflashDlg::OnCommand(int id) {
     case IDC_UPDATE:
       if (IsBusy()) {
         LogMessage("OnStartUpdate: Busy, ignored\n");
+        break;
+      }
+      if (IsDone()) {
+        // The unit waits to be powered off; programming it again now, or a
+        // cancelled confirmation turning the run's success into failure,
+        // is never what a stray key meant.
+        LogMessage("OnStartUpdate: Update done, ignored\n");
         break;
       }
       OnStartUpdate();
@@ -163,6 +194,29 @@ void CReflashDlg::OnCommand(int id) {
     default:
       break;
   }
+}
+
+void CReflashDlg::OnClose() {
+  if (!m_window) return;
+  if (m_window->IsVisible(IDCANCEL_BUTTON) || m_window->IsVisible(IDOK_CLOSE)) {
+    OnCommand(IDCANCEL_BUTTON);
+    return;
+  }
+  // Neither button is offered: closing now would cut the device off in the
+  // middle of a write. The note does not wait for an answer, as a modal
+  // box would hold the transfer until it was closed.
+  const std::string what = m_szBusyWhat.empty() ? std::string("The device is being written to.") : m_szBusyWhat;
+  LogMessage("OnClose: %s Close refused\n", what.c_str());
+  std::string text = what +
+                     " The window cannot be closed until this has ended: interrupting it could leave the device "
+                     "unable to work.";
+  const std::string times = m_progress.Times(platform::TickCount());
+  if (!times.empty()) text += "\n\n" + m_window->GetText(IDC_STATUS) + "  " + times + ".";
+  platform::ui::MessageBoxRequest note;
+  note.text = text;
+  note.caption = kMainCaption;
+  note.icon = platform::ui::Icon::Information;
+  m_window->ShowNote(note);
 }
 
 void CReflashDlg::OnSelChange(int id) {
@@ -177,6 +231,7 @@ void CReflashDlg::OnDropFiles(const std::vector<std::string>& paths) {
     return;
   }
   m_Images.OnDropFiles(paths, m_window.get());
+  ShowImageSource();
 }
 
 void CReflashDlg::OnSysCommand(int commandId) {

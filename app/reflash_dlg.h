@@ -20,6 +20,7 @@
 #include "app/firmware_images.h"
 #include "app/options.h"
 #include "app/run_report.h"
+#include "platform/ui/progress_times.h"
 #include "platform/ui/ui_host.h"
 
 class COrvellaRemote;
@@ -54,6 +55,9 @@ class CReflashDlg : public platform::ui::DialogEvents {
   // ---- DialogEvents
   bool OnInitDialog() override;
   void OnCommand(int id) override;
+  // Esc or the close box: Cancel, except while a run must not be left,
+  // when a note says why and about how long is left.
+  void OnClose() override;
   void OnSelChange(int id) override;
   void OnTimer(int timerId) override;
   void OnDropFiles(const std::vector<std::string>& paths) override;
@@ -63,6 +67,12 @@ class CReflashDlg : public platform::ui::DialogEvents {
   // ---- display (states and decoration)
   void SetDialogState(int state);
   void Decorate();
+  // The progress bar, through which the window also learns how long the
+  // current step has run and has left.
+  void SetProgressRange(int low, int high);
+  void SetProgressPos(int pos);
+  // The done state is shown: the entry on show is the one just updated.
+  bool IsDone() const { return m_nDoneEntry >= 0 && m_nShownEntry == m_nDoneEntry; }
 
   // ---- unit discovery and selection
   bool SearchUnits();  // unit search steps 1..6 of OnInitDialog
@@ -177,6 +187,11 @@ class CReflashDlg : public platform::ui::DialogEvents {
   // Ends the run after a failure of the unit display (no unit, no image).
   void EndRunWithoutUnit();
   void ShowDetailRows(bool serialRows, bool promRow);
+  // Steps 7 and 8: the serial number and manufacture date fields; returns
+  // the number shown (0 when none counts for this device).
+  uint32_t ShowSerialNumber(uint32_t serial);
+  // Names the file the new firmware comes from (FILE= or a drop), if any.
+  void ShowImageSource();
   // Steps 12 and 13 for a chosen image: version and date fields.
   void ShowNewImage();
   void SetValue(int id, const std::string& text);
@@ -215,4 +230,8 @@ class CReflashDlg : public platform::ui::DialogEvents {
   int m_nDoneEntry = -1;
   // No usable built-in image for the shown entry on this link.
   bool m_bNoBuiltInImage = false;
+  // What the run that keeps the window open is doing, for the user who
+  // tries to close it, and its progress-bar phase.
+  std::string m_szBusyWhat;
+  platform::ui::ProgressPhase m_progress;
 };

@@ -1,7 +1,6 @@
 // Serial-number writing: the "SN=" option (one number for the first
 // listed device, then the run ends) and the "GETSN" prompt (asked for every
 // selected entry).
-#include <cctype>
 #include <string>
 
 #include "app/log.h"
@@ -18,39 +17,26 @@ namespace {
 
 constexpr int kStatusLine = resources::IDC_STATUS;
 // Numbers printed with this model code belong to an Orvella(n).
-constexpr uint32_t kPrintedModel = 0x43;
-constexpr uint32_t kOrvellaModel = 0x60;
+constexpr const char* kPrintedModel = "43";
+constexpr const char* kOrvellaModel = "60";
 
 }  // namespace
 
-// The number must be exactly the printed form: two hexadecimal model digits
-// and eight decimal ones. Packing alone would read "60184512345" or
-// "6018451A34" as some other valid number and write it.
-static bool IsPrintedSerialText(const std::string& text) {
-  if (text.size() != 10) return false;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    if (i < 2 ? !std::isxdigit(c) : !std::isdigit(c)) return false;
-  }
-  return true;
-}
-
 bool CReflashDlg::HandleSerialOption(const std::string& text) {
-  uint32_t serial = IsPrintedSerialText(text) ? PackSerialNumber(text) : 0;
+  // The printed model code 43 stands for an Orvella(n); the number is
+  // checked, packed and printed back as 60.
   std::string typed = text;
-  if ((serial >> 24) == kPrintedModel) {
-    serial = (serial & 0x00FFFFFF) | (kOrvellaModel << 24);
-    typed.replace(0, 2, "60");
-  }
+  if (typed.compare(0, 2, kPrintedModel) == 0) typed.replace(0, 2, kOrvellaModel);
   // Only a number that prints back as given is written: a spilled field
   // (week 64, unit 4096, ...) would put another number into the device.
-  if (!IsValidSerialNumber(serial) || !PrintsBackAs(serial, typed)) {
-    ShowRunMessage("Invalid Serial Number!", resources::kMainCaption, Icon::Warning);
+  const std::string problem = SerialNumberProblem(typed);
+  if (!problem.empty()) {
+    ShowRunMessage("Invalid Serial Number!\n\n" + problem, resources::kMainCaption, Icon::Warning);
     m_outcome = RunOutcome::SerialFailed;
     CloseWindow(0);
     return false;
   }
-  m_options.m_dwCommandLineSerial = serial;
+  m_options.m_dwCommandLineSerial = PackSerialNumber(typed);
   return true;
 }
 
@@ -95,6 +81,13 @@ bool CReflashDlg::WriteDialogSerial(uint32_t& serial) {
   m_pRemote->SetPollMode(kPollTransfer);
   CGetSerialNumberDlg dialog;
   dialog.m_dwSerialNumber = 0;
+  // The dialog names the entry and says what its device holds now. A
+  // module's number is its unit's, which the module entry does not show.
+  dialog.m_szEntryName = m_szDeviceName;
+  dialog.m_szDeviceKind = m_options.m_bCardMode ? DeviceKindName(m_nDeviceId) : "Orvella(n)";
+  dialog.m_dwCurrentSerial = serial;
+  if (m_bModuleMode && m_pRemote->GetSerialNumber(&dialog.m_dwCurrentSerial) != 0) dialog.m_dwCurrentSerial = 0;
+  SetDialogState(kStateReady);
   if (dialog.DoModal(m_window.get()) != CGetSerialNumberDlg::kOk) {
     LogMessage("Invalid Serial Number. User Pressed Cancel.\n");
     // A number written for an earlier entry stays written and is reported.
@@ -104,10 +97,14 @@ bool CReflashDlg::WriteDialogSerial(uint32_t& serial) {
   }
 
   m_pRemote->SetPollMode(kPollIdentity);
+  m_progress = {};
+  m_szBusyWhat = "A serial number is being written to the " + m_szDeviceName + ".";
   // The text first: the status line never shows the template's placeholder.
   m_window->SetText(kStatusLine, "Writing Serial Number... Please wait...");
   SetDialogState(kStateBusy);
-  if (!WriteSerial(dialog.m_dwSerialNumber, 3000, "Wait for WriteSerialNumber Failed!\nUser Dialog\n")) {
+  const bool written = WriteSerial(dialog.m_dwSerialNumber, 3000, "Wait for WriteSerialNumber Failed!\nUser Dialog\n");
+  m_szBusyWhat.clear();
+  if (!written) {
     m_outcome = RunOutcome::SerialFailed;
     CloseWindow(0);
     return false;

@@ -330,20 +330,7 @@ bool CReflashDlg::UpdateSelectedConnection(uint16_t entry) {
   } else {
     m_pRemote->GetSerialNumber(&serial);
   }
-  if (m_options.m_bGetSerialNumber && !WriteDialogSerial(serial)) return false;
-
-  // 7. Serial number: only a number of this device's model counts.
-  std::string serialText = "Not Present";
-  if (serial != 0 && serial != 0xFFFFFFFF && (serial >> 24) == m_nDeviceId) {
-    serialText = FormatSerialNumber(serial);
-  } else {
-    serial = 0;
-  }
-  LogMessage("SN: %s\n", serialText.c_str());
-  SetValue(IDC_SERIAL, serialText);
-
-  // 8.
-  SetValue(IDC_MFG_DATE, serial != 0 ? ManufactureDate(serial) : std::string());
+  serial = ShowSerialNumber(serial);
 
   // 9. PCB revision.
   uint8_t revision = 0;
@@ -420,7 +407,31 @@ bool CReflashDlg::UpdateSelectedConnection(uint16_t entry) {
     const char* prom = m_options.m_nPromSelect == 2 ? "Both" : (m_options.m_nPromSelect == 0 ? "1" : "2");
     SetValue(IDC_PROM, prom);
   }
+  ShowImageSource();
+
+  // The serial-number prompt comes once the entry's own fields are shown,
+  // so the window behind it speaks of the device it asks about.
+  if (m_options.m_bGetSerialNumber) {
+    if (!WriteDialogSerial(serial)) return false;
+    ShowSerialNumber(serial);
+  }
   return true;
+}
+
+uint32_t CReflashDlg::ShowSerialNumber(uint32_t serial) {
+  // 7. Serial number: only a number of this device's model counts.
+  std::string serialText = "Not Present";
+  if (serial != 0 && serial != 0xFFFFFFFF && (serial >> 24) == m_nDeviceId) {
+    serialText = FormatSerialNumber(serial);
+  } else {
+    serial = 0;
+  }
+  LogMessage("SN: %s\n", serialText.c_str());
+  SetValue(IDC_SERIAL, serialText);
+
+  // 8.
+  SetValue(IDC_MFG_DATE, serial != 0 ? ManufactureDate(serial) : std::string());
+  return serial;
 }
 
 void CReflashDlg::ShowNewImage() {

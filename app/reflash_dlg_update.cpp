@@ -26,7 +26,6 @@ using platform::ui::MessageBoxRequest;
 
 namespace {
 
-constexpr int kProgressBar = resources::IDC_PROGRESS;
 constexpr int kStatusLine = resources::IDC_STATUS;
 constexpr int kPollTimer = 1;
 constexpr unsigned kPollTimerMs = 16;
@@ -42,12 +41,12 @@ constexpr const char* kFailureCaption = "EEPROM Programming Failure";
 // The window's progress bar as the VE-ZER updater sees it.
 class WindowProgress final : public CZTUSBProgress {
  public:
-  explicit WindowProgress(platform::ui::DialogWindow& window) : window_(window) {}
-  void SetRange(int low, int high) override { window_.ProgressRange(kProgressBar, low, high); }
-  void SetPos(int pos) override { window_.ProgressPos(kProgressBar, pos); }
+  explicit WindowProgress(CReflashDlg& dlg) : dlg_(dlg) {}
+  void SetRange(int low, int high) override { dlg_.SetProgressRange(low, high); }
+  void SetPos(int pos) override { dlg_.SetProgressPos(pos); }
 
  private:
-  platform::ui::DialogWindow& window_;
+  CReflashDlg& dlg_;
 };
 
 }  // namespace
@@ -89,7 +88,7 @@ uint8_t CReflashDlg::WaitForStatus(uint32_t limitMs, uint8_t endFlags, bool endO
     if (elapsed > limitMs) return TIMEOUT;
     if (platform::AbortRequested()) return TIMEOUT;
     if (eraseProgress && m_window) {
-      m_window->ProgressPos(kProgressBar, static_cast<int>(std::min<uint32_t>(elapsed / 100, uint32_t{kEraseBarTenths})));
+      SetProgressPos(static_cast<int>(std::min<uint32_t>(elapsed / 100, uint32_t{kEraseBarTenths})));
     }
     uint8_t status = 0;
     m_pRemote->GetProgrammingStatus(&status);
@@ -116,6 +115,7 @@ void CReflashDlg::OnStartUpdate() {
   // The template's "Programming..." would show before anything is
   // programmed, even before the question: each run names its own phase.
   m_window->SetText(kStatusLine, "");
+  m_progress = {};
   SetDialogState(kStateBusy);
   m_pRemote->SetPollMode(kPollTransfer);
 
@@ -138,6 +138,7 @@ void CReflashDlg::OnStartUpdate() {
     return;
   }
 
+  m_szBusyWhat = "The firmware of the " + m_szDeviceName + " is being updated.";
   m_window->SetTimer(kPollTimer, kPollTimerMs);
   m_timerRunning = true;
 
@@ -218,11 +219,13 @@ void CReflashDlg::OnStartUpdate() {
     const std::string line = SummaryLine(summary);
     LogMessage("%s\n", line.c_str());
     if (m_run.report) m_run.report->Updated(summary);
-  } else {
+  } else if (m_outcome != RunOutcome::UpdateSucceeded) {
+    // Changing one's mind about another entry undoes no earlier success.
     m_outcome = RunOutcome::UpdateCancelled;
   }
 
   m_Images.FreeImage();
+  m_szBusyWhat.clear();
   if (succeeded) {
     m_nDoneEntry = m_nShownEntry;
     m_window->SetText(resources::IDC_CONGRATULATIONS, CongratulationsText());
@@ -316,7 +319,7 @@ bool CReflashDlg::RunProgramming() {
       // With no updater held (no VE-ZER card reached over MIDI) nothing can
       // be programmed; saying so beats returning to the ready state in silence.
       CCardUpdater* updater = m_pRemote->GetCardUpdater();
-      WindowProgress progress(*m_window);
+      WindowProgress progress(*this);
       // The card's download cannot be stopped half-way without leaving it
       // without firmware.
       platform::MustFinish download("the VE-ZER download");
@@ -366,7 +369,7 @@ bool CReflashDlg::ProgramEEPROM() {
   m_window->SetText(kStatusLine, "Downloading...");
   LogMessage("Downloading\n");
   const uint32_t started = platform::TickCount();
-  m_window->ProgressRange(kProgressBar, 0, 100);
+  SetProgressRange(0, 100);
   int shown = 0;
 
   for (uint32_t i = 0; i < count; ++i) {
@@ -374,7 +377,7 @@ bool CReflashDlg::ProgramEEPROM() {
     const int percent = static_cast<int>(uint64_t{i} * 100 / count);
     if (percent != shown) {
       shown = percent;
-      m_window->ProgressPos(kProgressBar, percent);
+      SetProgressPos(percent);
     }
     platform::PumpOneMessage();
     if (m_pRemote->WriteFirmwarePacket(m_Images.m_pImage + size_t{i} * kPacketBytes, kPacketBytes) != 0) {
@@ -391,7 +394,7 @@ bool CReflashDlg::ProgramEEPROM() {
     }
   }
 
-  m_window->ProgressPos(kProgressBar, 100);  // every packet is in
+  SetProgressPos(100);  // every packet is in
   LogMessage("Download took: %s\n", FormatElapsed(platform::TickCount() - started).c_str());
   // The unit now erases and programs itself; a cancel from us now would
   // stop it half-way. Its own progress, bounded by the silence limit, is
@@ -413,7 +416,7 @@ std::string CReflashDlg::FormatElapsed(uint32_t ms) {
 // for ever: no change for kProgressSilenceMs ends the run as failed.
 bool CReflashDlg::WatchUnitProgramming() {
   m_pRemote->SetPollMode(kPollProgress);
-  m_window->ProgressRange(kProgressBar, 0, 100);
+  SetProgressRange(0, 100);
   uint8_t lastState = 0;
   uint8_t lastPercent = 0;
   uint8_t seenState = 0;
@@ -432,10 +435,13 @@ bool CReflashDlg::WatchUnitProgramming() {
         const char* record = state == 4 ? "Programming\n" : state == 5 ? "Verifying\n" : "Erasing\n";
         m_window->SetText(kStatusLine, status);
         LogMessage("%s", record);
+        // Each of the unit's steps counts its percent afresh, and so does
+        // the time it has left.
+        SetProgressRange(0, 100);
       }
       if (percent != lastPercent) {
         lastPercent = percent;
-        m_window->ProgressPos(kProgressBar, percent);
+        SetProgressPos(percent);
       }
     }
     if (state != seenState || percent != seenPercent) {

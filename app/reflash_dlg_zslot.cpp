@@ -33,15 +33,15 @@ bool CReflashDlg::ProgramZSlotEEPROM() {
     AppendStatusFlags(text, status);
     return fail(text, true);
   };
-  // A pass over every packet: the status line and log name it, the bar
-  // counts packets and the window stays alive between them.
+  // A pass over every packet: the status line and log name it, the window
+  // stays alive between packets. The bar counts both passes as one run, so
+  // it does not fall back to 0 half-way, and its time left is the run's.
   auto beginPass = [&](const char* verb) {
     m_window->SetText(resources::IDC_STATUS, std::string(verb) + " ZSlot Firmware...");
-    m_window->ProgressRange(resources::IDC_PROGRESS, 0, static_cast<int>(count));
     LogMessage("%s %d Packets", verb, static_cast<int>(count));
   };
-  auto showPacket = [&](uint32_t i) {
-    m_window->ProgressPos(resources::IDC_PROGRESS, static_cast<int>(i));
+  auto showPacket = [&](uint32_t done) {
+    SetProgressPos(static_cast<int>(done));
     platform::PumpOneMessage();
   };
 
@@ -49,8 +49,8 @@ bool CReflashDlg::ProgramZSlotEEPROM() {
   LogMessage("ProgramZSlotEEPROM");
   m_window->SetText(resources::IDC_STATUS, "Erasing ZSlot Firmware...");
   LogMessage("Erasing ZSlot Firmware");
-  m_window->ProgressRange(resources::IDC_PROGRESS, 0, kEraseBarTenths);
-  m_window->ProgressPos(resources::IDC_PROGRESS, 0);
+  SetProgressRange(0, kEraseBarTenths);
+  SetProgressPos(0);
 
   LogMessage("SelectZSlotFirmware %d", m_options.m_bCardMode ? 1 : 0);
   if (m_pRemote->SelectZSlotFirmware(m_options.m_bCardMode) != 0) {
@@ -67,6 +67,7 @@ bool CReflashDlg::ProgramZSlotEEPROM() {
   if (status != 0) return failWithFlags("Wait for Erase EEPROM Failed!\n", status);
 
   LogMessage("Erase Complete");
+  SetProgressRange(0, static_cast<int>(2 * count));
   beginPass("Programming");
   for (uint32_t i = 0; i < count; ++i) {
     showPacket(i);
@@ -79,7 +80,7 @@ bool CReflashDlg::ProgramZSlotEEPROM() {
 
   beginPass("Verifying");
   for (uint32_t i = 0; i < count; ++i) {
-    showPacket(i);
+    showPacket(count + i);
     if (m_pRemote->RequestVerifyPacket() != 0) return fail("RequestVerifyPacket Failed!", false);
     // Only a clean "packet ready" counts; PIP alongside it means the card
     // is still busy and its buffer cannot be trusted.

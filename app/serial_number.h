@@ -13,3 +13,9 @@ bool IsValidSerialNumber(uint32_t serial);
 // not check its fields, so a week, year or unit number too large for its
 // bits spills into its neighbour and would write some other number.
 bool PrintsBackAs(uint32_t serial, const std::string& text);
+// Why `text` is not a serial number as it is printed on a device, as one
+// sentence for the user; empty when it is one. The rules are checked in
+// the order a reader would: ten characters, the model as two hexadecimal
+// digits and the rest decimal, a known model, year, week and unit number
+// in range, and the packed number printing back as typed.
+std::string SerialNumberProblem(const std::string& text);

@@ -21,7 +21,16 @@ int CGetSerialNumberDlg::DoModal(platform::ui::DialogWindow* parent) {
   return result == kOk ? kOk : kCancel;
 }
 
+std::string CGetSerialNumberDlg::NoticeText(const std::string& kind, uint32_t current) {
+  const std::string ask = "  To proceed, you must enter the serial number printed on the back of your " + kind + ".";
+  if (current == 0 || current == 0xFFFFFFFF) return "The Serial Number on your " + kind + " is blank." + ask;
+  return "Your " + kind + " holds the Serial Number " + FormatSerialNumber(current) + "." + ask;
+}
+
 bool CGetSerialNumberDlg::OnInitDialog() {
+  m_window->SetText(resources::IDC_SERIAL_ENTRY, m_szEntryName);
+  m_window->SetFont(resources::IDC_SERIAL_ENTRY, platform::ui::FontKind::Bold);
+  m_window->SetText(resources::IDC_SERIAL_NOTICE, NoticeText(m_szDeviceKind, m_dwCurrentSerial));
   if (m_dwSerialNumber != 0) m_window->SetText(kEdit, FormatSerialNumber(m_dwSerialNumber));
   m_window->SetTextLimit(kEdit, kDigits);
   return true;
@@ -42,27 +51,25 @@ void CGetSerialNumberDlg::OnCommand(int id) {
 void CGetSerialNumberDlg::OnTextLimit(int id) {
   if (id != kEdit) return;
   m_window->SetText(kEdit, std::string());
-  Refuse();
+  Refuse("A serial number has 10 characters; more were typed.");
 }
 
 void CGetSerialNumberDlg::OnOK() {
-  std::string text = m_window->GetText(kEdit).substr(0, kReadLimit);
-  if (text.size() == static_cast<size_t>(kDigits)) {
-    // No model replacement here, unlike the "SN=" option: the number must
-    // be entered as printed.
-    const uint32_t serial = PackSerialNumber(text);
-    if (IsValidSerialNumber(serial) && PrintsBackAs(serial, text)) {
-      m_dwSerialNumber = serial;
-      m_window->EndDialog(kOk);
-      return;
-    }
+  // No model replacement here, unlike the "SN=" option: the number must be
+  // entered as printed.
+  const std::string text = m_window->GetText(kEdit).substr(0, kReadLimit);
+  const std::string problem = SerialNumberProblem(text);
+  if (!problem.empty()) {
+    Refuse(problem);
+    return;
   }
-  Refuse();
+  m_dwSerialNumber = PackSerialNumber(text);
+  m_window->EndDialog(kOk);
 }
 
-void CGetSerialNumberDlg::Refuse() {
+void CGetSerialNumberDlg::Refuse(const std::string& reason) {
   platform::ui::MessageBoxRequest request;
-  request.text = "Invalid Serial Number!";
+  request.text = "Invalid Serial Number!\n\n" + reason;
   request.caption = resources::kMainCaption;
   request.icon = platform::ui::Icon::Exclamation;
   m_window->MessageBox(request);

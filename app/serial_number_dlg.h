@@ -3,6 +3,7 @@
 // printed on the device. Written once against the UI host seam.
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "platform/ui/ui_host.h"
 
@@ -22,11 +23,20 @@ class CGetSerialNumberDlg : public platform::ui::DialogEvents {
 
   // On entry the number to show (0 shows an empty field); on OK the number entered.
   uint32_t m_dwSerialNumber = 0;
+  // What the dialog is for: the list entry's text (shown on top), what the
+  // number belongs to ("Orvella(n)", "ZI-RERAR card"), and the number that
+  // device holds now (0: none, which the notice calls blank).
+  std::string m_szEntryName;
+  std::string m_szDeviceKind = "Orvella(n)";
+  uint32_t m_dwCurrentSerial = 0;
+
+  // The notice above the field for a device of `kind` holding `current`.
+  static std::string NoticeText(const std::string& kind, uint32_t current);
 
  private:
   void OnOK();
-  // "Invalid Serial Number!"; the dialog stays open.
-  void Refuse();
+  // "Invalid Serial Number!" with the rule that failed; the dialog stays open.
+  void Refuse(const std::string& reason);
 
   std::unique_ptr<platform::ui::DialogWindow> m_window;
 };

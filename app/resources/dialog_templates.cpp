@@ -94,18 +94,21 @@ DialogTemplate BuildMain() {
 }
 
 DialogTemplate BuildSerial() {
-  DialogTemplate t = Dialog(kSerialDialog, "Enter Serial Number", "Tahoma", 220, 82);
+  // The entry's name on top (two lines for a long network name), so the
+  // number is typed for the device meant.
+  DialogTemplate t = Dialog(kSerialDialog, "Enter Serial Number", "Tahoma", 220, 100);
   auto& c = t.controls;
-  c.push_back(Label(kNoId,
+  c.push_back(Label(IDC_SERIAL_ENTRY, "", 7, 7, 206, 16));
+  c.push_back(Label(IDC_SERIAL_NOTICE,
                     "The Serial Number on your Orvella(n) is blank.  To proceed, you must enter the serial "
                     "number printed on the back of your Orvella(n).",
-                    7, 7, 206, 24));
-  c.push_back(Label(kNoId, "Serial Number:", 7, 40, 60, 8, Align::Right));
-  ControlTemplate edit = Control(IDC_SERIAL_EDIT, ControlKind::Edit, "", 70, 38, 80, 12);
+                    7, 25, 206, 24));
+  c.push_back(Label(kNoId, "Serial Number:", 7, 58, 60, 8, Align::Right));
+  ControlTemplate edit = Control(IDC_SERIAL_EDIT, ControlKind::Edit, "", 70, 56, 80, 12);
   edit.digitsOnly = true;
   c.push_back(edit);
-  c.push_back(Control(1, ControlKind::DefaultButton, "OK", 56, 61, 50, 14));
-  c.push_back(Control(2, ControlKind::Button, "Cancel", 114, 61, 50, 14));
+  c.push_back(Control(1, ControlKind::DefaultButton, "OK", 56, 79, 50, 14));
+  c.push_back(Control(2, ControlKind::Button, "Cancel", 114, 79, 50, 14));
   return t;
 }
 
@@ -113,8 +116,10 @@ DialogTemplate BuildAbout() {
   DialogTemplate t = Dialog(kAboutDialog, "About Orvella(n) Update", "MS Sans Serif", 235, 55);
   auto& c = t.controls;
   c.push_back(Control(kNoId, ControlKind::Icon, "", 11, 17, 20, 20));
-  c.push_back(Label(kNoId, "Orvella(n) Update Build 2018.11.02", 40, 10, 119, 8));
-  c.push_back(Label(kNoId, "Copyright (C) 2018. All rights reserved.", 40, 25, 188, 8));
+  // The build line is replaced by the program's version when the box
+  // opens (two lines: it must not run under the OK button).
+  c.push_back(Label(IDC_ABOUT_VERSION, "Orvella(n) Update Build 2018.11.02", 40, 10, 134, 16));
+  c.push_back(Label(kNoId, "Copyright (C) 2018. All rights reserved.", 40, 30, 188, 8));
   c.push_back(Control(1, ControlKind::DefaultButton, "OK", 178, 7, 50, 14));
   return t;
 }

@@ -50,6 +50,13 @@ enum MainControl : int {
 // Control ids of the serial-number dialog (dialog 105).
 enum SerialControl : int {
   IDC_SERIAL_EDIT = 1002,
+  IDC_SERIAL_ENTRY = 1003,   // the list entry the number is for
+  IDC_SERIAL_NOTICE = 1004,  // what the device holds now and what to enter
+};
+
+// Control ids of the about box (dialog 100).
+enum AboutControl : int {
+  IDC_ABOUT_VERSION = 1001,
 };
 
 const platform::ui::DialogTemplate& MainDialogTemplate();

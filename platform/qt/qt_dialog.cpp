@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QEventLoop>
 #include <QGuiApplication>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -25,6 +26,31 @@ QString ToQ(const std::string& text) { return QString::fromStdString(text); }
 // the list when it is open.
 int ComboHeight(const BaseUnits& units) { return units.charHeight + 8; }
 
+// What a window manager's frame takes around the client area, roughly; a
+// dialog is fitted into the screen's free area less this.
+constexpr int kFrameWidth = 12;
+constexpr int kFrameHeight = 36;
+// Below this the text would no longer be readable; a dialog that does not
+// fit even so is left larger than its screen.
+constexpr int kMinFontPixels = 7;
+
+// Whether `colour` is light enough that dark text shows on it.
+bool IsLight(const QColor& colour) { return qGray(colour.rgb()) >= 128; }
+
+QColor AverageColour(const QImage& picture) {
+  const QImage rgb = picture.convertToFormat(QImage::Format_RGB32);
+  qint64 r = 0, g = 0, b = 0;
+  for (int y = 0; y < rgb.height(); ++y)
+    for (int x = 0; x < rgb.width(); ++x) {
+      const QRgb p = rgb.pixel(x, y);
+      r += qRed(p);
+      g += qGreen(p);
+      b += qBlue(p);
+    }
+  const qint64 n = std::max<qint64>(1, qint64{rgb.width()} * rgb.height());
+  return QColor(static_cast<int>(r / n), static_cast<int>(g / n), static_cast<int>(b / n));
+}
+
 }  // namespace
 
 QtDialogWindow::QtDialogWindow(QtHost& host, const ui::DialogTemplate& tmpl, ui::DialogEvents& events,
@@ -43,7 +69,15 @@ QtDialogWindow::~QtDialogWindow() {
 void QtDialogWindow::Build(const ui::DialogTemplate& tmpl) {
   templateId_ = tmpl.id;
   widget_->setWindowTitle(ToQ(tmpl.caption));
-  const QFont font = DialogFont(tmpl.fontName, tmpl.fontPoints);
+  QFont font = DialogFont(tmpl.fontName, tmpl.fontPoints);
+  const int templatePixels = font.pixelSize();
+  const QScreen* screen = parent_ ? parent_->Widget()->screen() : QGuiApplication::primaryScreen();
+  if (screen) {
+    const QSize room = screen->availableGeometry().size() - QSize(kFrameWidth, kFrameHeight);
+    font.setPixelSize(FittingPixelSize(font, tmpl.width, tmpl.height, room, kMinFontPixels));
+  }
+  fontPixels_ = font.pixelSize();
+  boldCell_ = (13 * fontPixels_ + templatePixels / 2) / std::max(1, templatePixels);
   widget_->setFont(font);
   units_ = MeasureBaseUnits(font);
 
@@ -72,7 +106,7 @@ void QtDialogWindow::Build(const ui::DialogTemplate& tmpl) {
         break;
       }
       case ui::ControlKind::ComboBox: {
-        auto* combo = new QComboBox(widget_);
+        auto* combo = new ElidingCombo(widget_);
         combo->setMaxVisibleItems(std::max(1, rect.height() / std::max(1, units_.charHeight + 2)));
         combo->setGeometry(rect.x(), rect.y(), rect.width(), ComboHeight(units_));
         // The logic hears of the user's changes only, after the list has closed.
@@ -94,7 +128,7 @@ void QtDialogWindow::Build(const ui::DialogTemplate& tmpl) {
         break;
       }
       case ui::ControlKind::ProgressBar: {
-        auto* bar = new QProgressBar(widget_);
+        auto* bar = new TextProgressBar(widget_);
         bar->setTextVisible(false);
         bar->setRange(0, 100);
         bar->setValue(0);
@@ -119,6 +153,26 @@ void QtDialogWindow::Build(const ui::DialogTemplate& tmpl) {
       child->setFocus();
       break;
     }
+  }
+}
+
+void QtDialogWindow::ShowCentred() {
+  widget_->show();
+  Centre();
+}
+
+void QtDialogWindow::KeepFocus() {
+  QWidget* focus = widget_->focusWidget();
+  if (focus && focus != widget_ && !focus->isHidden() && focus->isEnabled()) return;
+  QPushButton* choice = nullptr;
+  for (QPushButton* button : widget_->findChildren<QPushButton*>(Qt::FindDirectChildrenOnly)) {
+    if (button->isHidden() || !button->isEnabled()) continue;
+    if (!choice || button->isDefault()) choice = button;
+  }
+  if (choice) {
+    choice->setFocus(Qt::OtherFocusReason);
+  } else {
+    widget_->setFocus(Qt::OtherFocusReason);
   }
 }
 
@@ -166,7 +220,10 @@ std::string QtDialogWindow::GetText(int id) {
 }
 
 void QtDialogWindow::Show(int id, bool visible) {
-  if (QWidget* control = Control(id)) control->setVisible(visible);
+  QWidget* control = Control(id);
+  if (!control) return;
+  control->setVisible(visible);
+  KeepFocus();
 }
 
 bool QtDialogWindow::IsVisible(int id) {
@@ -178,7 +235,7 @@ void QtDialogWindow::SetFont(int id, ui::FontKind font) {
   QWidget* control = Control(id);
   if (!control) return;
   if (font == ui::FontKind::Bold)
-    control->setFont(BoldFont());
+    control->setFont(BoldFont(boldCell_));
   else
     control->setFont(widget_->font());
 }
@@ -294,10 +351,20 @@ int QtDialogWindow::TimerIdFor(int qtTimerId) const {
   return -1;
 }
 
+// Locking a list that has the keyboard sends the keyboard elsewhere (to
+// Cancel, where Enter quits); unlocking gives it back where it was.
 void QtDialogWindow::OfferTargetChanges(bool offered) {
+  if (!offered && !focusBeforeLock_) focusBeforeLock_ = widget_->focusWidget();
   for (QComboBox* combo : widget_->findChildren<QComboBox*>()) combo->setEnabled(offered);
   widget_->setAcceptDrops(offered && parent_ == nullptr);
   widget_->SetMenuEnabled(offered);
+  if (offered) {
+    QPointer<QWidget> before = focusBeforeLock_;
+    focusBeforeLock_ = nullptr;
+    if (before && before != widget_ && !before->isHidden() && before->isEnabled())
+      before->setFocus(Qt::OtherFocusReason);
+  }
+  KeepFocus();
 }
 
 void QtDialogWindow::AddSystemMenuItem(int commandId, const std::string& text) {
@@ -305,15 +372,24 @@ void QtDialogWindow::AddSystemMenuItem(int commandId, const std::string& text) {
 }
 
 void QtDialogWindow::SetBackgroundPicture() {
-  widget_->SetPicture(QPixmap::fromImage(BackgroundPicture()));
+  const QImage picture = BackgroundPicture();
+  widget_->SetPicture(QPixmap::fromImage(picture));
+  // Text drawn on the picture is coloured for the picture, not for the
+  // theme's window colour, which a dark theme makes dark.
+  const QColor text = IsLight(AverageColour(picture)) ? QColor(Qt::black) : QColor(Qt::white);
+  for (StaticText* label : widget_->findChildren<StaticText*>()) label->SetPictureTextColour(text);
 }
 
 int QtDialogWindow::RunModal() {
   ended_ = false;
   result_ = 0;
   if (!events_.OnInitDialog() || ended_) return result_;
-  widget_->show();
-  Centre();
+  // A dialog that opens while its owner is still being set up (the
+  // serial-number prompt at start) is centred on its owner, not on a
+  // window not yet shown.
+  if (parent_ && !parent_->Widget()->isVisible()) parent_->ShowCentred();
+  ShowCentred();
+  KeepFocus();
   QEventLoop loop;
   loop_ = &loop;
   if (!ended_) loop.exec(QEventLoop::DialogExec);
@@ -332,13 +408,30 @@ ui::Answer QtDialogWindow::MessageBox(const ui::MessageBoxRequest& request) {
   return host_.ShowMessageBox(request, widget_->isVisible() ? widget_ : nullptr);
 }
 
+// A window of the dialog's own: the dialog's modality does not block it,
+// and the run that the dialog's logic is in goes on while it is open.
+void QtDialogWindow::ShowNote(const ui::MessageBoxRequest& request) {
+  if (request.text.empty()) {
+    if (note_) note_->close();
+    return;
+  }
+  if (!note_) {
+    note_ = new QMessageBox(widget_);
+    note_->setAttribute(Qt::WA_DeleteOnClose);
+    note_->setWindowModality(Qt::NonModal);
+    note_->setTextFormat(Qt::PlainText);
+    note_->setStandardButtons(QMessageBox::Ok);
+  }
+  note_->setWindowTitle(ToQ(request.caption.value_or("Error")));
+  note_->setIcon(request.icon == ui::Icon::None ? QMessageBox::NoIcon : QMessageBox::Information);
+  note_->setText(ToQ(request.text));
+  note_->show();
+  note_->raise();
+  note_->activateWindow();
+}
+
 void QtDialogWindow::Command(int id) { events_.OnCommand(id); }
 
-bool QtDialogWindow::MayCancel() const {
-  QWidget* close = Control(1);
-  QWidget* cancel = Control(2);
-  if (!close && !cancel) return true;
-  return (close && !close->isHidden()) || (cancel && !cancel->isHidden());
-}
+
 
 }  // namespace platform::qt

@@ -2,7 +2,9 @@
 // One dialog of the UI host seam as a Qt widget: built from its template,
 // laid out in dialog units of its own font, fixed size, centred.
 #include <QDialog>
+#include <QMessageBox>
 #include <QPixmap>
+#include <QPointer>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -14,6 +16,7 @@
 
 class QEventLoop;
 class QMenu;
+
 
 namespace platform::qt {
 
@@ -33,7 +36,8 @@ class DialogWidget final : public QDialog {
   void SetMenuEnabled(bool enabled) { menuEnabled_ = enabled; }
   // The about entry and any other system-menu items, in order.
   const std::vector<std::pair<int, QString>>& MenuItems() const { return menuItems_; }
-  // The menu that a right click opens (built on demand; empty without items).
+  // The menu that a right click, the menu key or Shift+F10 opens (built on
+  // demand; none without items or while not offered).
   QMenu* BuildMenu();
 
   // Esc and the close box act as Cancel (id 2), as in any dialog.
@@ -44,6 +48,7 @@ class DialogWidget final : public QDialog {
   void paintEvent(QPaintEvent* event) override;
   void timerEvent(QTimerEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
   void showEvent(QShowEvent* event) override;
@@ -55,6 +60,9 @@ class DialogWidget final : public QDialog {
   QMenu* menu_ = nullptr;
   bool announced_ = false;
   bool menuEnabled_ = true;
+
+  // Opens the menu at `global` unless it is open already.
+  void PopUpMenu(const QPoint& global);
 };
 
 class QtDialogWindow final : public ui::DialogWindow {
@@ -88,6 +96,7 @@ class QtDialogWindow final : public ui::DialogWindow {
   int RunModal() override;
   void EndDialog(int result) override;
   ui::Answer MessageBox(const ui::MessageBoxRequest& request) override;
+  void ShowNote(const ui::MessageBoxRequest& request) override;
 
   // ---- for the host, tests and screenshots
   DialogWidget* Widget() const { return widget_; }
@@ -100,15 +109,25 @@ class QtDialogWindow final : public ui::DialogWindow {
   bool IsRunning() const { return loop_ != nullptr && !ended_; }
   // Delivers a command as a click of button `id` would.
   void Command(int id);
-  // Whether Esc and the close box may cancel: not while the dialog's Close
-  // and Cancel buttons are all hidden (a run that must not be left).
-  bool MayCancel() const;
+  // The note on show, or null.
+  QMessageBox* Note() const { return note_; }
+  // The font size that the layout settled on (smaller than the template's
+  // when the screen has no room for it).
+  int FontPixels() const { return fontPixels_; }
   // Timer bookkeeping for DialogWidget::timerEvent: our id for Qt's, or -1.
   int TimerIdFor(int qtTimerId) const;
 
  private:
   void Build(const ui::DialogTemplate& tmpl);
   void Centre();
+  // Shows the window centred, before its own modal run when a dialog it
+  // owns opens first.
+  void ShowCentred();
+  // Keeps the keyboard on a control a user can see and use: after a
+  // control is hidden or the lists are locked, focus goes to the default
+  // button shown, else another button, else the window itself (so that no
+  // key reaches a hidden button).
+  void KeepFocus();
   template <class Widget>
   Widget* Find(int id) const;
 
@@ -122,6 +141,10 @@ class QtDialogWindow final : public ui::DialogWindow {
   std::map<int, int> timers_;  // our timer id -> Qt timer id
   std::map<int, uint32_t> progressStart_;  // bar id -> tick at which its phase began
   int comboQuiet_ = 0;         // >0 while the logic itself changes a combo box
+  QPointer<QWidget> focusBeforeLock_;  // where the keyboard was when the lists were locked
+  QPointer<QMessageBox> note_;
+  int fontPixels_ = 0;
+  int boldCell_ = 13;  // the bold font's cell height, scaled with the dialog font
   QEventLoop* loop_ = nullptr;
   bool ended_ = false;
   int result_ = 0;

@@ -1,6 +1,7 @@
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
 #include <QPainter>
@@ -54,9 +55,9 @@ QMenu* DialogWidget::BuildMenu() {
   return menu_;
 }
 
-void DialogWidget::reject() {
-  if (owner_.MayCancel()) owner_.Command(2);
-}
+// The logic decides: Cancel as in any dialog, or, during a run that must
+// not be left, a note saying why the window stays.
+void DialogWidget::reject() { owner_.Events().OnClose(); }
 
 void DialogWidget::paintEvent(QPaintEvent* event) {
   if (picture_.isNull()) {
@@ -78,13 +79,32 @@ void DialogWidget::timerEvent(QTimerEvent* event) {
     QDialog::timerEvent(event);
 }
 
+void DialogWidget::PopUpMenu(const QPoint& global) {
+  QMenu* menu = BuildMenu();
+  if (menu && !menu->isVisible()) menu->popup(global);
+}
+
 void DialogWidget::contextMenuEvent(QContextMenuEvent* event) {
-  if (QMenu* menu = BuildMenu()) {
-    menu->popup(event->globalPos());
-    event->accept();
-  } else {
+  if (!BuildMenu()) {
     event->ignore();
+    return;
   }
+  // From the keyboard the menu opens at the window's corner, where a
+  // window menu sits, rather than wherever the mouse happens to be.
+  PopUpMenu(event->reason() == QContextMenuEvent::Keyboard ? mapToGlobal(QPoint(0, 0)) : event->globalPos());
+  event->accept();
+}
+
+// The menu key and Shift+F10 open the menu from the keyboard on every
+// platform (the controls pass these keys on to the window).
+void DialogWidget::keyPressEvent(QKeyEvent* event) {
+  const bool shiftF10 = event->key() == Qt::Key_F10 && (event->modifiers() & Qt::ShiftModifier);
+  if ((event->key() == Qt::Key_Menu || shiftF10) && BuildMenu()) {
+    PopUpMenu(mapToGlobal(QPoint(0, 0)));
+    event->accept();
+    return;
+  }
+  QDialog::keyPressEvent(event);
 }
 
 void DialogWidget::dragEnterEvent(QDragEnterEvent* event) {

@@ -45,13 +45,13 @@ QFont DialogFont(const std::string& family, int points) {
   return font;
 }
 
-QFont BoldFont() {
+QFont BoldFont(int cellPixels) {
   QFont font(FallbackFamily());
   font.setWeight(QFont::Bold);
-  // The largest em size whose cell fits 13 pixels.
-  for (int pixels = 13; pixels > 6; --pixels) {
+  // The largest em size whose cell fits.
+  for (int pixels = cellPixels; pixels > 5; --pixels) {
     font.setPixelSize(pixels);
-    if (CellHeight(font) <= 13) break;
+    if (CellHeight(font) <= cellPixels) break;
   }
   return font;
 }

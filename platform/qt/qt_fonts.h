@@ -19,7 +19,8 @@ bool LoadTahoma();
 QFont DialogFont(const std::string& family, int points);
 
 // The bold value font: Tahoma, weight 700, a character cell 13 pixels high
-// (the font height the window asks for is a cell height, not an em size).
-QFont BoldFont();
+// (the font height the window asks for is a cell height, not an em size),
+// or `cellPixels` high in a dialog shrunk to fit its screen.
+QFont BoldFont(int cellPixels = 13);
 
 }  // namespace platform::qt

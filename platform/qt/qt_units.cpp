@@ -1,5 +1,6 @@
 #include "platform/qt/qt_units.h"
 
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QRawFont>
 #include <cmath>
@@ -43,6 +44,16 @@ int CellHeight(const QFont& font) {
 QRect DialogUnitsToPixels(const BaseUnits& units, int x, int y, int width, int height) {
   return QRect(MulDiv(x, units.charWidth, 4), MulDiv(y, units.charHeight, 8), MulDiv(width, units.charWidth, 4),
                MulDiv(height, units.charHeight, 8));
+}
+
+int FittingPixelSize(QFont font, int widthDu, int heightDu, const QSize& room, int minPixels) {
+  int pixels = font.pixelSize() > 0 ? font.pixelSize() : QFontInfo(font).pixelSize();
+  for (; pixels > minPixels; --pixels) {
+    font.setPixelSize(pixels);
+    const QSize size = DialogUnitsToPixels(MeasureBaseUnits(font), 0, 0, widthDu, heightDu).size();
+    if (size.width() <= room.width() && size.height() <= room.height()) break;
+  }
+  return pixels;
 }
 
 }  // namespace platform::qt

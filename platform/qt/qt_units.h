@@ -27,4 +27,10 @@ int CellHeight(const QFont& font);
 // as the dialog manager maps a template rectangle.
 QRect DialogUnitsToPixels(const BaseUnits& units, int x, int y, int width, int height);
 
+// The largest pixel size, from `font`'s own down to `minPixels`, at which a
+// dialog of `widthDu` x `heightDu` dialog units fits into `room`; when none
+// does, `minPixels`. A large scale on a small screen shrinks the dialog
+// rather than putting part of it off the screen.
+int FittingPixelSize(QFont font, int widthDu, int heightDu, const QSize& room, int minPixels);
+
 }  // namespace platform::qt

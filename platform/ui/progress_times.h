@@ -30,4 +30,28 @@ inline std::string FormatProgressTimes(uint32_t elapsedMs, int64_t leftMs) {
   return text;
 }
 
+// One bar's phase as a run reports it: when the range was set and how far
+// the position has come. Times are the caller's clock in milliseconds.
+struct ProgressPhase {
+  uint32_t startMs = 0;
+  int low = 0, high = 0, pos = 0;
+  bool started = false;
+
+  void Begin(uint32_t nowMs, int rangeLow, int rangeHigh) {
+    startMs = nowMs;
+    low = rangeLow;
+    high = rangeHigh < rangeLow ? rangeLow : rangeHigh;
+    pos = low;
+    started = true;
+  }
+  void Move(int position) { pos = position < low ? low : position > high ? high : position; }
+  int Percent() const { return high > low ? static_cast<int>(int64_t{pos - low} * 100 / (high - low)) : 0; }
+  // "00:01:10 elapsed, about 00:03:12 left"; empty before any range was set.
+  std::string Times(uint32_t nowMs) const {
+    if (!started) return {};
+    const uint32_t elapsed = nowMs - startMs;
+    return FormatProgressTimes(elapsed, EstimateLeftMs(elapsed, Percent()));
+  }
+};
+
 }  // namespace platform::ui

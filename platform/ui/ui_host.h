@@ -84,6 +84,10 @@ class DialogEvents {
   // A button was pressed (1 OK/Close, 2 Cancel, others by id). The host
   // does nothing else: ending the dialog is the logic's decision.
   virtual void OnCommand(int id) = 0;
+  // The user asked the window itself to close (Esc, the close box, the
+  // window manager). As in any dialog this is Cancel unless the logic
+  // knows better (a run that must not be left).
+  virtual void OnClose() { OnCommand(2); }
   // The selection of combo box `id` changed by the user.
   virtual void OnSelChange(int id) { (void)id; }
   // The edit field `id` reached its text limit and more was typed.
@@ -150,6 +154,10 @@ class DialogWindow {
 
   // A message box owned by this window.
   virtual Answer MessageBox(const MessageBoxRequest& request) = 0;
+  // A message that does not wait for an answer, for when the logic must go
+  // on meanwhile (a transfer in progress). A newer note replaces the one
+  // shown; an empty text takes it away. Hosts without windows may print it.
+  virtual void ShowNote(const MessageBoxRequest& request) { (void)request; }
 
   // While a run must keep its target, the window stops offering what could
   // change it: its lists, file drops and system-menu items (false), until

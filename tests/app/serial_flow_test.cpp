@@ -38,13 +38,28 @@ TEST(SerialOption, PrintedModelCodeIsWrittenAsAnOrvellaNumber) {
 TEST(SerialOption, InvalidNumberEndsTheRunBeforeAnyUnitIsSearched) {
   // A mistyped factory number must never be written in part: an eleventh
   // digit or a stray letter refuses the whole value.
-  for (const char* token : {"SN=6018001234", "SN=1218451234", "SN=60184", "SN=60184512345", "SN=6018451A34",
-                            "SN=6018-51234", "SN=6018459999", "SN=6005651234", "SN=4318459999"}) {
-    SCOPED_TRACE(token);
+  // The message says which rule the value broke.
+  struct Case {
+    const char* token;
+    const char* reason;
+  };
+  for (const Case c : {
+           Case{"SN=6018001234", "The week (characters 5 and 6) must be 01 to 53, not 00."},
+           Case{"SN=1218451234", "The model 12 is not one of 15, 26, 32 or 60."},
+           Case{"SN=60184", "A serial number has 10 characters; this one has 5."},
+           Case{"SN=60184512345", "A serial number has 10 characters; this one has 11."},
+           Case{"SN=6018451A34", "Characters 3 to 10 (year, week and unit number) must be digits."},
+           Case{"SN=6018-51234", "Characters 3 to 10 (year, week and unit number) must be digits."},
+           Case{"SN=6018459999", "The unit number (characters 7 to 10) must be 0001 to 4095, not 9999."},
+           Case{"SN=6005651234", "The week (characters 5 and 6) must be 01 to 53, not 65."},
+           Case{"SN=6070451234", "The year (characters 3 and 4) must be 01 to 63, not 70."},
+           Case{"SN=4318459999", "The unit number (characters 7 to 10) must be 0001 to 4095, not 9999."},
+       }) {
+    SCOPED_TRACE(c.token);
     Rig rig;
-    EXPECT_EQ(rig.Run(token), RunOutcome::SerialFailed);
+    EXPECT_EQ(rig.Run(c.token), RunOutcome::SerialFailed);
     ASSERT_EQ(rig.host.Messages().size(), 1u);
-    EXPECT_EQ(rig.host.Messages()[0].text, "Invalid Serial Number!");
+    EXPECT_EQ(rig.host.Messages()[0].text, std::string("Invalid Serial Number!\n\n") + c.reason);
     EXPECT_EQ(rig.host.Messages()[0].caption, "Orvella(n) Firmware Update");
     EXPECT_EQ(rig.host.Messages()[0].icon, Icon::Warning);
     EXPECT_TRUE(rig.transports.Requests().empty());
@@ -108,11 +123,16 @@ TEST(SerialDialog, ShowsTheGivenNumberAndLimitsTheField) {
 TEST(SerialDialog, RefusesWhatIsNotATenDigitValidNumberAndStaysOpen) {
   struct Case {
     const char* typed;
-    bool accepted;
+    const char* reason;  // null: accepted
   };
-  for (const Case c : {Case{"601845123", false}, Case{"4318120042", false}, Case{"6018001234", false},
-                       Case{"", false}, Case{"6018459999", false}, Case{"6005651234", false},
-                       Case{"6018451234", true}, Case{"1518451234", true}}) {
+  for (const Case c : {Case{"601845123", "A serial number has 10 characters; this one has 9."},
+                       Case{"4318120042", "The model 43 is not one of 15, 26, 32 or 60."},
+                       Case{"6018001234", "The week (characters 5 and 6) must be 01 to 53, not 00."},
+                       Case{"", "A serial number has 10 characters; this one has 0."},
+                       Case{"6018459999", "The unit number (characters 7 to 10) must be 0001 to 4095, not 9999."},
+                       Case{"6000451234", "The year (characters 3 and 4) must be 01 to 63, not 00."},
+                       Case{"6018451234", nullptr}, Case{"1518451234", nullptr}}) {
+    const bool accepted = c.reason == nullptr;
     SCOPED_TRACE(c.typed);
     DialogRig rig;
     bool openAfterOk = false;
@@ -121,7 +141,7 @@ TEST(SerialDialog, RefusesWhatIsNotATenDigitValidNumberAndStaysOpen) {
     });
     CGetSerialNumberDlg dialog;
     const int result = dialog.DoModal(nullptr);
-    if (c.accepted) {
+    if (accepted) {
       EXPECT_EQ(result, CGetSerialNumberDlg::kOk);
       EXPECT_EQ(dialog.m_dwSerialNumber, PackSerialNumber(c.typed));
       EXPECT_TRUE(rig.host.Messages().empty());
@@ -129,7 +149,7 @@ TEST(SerialDialog, RefusesWhatIsNotATenDigitValidNumberAndStaysOpen) {
       EXPECT_TRUE(openAfterOk);
       EXPECT_EQ(result, CGetSerialNumberDlg::kCancel);  // the script ran out: the user gave up
       ASSERT_EQ(rig.host.Messages().size(), 1u);
-      EXPECT_EQ(rig.host.Messages()[0].text, "Invalid Serial Number!");
+      EXPECT_EQ(rig.host.Messages()[0].text, std::string("Invalid Serial Number!\n\n") + c.reason);
       EXPECT_EQ(rig.host.Messages()[0].icon, Icon::Exclamation);
       EXPECT_EQ(rig.host.Messages()[0].ownerTemplate, kSerialDialog);
     }
@@ -150,7 +170,8 @@ TEST(SerialDialog, TypingPastTheTenthDigitRefusesTheEntryAndEmptiesTheField) {
   EXPECT_EQ(dialog.DoModal(nullptr), CGetSerialNumberDlg::kOk);
   EXPECT_EQ(afterOverflow, "");
   ASSERT_EQ(rig.host.Messages().size(), 1u);
-  EXPECT_EQ(rig.host.Messages()[0].text, "Invalid Serial Number!");
+  EXPECT_EQ(rig.host.Messages()[0].text,
+            "Invalid Serial Number!\n\nA serial number has 10 characters; more were typed.");
   EXPECT_EQ(dialog.m_dwSerialNumber, PackSerialNumber("6018450042"));
 }
 

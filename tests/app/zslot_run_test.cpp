@@ -41,13 +41,15 @@ TEST(ZSlotRun, CardIsErasedWrittenAndReadBack) {
   EXPECT_EQ(rig.Sent(codec::kNextVerifyPacket), 610);
   EXPECT_EQ(rig.unit.CardFlash(), PaddedToPackets(image));
   EXPECT_TRUE(rig.unit.Prom(0).empty() && rig.unit.Prom(1).empty());
-  // Both phases run the bar from 0 to 609, one step per packet.
+  // One bar for writing and reading back, one step per packet: it does
+  // not fall back to 0 when the verify pass begins.
   ASSERT_EQ(rig.tap.barAtPacket.size(), 610u);
   ASSERT_EQ(rig.tap.barAtVerify.size(), 610u);
   for (int i : {0, 1, 305, 609}) {
     EXPECT_EQ(rig.tap.barAtPacket[i], i);
-    EXPECT_EQ(rig.tap.barAtVerify[i], i);
+    EXPECT_EQ(rig.tap.barAtVerify[i], 610 + i);
   }
+  EXPECT_EQ(rig.host.Last(kMainDialog)->Find(resources::IDC_PROGRESS)->high, 1220);
   // Bit 7 of register 9 is set before completion, so command 8 ends it.
   EXPECT_EQ(rig.Sent(codec::kCompleteBankSet), 1);
   EXPECT_EQ(rig.Sent(codec::kCompleteBankClear), 0);

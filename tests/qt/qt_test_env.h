@@ -61,6 +61,12 @@ class RecordingEvents : public platform::ui::DialogEvents {
     if (onCommand) onCommand(id);
     if ((id == 1 || id == 2) && window && endOnClose) window->EndDialog(id);
   }
+  void OnClose() override {
+    if (onClose)
+      onClose();
+    else
+      DialogEvents::OnClose();
+  }
   void OnSelChange(int id) override { selChanges.push_back(id); }
   void OnTextLimit(int id) override { textLimits.push_back(id); }
   void OnTimer(int timerId) override {
@@ -76,6 +82,7 @@ class RecordingEvents : public platform::ui::DialogEvents {
   bool endOnClose = true;
   std::function<void()> onInit;
   std::function<void(int)> onCommand;
+  std::function<void()> onClose;  // none: Esc and the close box are Cancel
   std::function<void(int)> onTimer;
   std::function<platform::ui::ControlColors(int)> colours;
   std::vector<int> commands, selChanges, textLimits, timers, sysCommands;

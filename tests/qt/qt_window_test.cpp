@@ -85,7 +85,9 @@ TEST_F(AboutBox, OpensFromTheWindowMenuAndClosesWithOk) {
 
   std::vector<int> shown;
   QString caption;
+  dialog->Widget()->show();
   scope.host.SetShownHook([&](QtDialogWindow& d) {
+    if (d.IsTopLevel()) return;
     shown.push_back(d.TemplateId());
     caption = d.Widget()->windowTitle();
     EXPECT_FALSE(d.IsTopLevel());
@@ -123,7 +125,9 @@ TEST(SerialDialog, NineDigitsStayOpenAndAnEleventhCharacterRefusesTheEntry) {
   });
   CGetSerialNumberDlg serial;
   EXPECT_EQ(serial.DoModal(nullptr), CGetSerialNumberDlg::kOk);
-  EXPECT_EQ(messages, (std::vector<std::string>{"Invalid Serial Number!", "Invalid Serial Number!"}));
+  EXPECT_EQ(messages, (std::vector<std::string>{
+                          "Invalid Serial Number!\n\nA serial number has 10 characters; this one has 9.",
+                          "Invalid Serial Number!\n\nA serial number has 10 characters; more were typed."}));
   EXPECT_EQ(stillOpen, (std::vector<std::string>{"after nine", "after ten", "after eleven", "emptied"}));
   EXPECT_EQ(serial.m_dwSerialNumber, PackSerialNumber("6018451234"));
 }

@@ -31,6 +31,9 @@ class ScriptedDialog final : public MemoryDialog {
   }
 
   Answer MessageBox(const MessageBoxRequest& request) override { return host_.Record(request, State().tmpl.id); }
+  void ShowNote(const MessageBoxRequest& request) override {
+    if (!request.text.empty()) host_.notes_.push_back(request.text);
+  }
 
  private:
   ScriptedHost& host_;
@@ -50,6 +53,10 @@ Script& Script::Drop(std::vector<std::string> paths) {
 
 Script& Script::Type(int editId, std::string text) {
   return Do([=](MemoryDialog& d) { d.UserType(editId, text); });
+}
+
+Script& Script::Close() {
+  return Do([](MemoryDialog& d) { d.Events().OnClose(); });
 }
 
 Script& Script::SysCommand(int commandId) {

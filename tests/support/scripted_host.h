@@ -51,6 +51,8 @@ class Script {
   Script& Drop(std::vector<std::string> paths);
   Script& Type(int editId, std::string text);
   Script& SysCommand(int commandId);
+  // Esc or the close box.
+  Script& Close();
   // Pumps `count` times (timers due on the clock in force fire).
   Script& Pump(int count = 1);
   // Anything else, e.g. inspecting the dialog mid-run.
@@ -75,6 +77,8 @@ class ScriptedHost : public platform::ui::Host, public platform::MessagePump {
   void QueueAnswer(Answer answer) { answers_.push_back(answer); }
   void SetDefaultAnswer(Answer answer) { defaultAnswer_ = answer; }
   const std::vector<RecordedMessage>& Messages() const { return messages_; }
+  // The notes shown (messages that do not wait), in order.
+  const std::vector<std::string>& Notes() const { return notes_; }
   // The first recorded message whose text contains `text`, or null.
   const RecordedMessage* FindMessage(const std::string& text) const;
 
@@ -111,6 +115,7 @@ class ScriptedHost : public platform::ui::Host, public platform::MessagePump {
   std::deque<Answer> answers_;
   Answer defaultAnswer_ = Answer::Ok;
   std::vector<RecordedMessage> messages_;
+  std::vector<std::string> notes_;
   std::map<int, Script> scripts_;  // node-based: a running script stays put while others are added
   std::vector<std::shared_ptr<DialogState>> dialogs_;
   std::vector<MemoryDialog*> open_;
