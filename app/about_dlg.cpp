@@ -1,5 +1,6 @@
 #include "app/about_dlg.h"
 
+#include "app/reflash_app.h"
 #include "app/resources/dialog_templates.h"
 
 int CAboutDlg::DoModal(platform::ui::DialogWindow* parent) {
@@ -8,6 +9,11 @@ int CAboutDlg::DoModal(platform::ui::DialogWindow* parent) {
   const int result = m_window->RunModal();
   m_window.reset();
   return result;
+}
+
+bool CAboutDlg::OnInitDialog() {
+  m_window->SetText(resources::IDC_ABOUT_VERSION, ProgramVersion());
+  return true;
 }
 
 void CAboutDlg::OnCommand(int id) {

@@ -10,7 +10,8 @@ class CAboutDlg : public platform::ui::DialogEvents {
   // Runs the box modally over `parent`; returns the button that closed it.
   int DoModal(platform::ui::DialogWindow* parent);
 
-  bool OnInitDialog() override { return true; }
+  // Shows the program's version, the same line as --version.
+  bool OnInitDialog() override;
   void OnCommand(int id) override;
 
  private:

@@ -11,6 +11,8 @@ namespace ui = platform::ui;
 
 std::string BuildStamp() { return std::string(__DATE__) + " " + __TIME__; }
 
+std::string ProgramVersion() { return "reflash " REFLASH_VERSION " (built " + BuildStamp() + ")"; }
+
 void LogOsVersionRecord() {
   platform::OsVersion version;
   if (platform::Use<platform::SystemInfo>().GetOsVersion(version)) {

@@ -36,6 +36,10 @@ class CReflashApp {
 // The build's date and time in the form "Mmm dd yyyy hh:mm:ss".
 std::string BuildStamp();
 
+// "reflash 1.0.0 (built Mmm dd yyyy hh:mm:ss)": what --version prints and
+// the about box shows.
+std::string ProgramVersion();
+
 // Logs the OS version record "VER_PLATFORM_WIN32_NT %lu.%lu Build %lu %s\n"
 // (the window writes it before parsing its options). Writes nothing when
 // the version cannot be read.

@@ -157,4 +157,4 @@ std::string HelpText() {
       "                 signals give 128 + their number)\n";
 }
 
-std::string VersionText() { return "reflash " REFLASH_VERSION " (built " + BuildStamp() + ")\n"; }
+std::string VersionText() { return ProgramVersion() + "\n"; }

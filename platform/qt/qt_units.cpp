@@ -47,11 +47,20 @@ QRect DialogUnitsToPixels(const BaseUnits& units, int x, int y, int width, int h
 }
 
 int FittingPixelSize(QFont font, int widthDu, int heightDu, const QSize& room, int minPixels) {
-  int pixels = font.pixelSize() > 0 ? font.pixelSize() : QFontInfo(font).pixelSize();
+  const int own = font.pixelSize() > 0 ? font.pixelSize() : QFontInfo(font).pixelSize();
+  const BaseUnits ownUnits = MeasureBaseUnits(font);
+  int pixels = own;
   for (; pixels > minPixels; --pixels) {
     font.setPixelSize(pixels);
-    const QSize size = DialogUnitsToPixels(MeasureBaseUnits(font), 0, 0, widthDu, heightDu).size();
-    if (size.width() <= room.width() && size.height() <= room.height()) break;
+    const BaseUnits units = MeasureBaseUnits(font);
+    const QSize size = DialogUnitsToPixels(units, 0, 0, widthDu, heightDu).size();
+    if (size.width() > room.width() || size.height() > room.height()) continue;
+    // The units are whole pixels: a size whose layout shrank more than its
+    // text (an average width of 4.4 counted as 4) would cut captions that
+    // fit at the template's size.
+    if (pixels == own || (units.charWidth * own >= ownUnits.charWidth * pixels &&
+                          units.charHeight * own >= ownUnits.charHeight * pixels))
+      break;
   }
   return pixels;
 }

@@ -170,3 +170,27 @@ TEST(DialogBuild, AboutBoxShowsTheProgramIcon) {
 }
 
 }  // namespace
+
+TEST(DialogUnits, ADialogShrinksToFitASmallScreenAndNotOtherwise) {
+  qt_test::App();
+  const QFont font = platform::qt::DialogFont("Tahoma", 8);
+  // An 800 x 600 screen at scale 2 offers 400 x 300, less the frame.
+  const QSize small(388, 264);
+  const int pixels = platform::qt::FittingPixelSize(font, 330, 166, small, 7);
+  EXPECT_LT(pixels, font.pixelSize());
+  QFont shrunk = font;
+  shrunk.setPixelSize(pixels);
+  const QSize size = DialogUnitsToPixels(platform::qt::MeasureBaseUnits(shrunk), 0, 0, 330, 166).size();
+  EXPECT_LE(size.width(), small.width());
+  EXPECT_LE(size.height(), small.height());
+  // The captions keep the room they have at the template's size: the
+  // longest still fits its 90 units on one line.
+  const QString caption = QStringLiteral("Current Firmware Version:");
+  for (const QFont& f : {font, shrunk}) {
+    const int room = DialogUnitsToPixels(platform::qt::MeasureBaseUnits(f), 0, 0, 90, 8).width();
+    EXPECT_LE(QFontMetrics(f).horizontalAdvance(caption), room) << f.pixelSize();
+  }
+  // Room enough: the template's own size; no room at all: the smallest.
+  EXPECT_EQ(platform::qt::FittingPixelSize(font, 330, 166, QSize(1012, 732), 7), font.pixelSize());
+  EXPECT_EQ(platform::qt::FittingPixelSize(font, 330, 166, QSize(50, 50), 7), 7);
+}

@@ -3,6 +3,9 @@
 // the sizes the window asks for.
 #include <QImage>
 #include <QLabel>
+#include <QProgressBar>
+#include <QStyle>
+#include <QStyleFactory>
 #include <gtest/gtest.h>
 #include <ostream>
 
@@ -121,3 +124,101 @@ TEST(Colours, NoticesBlueAndTransparencyAsTheLogicSays) {
 }
 
 }  // namespace
+
+namespace {
+
+// Darkest and lightest grey level inside `area` of `shot`.
+std::pair<int, int> GreyRange(const QImage& shot, const QRect& area) {
+  int darkest = 255, lightest = 0;
+  for (int y = area.top(); y <= area.bottom(); ++y)
+    for (int x = area.left(); x <= area.right(); ++x) {
+      const int grey = qGray(shot.pixel(x, y));
+      darkest = std::min(darkest, grey);
+      lightest = std::max(lightest, grey);
+    }
+  return {darkest, lightest};
+}
+
+QPalette DarkPalette() {
+  QPalette dark;
+  dark.setColor(QPalette::Window, QColor(0x24, 0x24, 0x24));
+  dark.setColor(QPalette::WindowText, QColor(0xEE, 0xEE, 0xEE));
+  dark.setColor(QPalette::Base, QColor(0x1C, 0x1C, 0x1C));
+  dark.setColor(QPalette::Text, QColor(0xEE, 0xEE, 0xEE));
+  dark.setColor(QPalette::Button, QColor(0x30, 0x30, 0x30));
+  dark.setColor(QPalette::ButtonText, QColor(0xEE, 0xEE, 0xEE));
+  dark.setColor(QPalette::Highlight, QColor(0x15, 0x53, 0x9E));
+  dark.setColor(QPalette::HighlightedText, QColor(0xFF, 0xFF, 0xFF));
+  return dark;
+}
+
+}  // namespace
+
+TEST(DarkTheme, TextOnThePictureStaysDarkAndLabelsKeepTheThemesContrast) {
+  qt_test::HostScope scope;
+  qt_test::RecordingEvents events;
+  events.colours = [](int id) {
+    ControlColors c;
+    c.transparent = id == resources::IDC_SERIAL;
+    return c;
+  };
+  auto window = scope.host.CreateDialog(resources::MainDialogTemplate(), events, nullptr);
+  auto& dialog = static_cast<QtDialogWindow&>(*window);
+  dialog.Widget()->setPalette(DarkPalette());
+  window->SetBackgroundPicture();
+  window->SetText(resources::IDC_SERIAL, "6018451234");
+  window->SetFont(resources::IDC_SERIAL, platform::ui::FontKind::Bold);
+  const QImage shot = dialog.Widget()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  // A value on the light picture is drawn dark, not in the theme's light text.
+  const auto [valueDark, valueLight] = GreyRange(shot, dialog.Control(resources::IDC_SERIAL)->geometry());
+  EXPECT_LT(valueDark, 80);
+  EXPECT_GT(valueLight - valueDark, 100);
+  // A label with the theme's own background keeps the theme's light text.
+  const auto [labelDark, labelLight] = GreyRange(shot, dialog.Control(resources::IDC_SERIAL_LABEL)->geometry());
+  EXPECT_LT(labelDark, 60);
+  EXPECT_GT(labelLight, 180);
+}
+
+TEST(DarkTheme, TheProgressBarShowsItsTextInAnyStyle) {
+  qt_test::App();
+  QStringList styles = {QStringLiteral("Fusion")};
+  if (QStyleFactory::keys().contains(QStringLiteral("Adwaita-Dark"), Qt::CaseInsensitive))
+    styles << QStringLiteral("Adwaita-Dark");
+  const QString before = QApplication::style()->name();
+  const QPalette beforePalette = QApplication::palette();
+  for (const QString& name : styles) {
+    SCOPED_TRACE(name.toStdString());
+    QStyle* style = QStyleFactory::create(name);
+    QApplication::setStyle(style);
+    QApplication::setPalette(style->standardPalette());
+    {
+      qt_test::HostScope scope;
+      qt_test::RecordingEvents events;
+      auto window = scope.host.CreateDialog(resources::MainDialogTemplate(), events, nullptr);
+      auto& dialog = static_cast<QtDialogWindow&>(*window);
+      window->SetBackgroundPicture();
+      // The busy state: nothing but the bar at the bottom of the window.
+      for (int id : {1, 2, static_cast<int>(resources::IDC_UPDATE)}) window->Show(id, false);
+      window->Show(resources::IDC_PROGRESS, true);
+      auto* bar = qobject_cast<QProgressBar*>(dialog.Control(resources::IDC_PROGRESS));
+      window->ProgressRange(resources::IDC_PROGRESS, 0, 100);
+      window->ProgressPos(resources::IDC_PROGRESS, 40);  // shows percent and times
+      ASSERT_TRUE(bar->isTextVisible());
+      // Two texts give two pictures whose difference is the text: it must be
+      // there, and stand out from what is behind it (the theme's light text
+      // on the light picture does not).
+      bar->setFormat(QStringLiteral("40% \u2014 00:00:10 elapsed, about 00:00:15 left"));
+      const QImage one = dialog.Widget()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+      bar->setFormat(QStringLiteral("40% \u2014 00:00:48 elapsed, about 00:01:12 left"));
+      const QImage two = dialog.Widget()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+      const QRect area = bar->geometry();
+      int standsOut = 0;
+      for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+          standsOut += std::abs(qGray(one.pixel(x, y)) - qGray(two.pixel(x, y))) > 80;
+      EXPECT_GT(standsOut, 20);
+    }
+  }
+  QApplication::setStyle(QStyleFactory::create(before));
+  QApplication::setPalette(beforePalette);
+}
