@@ -161,12 +161,13 @@ void CReflashDlg::SetProgressPos(int pos) {
 }
 
 void CReflashDlg::ShowImageSource() {
-  std::string text;
+  std::string text = UnlistedText();
   if (m_Images.m_bExternalFile && m_Images.m_szImageName[0] != '\0') {
+    if (!text.empty()) text += "\n";
     std::string name = m_Images.m_szImageName;
     const size_t slash = name.find_last_of("/\\");
     if (slash != std::string::npos) name.erase(0, slash + 1);
-    text = "New firmware from the file " + EscapeOutsideText(name);
+    text += "New firmware from the file " + EscapeOutsideText(name);
   }
   m_window->SetText(IDC_NOTICE3, text);
 }

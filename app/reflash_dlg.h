@@ -184,13 +184,15 @@ class CReflashDlg : public platform::ui::DialogEvents {
   bool AddEntry(const std::string& text, uint32_t word);
   // Says how many devices the full list left out: log, notice field.
   void ReportUnlisted();
+  std::string UnlistedText() const;  // empty when every device was listed
   // Ends the run after a failure of the unit display (no unit, no image).
   void EndRunWithoutUnit();
   void ShowDetailRows(bool serialRows, bool promRow);
   // Steps 7 and 8: the serial number and manufacture date fields; returns
   // the number shown (0 when none counts for this device).
   uint32_t ShowSerialNumber(uint32_t serial);
-  // Names the file the new firmware comes from (FILE= or a drop), if any.
+  // Notice 3: how many devices the list left out, and the file the new
+  // firmware comes from (FILE= or a drop), each when there is one.
   void ShowImageSource();
   // Steps 12 and 13 for a chosen image: version and date fields.
   void ShowNewImage();

@@ -113,13 +113,18 @@ bool CReflashDlg::AddEntry(const std::string& text, uint32_t word) {
   return true;
 }
 
-void CReflashDlg::ReportUnlisted() {
-  if (m_nUnlisted == 0) return;
+std::string CReflashDlg::UnlistedText() const {
+  if (m_nUnlisted == 0) return {};
   char text[128];
   std::snprintf(text, sizeof text, "%d more device%s could not be listed: the list holds %d entries.", m_nUnlisted,
                 m_nUnlisted == 1 ? "" : "s", kMaxEntries);
-  LogMessage("%s\n", text);
-  m_window->SetText(IDC_NOTICE3, text);
+  return text;
+}
+
+void CReflashDlg::ReportUnlisted() {
+  if (m_nUnlisted == 0) return;
+  LogMessage("%s\n", UnlistedText().c_str());
+  ShowImageSource();
 }
 
 void CReflashDlg::EndRunWithoutUnit() {
