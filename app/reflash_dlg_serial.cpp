@@ -3,6 +3,7 @@
 // selected entry).
 #include <string>
 
+#include "app/image_checks.h"
 #include "app/log.h"
 #include "app/reflash_dlg.h"
 #include "app/resources/dialog_templates.h"
