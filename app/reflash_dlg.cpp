@@ -205,7 +205,9 @@ void CReflashDlg::OnClose() {
   }
   // Neither button is offered: closing now would cut the device off in the
   // middle of a write. The note does not wait for an answer, as a modal
-  // box would hold the transfer until it was closed.
+  // box would hold the transfer until it was closed. After a signal the
+  // run ends through its own failure path and nobody is there to read it.
+  if (platform::AbortRequested()) return;
   const std::string what = m_szBusyWhat.empty() ? std::string("The device is being written to.") : m_szBusyWhat;
   LogMessage("OnClose: %s Close refused\n", what.c_str());
   std::string text = what +
