@@ -34,6 +34,7 @@ enum class RunOutcome {
   UpdateSucceeded,  // an update reached its end
   UpdateFailed,
   UpdateCancelled,
+  SentNotConfirmed,  // the last command went out, the device never confirmed it
   SerialWritten,    // SN= or GETSN wrote a number
   SerialFailed,
   NoUnit,           // no unit found, or start-up ended the run
@@ -100,6 +101,8 @@ class CReflashDlg : public platform::ui::DialogEvents {
   static constexpr uint8_t TXERR = 0x04;
   static constexpr uint8_t PAKRDY = 0x08;
   static constexpr uint8_t TIMEOUT = 0x20;
+  // Also the window's own: a signal ended the wait (never shown as a flag).
+  static constexpr uint8_t ABORTED = 0x80;
   // How long the unit may report no change of state or percent while it
   // programs itself before the run is given up.
   static constexpr uint32_t kProgressSilenceMs = 120000;
@@ -122,6 +125,18 @@ class CReflashDlg : public platform::ui::DialogEvents {
 
   // ---- option card programming
   bool ProgramZSlotEEPROM();
+  // Sends the end of programming and reads the card's status back until it
+  // shows the transfer ended; sets m_bSentNotConfirmed when it never does.
+  bool CompleteCardProgramming();
+  // Says on screen and in the log that the card holds a partial image,
+  // after sending the cancel when `cancel`.
+  void LeaveCardPartial(bool cancel);
+  // A signal ended the card run during `step`: logs it as aborted, cancels.
+  bool AbandonCardRun(const char* step);
+  // Logs a wait ended by a signal as aborted during `step`; false.
+  static bool LogAbortedWait(const char* step);
+  // The last run sent its final command but the device never confirmed it.
+  bool m_bSentNotConfirmed = false;
 
   // ---- serial numbers
   // The "SN=" option handler: false when the value is invalid (the run ends).

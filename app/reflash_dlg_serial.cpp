@@ -44,15 +44,37 @@ bool CReflashDlg::HandleSerialOption(const std::string& text) {
 // Both flows hand the number to the device the same way; only the texts
 // of a failed commit differ.
 bool CReflashDlg::WriteSerial(uint32_t serial, uint32_t commitLimitMs, const char* failureText) {
+  m_bSentNotConfirmed = false;
   const bool ok = [&] {
     platform::WriteSession writing("Writing the serial number of " + m_szDeviceName);
     // Registers, read-back and commit are one step: a signal waits for the
     // commit's answer, so the run never calls FAILED a number the unit holds.
     platform::MustFinish commit("the serial number write");
+    m_pRemote->ForgetAnswers();
     const int written = m_options.m_bCardMode ? m_pRemote->WriteZSlotSerialNumber(serial)
                                               : m_pRemote->WriteSerialNumber(serial);
     if (written != 0) return false;  // the remote has shown its own message
     const uint8_t status = WaitForCompletion(commitLimitMs);
+    if (status & ABORTED) return LogAbortedWait("Wait for WriteSerialNumber");
+    uint8_t ignored = 0;
+    m_pRemote->GetProgrammingStatus(&ignored);  // whatever came after the answer counts too
+    if (m_pRemote->AnswersToRequest() > 1) {
+      const std::string text = std::string(failureText) + "\nduplicate reply\n";
+      LogMessage("%s", text.c_str());
+      ShowRunMessage(text, resources::kMainCaption, Icon::None);
+      return false;
+    }
+    uint16_t link = 0;
+    m_pRemote->GetInterfaceType(&link);
+    if (status == TIMEOUT && link == kTransportNetwork) {
+      // The commit went out as a datagram and nothing confirmed it: the
+      // number may or may not be kept.
+      m_bSentNotConfirmed = true;
+      const std::string text = std::string(failureText) + "\nsent, not confirmed\n";
+      LogMessage("%s", text.c_str());
+      ShowRunMessage(text, resources::kMainCaption, Icon::None);
+      return false;
+    }
     if (status != 0) {
       std::string text = failureText;
       AppendStatusFlags(text, status);
@@ -73,7 +95,8 @@ bool CReflashDlg::WriteSerial(uint32_t serial, uint32_t commitLimitMs, const cha
 
 bool CReflashDlg::WriteCommandLineSerial() {
   const bool ok = WriteSerial(m_options.m_dwCommandLineSerial, 1000, "Wait for WriteSerialNumber Failed!\nSN=\n");
-  m_outcome = ok ? RunOutcome::SerialWritten : RunOutcome::SerialFailed;
+  m_outcome = ok ? RunOutcome::SerialWritten
+                 : m_bSentNotConfirmed ? RunOutcome::SentNotConfirmed : RunOutcome::SerialFailed;
   CloseWindow(0);
   return ok;
 }
@@ -106,7 +129,7 @@ bool CReflashDlg::WriteDialogSerial(uint32_t& serial) {
   const bool written = WriteSerial(dialog.m_dwSerialNumber, 3000, "Wait for WriteSerialNumber Failed!\nUser Dialog\n");
   m_szBusyWhat.clear();
   if (!written) {
-    m_outcome = RunOutcome::SerialFailed;
+    m_outcome = m_bSentNotConfirmed ? RunOutcome::SentNotConfirmed : RunOutcome::SerialFailed;
     CloseWindow(0);
     return false;
   }

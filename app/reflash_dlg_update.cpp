@@ -38,6 +38,9 @@ constexpr uint8_t kModuleTargetValue = 5;
 
 constexpr const char* kFailureCaption = "EEPROM Programming Failure";
 
+// Register 56 while the unit programs itself: 7 is its own verify failing.
+constexpr uint8_t kStateVerifyError = 7;
+
 // The window's progress bar as the VE-ZER updater sees it.
 class WindowProgress final : public CZTUSBProgress {
  public:
@@ -85,8 +88,8 @@ uint8_t CReflashDlg::WaitForStatus(uint32_t limitMs, uint8_t endFlags, bool endO
   const uint32_t losses = m_pRemote->GetLossCount();
   for (;;) {
     const uint32_t elapsed = platform::TickCount() - start;
+    if (platform::AbortRequested()) return ABORTED;
     if (elapsed > limitMs) return TIMEOUT;
-    if (platform::AbortRequested()) return TIMEOUT;
     if (eraseProgress && m_window) {
       SetProgressPos(static_cast<int>(std::min<uint32_t>(elapsed / 100, uint32_t{kEraseBarTenths})));
     }
@@ -103,6 +106,11 @@ uint8_t CReflashDlg::WaitForStatus(uint32_t limitMs, uint8_t endFlags, bool endO
     if (endOnZero && status == 0) return 0;
     platform::PumpOrIdle();
   }
+}
+
+bool CReflashDlg::LogAbortedWait(const char* step) {
+  LogMessage("%s: aborted by %s\n", step, platform::SignalName(platform::AbortSignal()));
+  return false;
 }
 
 void CReflashDlg::OnTimer(int timerId) {
@@ -207,12 +215,14 @@ void CReflashDlg::OnStartUpdate() {
       succeeded = RunProgramming();
     }
     platform::Use<platform::ui::Host>().SetWaitCursor(false);
-    m_outcome = succeeded ? RunOutcome::UpdateSucceeded : RunOutcome::UpdateFailed;
+    m_outcome = succeeded           ? RunOutcome::UpdateSucceeded
+                : m_bSentNotConfirmed ? RunOutcome::SentNotConfirmed
+                                      : RunOutcome::UpdateFailed;
 
     summary.durationMs = platform::TickCount() - started;
     // A signal that came after the last write changes nothing of what the
     // device now holds: the run reports what happened.
-    summary.result = succeeded ? "succeeded" : "failed";
+    summary.result = succeeded ? "succeeded" : m_bSentNotConfirmed ? "sent, not confirmed" : "failed";
     if (!succeeded && platform::AbortRequested()) {
       summary.result = std::string("aborted by ") + platform::SignalName(platform::AbortSignal());
     }
@@ -330,7 +340,9 @@ bool CReflashDlg::RunProgramming() {
       return false;
     }
     case kCardZiRerar:
+      m_bSentNotConfirmed = false;
       if (ProgramZSlotEEPROM()) return true;
+      if (m_bSentNotConfirmed) return false;  // it has said so itself
       ShowRunMessage("ZI-RERAR Firmware Update Failed!", kFailureCaption, Icon::Exclamation);
       LogMessage("ZI-RERAR Firmware Update Failed!\n");
       return false;
@@ -368,6 +380,7 @@ bool CReflashDlg::ProgramEEPROM() {
 
   m_window->SetText(kStatusLine, "Downloading...");
   LogMessage("Downloading\n");
+  m_pRemote->ForgetAnswers();
   const uint32_t started = platform::TickCount();
   SetProgressRange(0, 100);
   int shown = 0;
@@ -385,6 +398,13 @@ bool CReflashDlg::ProgramEEPROM() {
       return false;
     }
     const uint8_t status = WaitForCompletion(1000);
+    if (status & ABORTED) return LogAbortedWait("Wait for Write Firmware Packet");
+    if (status == 0 && m_pRemote->AnswersToRequest() > 1) {
+      // One answer per packet: a second one is a repeat or another sender.
+      LogMessage("Wait for Write Firmware Packet Failed!\n\nduplicate reply\n");
+      ShowRunMessage("Wait for Write Firmware Packet Failed!\n\nduplicate reply\n", resources::kMainCaption, Icon::None);
+      return false;
+    }
     if (status != 0) {
       std::string text = "Wait for Write Firmware Packet Failed!\n";
       AppendStatusFlags(text, status);
@@ -427,7 +447,14 @@ bool CReflashDlg::WatchUnitProgramming() {
     uint8_t state = 0, percent = 0, aux = 0;
     m_pRemote->GetProgrammingProgress(&state, &percent, &aux);
     if (state == 6) break;
-    if (platform::AbortRequested()) return false;
+    if (platform::AbortRequested()) return LogAbortedWait("ProgramEEPROM");
+    if (state == kStateVerifyError) {
+      // The unit found its own copy wrong; waiting on would only end in
+      // blaming it for silence.
+      LogMessage("ProgramEEPROM: Unit reported a Verify Error!\n");
+      ShowRunMessage("ProgramEEPROM: Unit reported a Verify Error!\n", resources::kMainCaption, Icon::None);
+      return false;
+    }
     if (state >= 2 && state <= 5) {
       if (state != lastState) {
         lastState = state;

@@ -11,6 +11,7 @@
 // (Poll, poll modes, loss and reconnection), remote_identity.cpp
 // (selection and identity getters), remote_firmware.cpp, remote_serial.cpp,
 // remote_mixer*.cpp, remote_card_updater.cpp (the VE-ZER card updater).
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -214,6 +215,26 @@ class COrvellaRemote : public COrvellaMixerInterface {
   // How often the link was dropped so far: a caller that saw it change
   // while it waited knows the answer it got may not be the unit's.
   uint32_t GetLossCount() const { return m_dwLossCount; }
+  // One answer per request: the requests the device answers exactly once
+  // (a firmware packet, an erase, a verify request, a serial commit, a
+  // status read) are counted, and so are the register-data messages that
+  // begin at the register they are answered with (9, or 128 for a verify
+  // packet), over a series of such requests: a repeat that comes late is
+  // still one too many. A series ends when the register changes or
+  // ForgetAnswers is called (at the start of a run).
+  void ExpectOneAnswer(uint16_t reg) {
+    if (reg != m_nAnswerRegister) ForgetAnswers();
+    m_nAnswerRegister = reg;
+    ++m_dwRequests;
+  }
+  void ForgetAnswers() {
+    m_nAnswerRegister = 0xFFFF;
+    m_dwAnswers = 0;
+    m_dwRequests = 0;
+  }
+  // 0 before the latest request was answered, 1 once it was; more when it
+  // or an earlier request of the series was answered again.
+  uint32_t AnswersToRequest() const { return m_dwAnswers + 1 - std::min(m_dwRequests, m_dwAnswers + 1); }
   // After a lost link: reopens and selects the connection in use again, as
   // Poll would, for at most `limitMs`. 0 when the unit answered again.
   int Reconnect(uint32_t limitMs);
@@ -291,4 +312,8 @@ class COrvellaRemote : public COrvellaMixerInterface {
   // The index of the last successful selection; Poll re-selects it after
   // a loss even when a failed reconnection cleared the selection.
   uint16_t m_nReconnectConnection = 0xFFFF;
+  // See ExpectOneAnswer; 0xFFFF: nothing counted.
+  uint16_t m_nAnswerRegister = 0xFFFF;
+  uint32_t m_dwAnswers = 0;
+  uint32_t m_dwRequests = 0;
 };

@@ -37,6 +37,7 @@ int COrvellaRemote::SelectBank(uint8_t bank) {
 int COrvellaRemote::StartErase() {
   SetPollMode(kPollTransfer);
   m_RegisterImage[9] = PIP;
+  ExpectOneAnswer(9);
   SendCommand(codec::kPrepare);
   SendCommand(codec::kErase);
   return 0;
@@ -47,6 +48,7 @@ int COrvellaRemote::WriteFirmwarePacket(const uint8_t* data, int length) {
   SetPollMode(kPollTransfer);
   // Busy until the unit reports register 9 for this packet.
   m_RegisterImage[9] = PIP;
+  ExpectOneAnswer(9);
   SendCommand(codec::kPrepare);
   SendCommand(codec::kPacketFollows);
   if (IsOrvellaN()) {
@@ -63,6 +65,7 @@ int COrvellaRemote::RequestVerifyPacket() {
   std::memset(m_VerifyBuffer, 0, sizeof m_VerifyBuffer);
   m_RegisterImage[9] &= static_cast<uint8_t>(~PAKRDY);
   SetPollMode(kPollVerify);
+  ExpectOneAnswer(128);
   return SendCommand(codec::kNextVerifyPacket);
 }
 

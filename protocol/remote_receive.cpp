@@ -104,6 +104,7 @@ int COrvellaRemote::ParseMessage(const uint8_t* frame, int length) {
 int COrvellaRemote::StoreRegisterData(const uint8_t* data, uint16_t start, uint16_t count) {
   m_nLastResponseStart = start;
   m_nLastResponseCount = count;
+  if (start == m_nAnswerRegister) ++m_dwAnswers;
   bool due = false;
   const uint8_t product = ProductId();
   const bool caches = product != kProductVinto && product != kProductOrvellaN;

@@ -72,6 +72,7 @@ int COrvellaRemote::WriteAndCommitSerial(const char* routine, uint16_t firstReg,
     if (value == serial) {
       SetPollMode(kPollTransfer);
       m_RegisterImage[9] = PIP;
+      ExpectOneAnswer(9);
       SendCommand(codec::kPrepare);
       SendCommand(codec::kCommitSerial);
       return 0;

@@ -17,6 +17,8 @@ int COrvellaRemote::WaitForResponse(uint16_t count) {
       return 1;
     }
     Poll();
+    // What came in with this poll ends the wait now, not after a sleep.
+    if (m_dwResponseCount - startCount >= count) return 0;
     if (IsVinto()) {
       // No sleep for the Vinto, but no spinning either: the next tick.
       platform::PumpOrIdle();

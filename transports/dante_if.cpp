@@ -8,16 +8,19 @@
 #include <vector>
 
 #include "network/dnssd_binding.h"
+#include "platform/core/input_wait.h"
 #include "platform/core/log.h"
 #include "platform/net/udp_service.h"
 #include "transports/dante_if_discovery.h"
 
 namespace {
 
-constexpr int kReadWaitMs = 1;
 // Foreign datagrams one Read skips before it reports nothing, so a flood
 // cannot hold the caller.
 constexpr int kForeignPerRead = 64;
+
+// The card answers from its two ports only: the unit's and its own.
+bool CardPort(uint16_t port) { return port == CDanteIF::kUnitPort || port == CDanteIF::kCardPort; }
 
 platform::UdpService& Udp() { return platform::Use<platform::UdpService>(); }
 
@@ -34,6 +37,7 @@ CDanteIF::CDanteIF()
       m_SendSocket(kNoSocket),
       m_bCardTarget(false),
       m_bBindingLoaded(false),
+      m_bForeignLogged(false),
       m_nForeignDatagrams(0) {
   aud_socket_set_clear(&m_BrowseSockets);
   aud_socket_set_clear(&m_DeviceSockets);
@@ -60,6 +64,9 @@ bool CDanteIF::OpenSockets() {
     LogMessage("CDanteIF::Open: port %u cannot be bound (error %d)\n", kReceivePort, error);
     return false;
   }
+  // Idle waits block on the receive socket, so an answer ends them at once.
+  platform::Use<platform::InputWait>().Watch(m_RecvSocket);
+  m_bForeignLogged = false;
   return true;
 }
 
@@ -77,6 +84,7 @@ void ReleaseOnce(Handle*& handle, Release release) {
 
 void CDanteIF::CloseSocket(int& socket) {
   if (socket == kNoSocket) return;
+  platform::Use<platform::InputWait>().Forget(socket);
   Udp().Close(socket);
   socket = kNoSocket;
 }
@@ -155,21 +163,19 @@ int CDanteIF::Read(uint8_t* buffer, int size, int* received) {
   *received = 0;
   // No room: a datagram taken now would be cut to nothing and read as empty.
   if (size == 0) return 0;
-  int wait = kReadWaitMs;
+  // Read only takes what is there: the caller's idle wait blocks on the
+  // socket, so waiting here too would only add a wait after every answer.
   for (int skipped = 0; skipped < kForeignPerRead; ++skipped) {
-    std::vector<int> readable;
-    int error = 0;
-    if (Udp().WaitReadable({m_RecvSocket}, wait, readable, &error) <= 0) break;
     uint32_t from = 0;
     uint16_t fromPort = 0;
+    int error = 0;
     int got = Udp().Receive(m_RecvSocket, buffer, static_cast<size_t>(size), &from, &fromPort, &error);
-    if (got < 0 && (error == EAGAIN || error == EWOULDBLOCK)) break;  // gone since the wait: nothing
-    if (got >= 0 && htonl(from) != m_TargetAddress) {
-      // Only the selected card may feed register data or acknowledgements
-      // into a running update.
-      ++m_nForeignDatagrams;
+    if (got < 0 && (error == EAGAIN || error == EWOULDBLOCK)) break;  // nothing queued
+    if (got >= 0 && (htonl(from) != m_TargetAddress || !CardPort(fromPort))) {
+      // Only the selected card's own ports may feed register data or
+      // acknowledgements into a running update; the rest is dropped.
+      NoteForeign(from, fromPort);
       std::memset(buffer, 0, static_cast<size_t>(size));
-      wait = 0;
       continue;
     }
     if (got <= 0) {
@@ -179,6 +185,14 @@ int CDanteIF::Read(uint8_t* buffer, int size, int* received) {
     *received = got;
     return 0;
   }
-  *received = 0;
   return 0;
+}
+
+void CDanteIF::NoteForeign(uint32_t from, uint16_t fromPort) {
+  ++m_nForeignDatagrams;
+  if (m_bForeignLogged) return;
+  // Once per Open: a flood must not flood the log too.
+  m_bForeignLogged = true;
+  LogMessage("CDanteIF::Read: datagrams not from the card's ports are dropped (first from %u.%u.%u.%u port %u)\n",
+             (from >> 24) & 0xFF, (from >> 16) & 0xFF, (from >> 8) & 0xFF, from & 0xFF, fromPort);
 }

@@ -42,7 +42,7 @@ class CDanteIF : public COrvellaInterface {
   int Read(uint8_t* buffer, int size, int* received) override;
 
   // Datagrams dropped because they came from another address than the
-  // selected card's, since construction.
+  // selected card's, or from another port than its two, since construction.
   unsigned ForeignDatagrams() const { return m_nForeignDatagrams; }
   // The IPv4 address of connection `index` in network byte order; 0 beyond
   // the list.
@@ -73,6 +73,8 @@ class CDanteIF : public COrvellaInterface {
   // Both sockets; false (nothing left open) when one cannot be had.
   bool OpenSockets();
   static void CloseSocket(int& socket);
+  // Counts a dropped datagram; logs the first of each Open.
+  void NoteForeign(uint32_t from, uint16_t fromPort);
 
   static void OnNodeChanged(db_browse* browse, const db_node* node, db_node_change change);
   static void OnTreeChanged(db_browse* browse);
@@ -96,5 +98,6 @@ class CDanteIF : public COrvellaInterface {
 
   bool m_bBindingLoaded;
   std::unique_ptr<Discovery> m_pDiscovery;  // null outside Open
+  bool m_bForeignLogged;
   unsigned m_nForeignDatagrams;
 };

@@ -26,8 +26,7 @@ uint32_t MidiNow() { return platform::Use<platform::Clock>().MidiTime(); }
 void WaitQuietly(uint32_t limit) {
   platform::Clock& clock = platform::Use<platform::Clock>();
   uint32_t quiet = std::min(platform::Use<platform::WakeHint>().QuietMs(), limit);
-  if (quiet > 1) clock.Sleep(quiet - 1);
-  clock.WaitForNextTick();
+  clock.WaitTicks(quiet);
 }
 
 bool EndsWith(const char* text, const char* tail) {

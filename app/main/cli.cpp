@@ -153,6 +153,8 @@ std::string HelpText() {
       "  1  it failed, was cancelled, was refused at start-up or found no unit\n"
       "  2  the command line was not understood (with --yes: also an unknown token\n"
       "     or a --select entry past the list)\n"
+      "  3  sent, not confirmed: over the network the last command of a card update\n"
+      "     or a serial-number write went out, but the device never confirmed it\n"
       "  130, 143, 129  ended by SIGINT, SIGTERM or SIGHUP (after a clean abort; other\n"
       "                 signals give 128 + their number)\n";
 }

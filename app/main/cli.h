@@ -11,6 +11,7 @@
 constexpr int kExitDone = 0;     // the run did what was asked
 constexpr int kExitFailed = 1;   // failed, cancelled, refused or found no unit
 constexpr int kExitUsage = 2;    // the command line was not understood
+constexpr int kExitUnconfirmed = 3;  // the last command went out, the device never confirmed it
 
 struct CliOptions {
   bool console = false;              // --console: terminal front end

@@ -85,6 +85,7 @@ int RunConsole(const CliOptions& cli, JsonLines* json, std::ostream& out, const 
 const char* OutcomeName(int status) {
   if (status == kExitDone) return "done";
   if (status == kExitUsage) return "usage_error";
+  if (status == kExitUnconfirmed) return "not_confirmed";
   if (status > 128) return "aborted";
   return "failed";
 }
@@ -156,6 +157,8 @@ int ExitStatus(RunOutcome outcome) {
       return kExitDone;
     case RunOutcome::UsageError:
       return kExitUsage;
+    case RunOutcome::SentNotConfirmed:
+      return kExitUnconfirmed;
     case RunOutcome::UpdateFailed:
     case RunOutcome::UpdateCancelled:
     case RunOutcome::SerialFailed:

@@ -4,6 +4,9 @@
 #include <ctime>
 #include <thread>
 
+#include "platform/core/input_wait.h"
+#include "platform/core/message_pump.h"
+
 namespace platform {
 namespace {
 
@@ -41,8 +44,24 @@ void SystemClock::Sleep(uint32_t ms) {
 }
 
 void Clock::IdleAfterPump(uint32_t quietMs) {
-  if (quietMs > 1) Sleep(quietMs - 1);
+  // A link with a descriptor wakes the wait the moment its input comes;
+  // without one, only the clock can tell when to look again.
+  if (Use<InputWait>().Wait(quietMs > 0 ? quietMs : kLongestIdleMs)) return;
+  WaitTicks(quietMs);
+}
+
+void Clock::WaitTicks(uint32_t ticks) {
+  if (ticks > 1) Sleep(ticks - 1);
   WaitForNextTick();
+}
+
+void SystemClock::WaitTicks(uint32_t ticks) {
+  // Straight to the tick edge: a sleep and then a wait for the next edge
+  // would wake the process twice.
+  using namespace std::chrono;
+  const auto now = steady_clock::now();
+  const auto edge = time_point_cast<milliseconds>(now) + milliseconds(ticks > 0 ? ticks : 1);
+  std::this_thread::sleep_until(edge > now ? edge : now + milliseconds(1));
 }
 
 void SystemClock::WaitForNextTick() {

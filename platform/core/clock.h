@@ -39,6 +39,9 @@ class Clock {
   // Blocks until the tick count has moved on by one: the shortest honest
   // wait for a loop that watches something only the clock will change.
   virtual void WaitForNextTick() = 0;
+  // Blocks until the tick count has moved on by `ticks` (at least one): one
+  // wake-up, however long the wait.
+  virtual void WaitTicks(uint32_t ticks);
   // Called by a wait loop after a pump pass that dispatched nothing: the
   // loop has nothing to do until the next tick, or until `quietMs` ticks
   // have passed when nothing it watches can change before then.
@@ -53,6 +56,7 @@ class SystemClock final : public Clock {
   LocalTime Now() override;
   LocalTime ToLocal(int64_t unixSeconds) override;
   void WaitForNextTick() override;
+  void WaitTicks(uint32_t ticks) override;
   int64_t UnixMicroseconds() override;
 };
 

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/core/clock.h"
+#include "platform/core/input_wait.h"
 #include "platform/core/log.h"
 
 namespace platform {
@@ -33,6 +34,23 @@ AlsaMidiService::AlsaMidiService(Sequencer& sequencer) : seq_(sequencer) {}
 
 AlsaMidiService::~AlsaMidiService() {
   while (!ports_.empty()) ClosePort(ports_.begin()->first);
+  UpdateWatch();
+}
+
+void AlsaMidiService::UpdateWatch() {
+  bool input = false;
+  bool sendWaiting = false;
+  for (const auto& [h, port] : ports_) {
+    input = input || port->input;
+    for (const Send& s : port->sends) sendWaiting = sendWaiting || !s.handed;
+  }
+  std::vector<int> wanted;
+  if (open_ && input && !sendWaiting) wanted = seq_.InputDescriptors();
+  if (wanted == watched_) return;
+  InputWait& wait = Use<InputWait>();
+  for (int fd : watched_) wait.Forget(fd);
+  for (int fd : wanted) wait.Watch(fd);
+  watched_ = std::move(wanted);
 }
 
 bool AlsaMidiService::Open() {
@@ -109,6 +127,7 @@ int AlsaMidiService::OpenPort(bool input, uint32_t device, MidiHandle* handle) {
   port->port = d.port;
   *handle = nextHandle_++;
   ports_[*handle] = std::move(port);
+  UpdateWatch();
   return kMidiOk;
 }
 
@@ -180,6 +199,7 @@ int AlsaMidiService::SendSysEx(MidiHandle output, MidiBuffer* buffer) {
   buffer->queued = true;
   port->sends.push_back(Send{buffer});
   MoveSends(*port);
+  UpdateWatch();
   return kMidiOk;
 }
 
@@ -203,6 +223,7 @@ void AlsaMidiService::ClosePort(MidiHandle h) {
   }
   seq_.DeletePort(port.localPort);
   ports_.erase(it);
+  UpdateWatch();
 }
 
 int AlsaMidiService::CloseOutput(MidiHandle output) {
@@ -265,6 +286,7 @@ void AlsaMidiService::Poll() {
     if (!port->input) MoveSends(*port);
   }
   ReadInput();
+  UpdateWatch();
 }
 
 }  // namespace platform

@@ -83,6 +83,11 @@ class AlsaMidiService final : public MidiService {
   void MoveSends(Port& port);
   void ReadInput();
   uint64_t NowUs();
+  // Idle waits block on the sequencer's input descriptors while an input
+  // port is open and nothing but input can change: a send the sequencer
+  // could not take yet is moved on only by the next poll, which the clock
+  // brings, so meanwhile they are not watched.
+  void UpdateWatch();
 
   Sequencer& seq_;
   bool open_ = false;
@@ -91,6 +96,7 @@ class AlsaMidiService final : public MidiService {
   std::map<MidiHandle, std::unique_ptr<Port>> ports_;
   MidiHandle nextHandle_ = 1;
   int lastInputError_ = 0;  // logged once until input works again
+  std::vector<int> watched_;  // descriptors put in the idle wait
 };
 
 }  // namespace platform

@@ -1,5 +1,6 @@
 // The sequencer interface on libasound: the only file that calls it.
 #include <alsa/asoundlib.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -126,6 +127,17 @@ class AlsaSequencer final : public Sequencer {
     event->data = event->sysex ? static_cast<const uint8_t*>(ev->data.ext.ptr) : nullptr;
     event->length = event->sysex ? ev->data.ext.len : 0;
     return 1;
+  }
+
+  std::vector<int> InputDescriptors() override {
+    std::vector<int> fds;
+    if (!seq_) return fds;
+    const int n = snd_seq_poll_descriptors_count(seq_, POLLIN);
+    if (n <= 0) return fds;
+    std::vector<pollfd> set(static_cast<size_t>(n));
+    const int got = snd_seq_poll_descriptors(seq_, set.data(), static_cast<unsigned>(n), POLLIN);
+    for (int i = 0; i < got; ++i) fds.push_back(set[static_cast<size_t>(i)].fd);
+    return fds;
   }
 
  private:

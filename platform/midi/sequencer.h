@@ -71,6 +71,9 @@ class Sequencer {
   // waiting, a negative errno on failure (-ENOSPC: the input overran and
   // events were lost).
   virtual int Receive(SeqEvent* event) = 0;
+  // Descriptors that become readable when input events arrive (for a wait
+  // to block on); none where there is no sequencer.
+  virtual std::vector<int> InputDescriptors() { return {}; }
 };
 
 // The real sequencer (libasound); it reports no sequencer where

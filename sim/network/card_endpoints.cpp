@@ -1,5 +1,9 @@
 #include "sim/network/card_endpoints.h"
 
+#include <algorithm>
+
+#include "protocol/codec.h"
+
 namespace sim {
 namespace {
 
@@ -38,6 +42,11 @@ bool CardEndpoints::Deliver(const Datagram& datagram) {
 
 void CardEndpoints::DeliverTo(Card& card, const Datagram& datagram, bool toCard) {
   if (Silent(card)) return;
+  if (Loses(card.faults.loseCompletions, datagram.payload, {codec::kCompleteBankSet, codec::kCompleteBankClear}) ||
+      Loses(card.faults.loseSerialCommits, datagram.payload, {codec::kCommitSerial})) {
+    ++card.counts.dropped;
+    return;
+  }
   if (LinkLoses(card)) return;
   ++card.counts.received;
   card.host = datagram.from;
@@ -78,6 +87,39 @@ void CardEndpoints::CutMessages(Card& card, const uint8_t* data, size_t n, std::
     ++card.counts.sent;
     out.push_back({card.address, kUnitPort, card.host, kHostPort, std::move(card.partial)});
     card.partial.clear();
+    Flood(card, out);
+  }
+}
+
+bool CardEndpoints::IsCommand(const std::vector<uint8_t>& payload, uint8_t k) {
+  uint8_t command[codec::kCommandLength];
+  codec::BuildCommand(command, k);
+  return payload.size() == sizeof command && std::equal(payload.begin(), payload.end(), command);
+}
+
+bool CardEndpoints::Loses(int& budget, const std::vector<uint8_t>& payload, std::initializer_list<uint8_t> k) {
+  if (budget <= 0) return false;
+  for (uint8_t code : k) {
+    if (IsCommand(payload, code)) {
+      --budget;
+      return true;
+    }
+  }
+  return false;
+}
+
+void CardEndpoints::Flood(Card& card, std::vector<Datagram>& out) {
+  for (int i = 0; i < card.faults.floodPerReply; ++i) {
+    std::vector<uint8_t> payload;
+    const int kind = card.counts.flooded++ % 3;
+    if (kind == 2) {
+      payload = {0x00, 0x55, 0xAA, 0x13};
+    } else {
+      const uint8_t status = kind == 0 ? 0x02 : 0x08;  // PGMERR, then PAKRDY
+      payload.resize(codec::RegisterDataLength(9, 1));
+      payload.resize(codec::BuildRegisterData(payload.data(), 9, &status, 1));
+    }
+    out.push_back({card.address, card.faults.floodPort, card.host, kHostPort, std::move(payload)});
   }
 }
 

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <initializer_list>
 #include <memory>
 #include <vector>
 
@@ -37,12 +38,24 @@ struct NetworkFaults {
   // After the card has taken this many datagrams from the host it neither
   // hears nor answers anything more (a link lost mid-transfer); -1 = never.
   int silentAfter = -1;
+  // The next this many completion commands (8 or 9) from the host are lost
+  // on the link, and only they: the card then never ends its transfer.
+  int loseCompletions = 0;
+  // The same for serial-number commits (command 10): the number is then
+  // never kept and never confirmed.
+  int loseSerialCommits = 0;
+  // With every reply the card's address also sends this many datagrams
+  // from port `floodPort` (a status with PGMERR, one with PAKRDY, garbage,
+  // in turn), as another program on the card or a forger would; 0 = none.
+  int floodPerReply = 0;
+  uint16_t floodPort = 5650;
 };
 
 struct CardCounts {
   int received = 0;  // datagrams the card took from the host
   int sent = 0;      // datagrams it sent back
   int dropped = 0;   // datagrams lost either way
+  int flooded = 0;   // datagrams sent from the flood port
 };
 
 class CardEndpoints {
@@ -82,6 +95,10 @@ class CardEndpoints {
 
  private:
   bool LinkLoses(Card& card);
+  static bool IsCommand(const std::vector<uint8_t>& payload, uint8_t k);
+  // Takes one from `budget` and says true when the datagram is `k`s to lose.
+  static bool Loses(int& budget, const std::vector<uint8_t>& payload, std::initializer_list<uint8_t> k);
+  void Flood(Card& card, std::vector<Datagram>& out);
   void CutMessages(Card& card, const uint8_t* data, size_t n, std::vector<Datagram>& out);
 
   std::vector<std::unique_ptr<Card>> cards_;

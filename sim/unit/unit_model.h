@@ -105,6 +105,11 @@ struct Faults {
   int verifyOutOfOrderAt = -1;   // card verify packets N and N+1 come swapped
   int verifyByteChangedAt = -1;  // card verify packet N has its first byte flipped
   int verifyMissingAt = -1;      // card verify request N gets no answer
+  int duplicateAckAtPacket = -1;  // packet N's register-9 answer is sent twice
+  // Card verify request N is answered twice from the card's address: with
+  // what the card holds, and straight after with the bytes the host wrote
+  // (what a sender that overheard the transfer would forge).
+  int forgedVerifyAt = -1;
   bool serialNeverMatches = false;      // writes to 12..15 and 28..31 are ignored
   bool commitNeverConfirmed = false;    // register 9 stays PIP after a serial commit
 };
@@ -252,6 +257,7 @@ class UnitModel : public BytePeer {
 
   std::vector<uint8_t> prom_[2];
   std::vector<uint8_t> cardFlash_;
+  std::vector<uint8_t> cardWritten_;  // as the host sent it, before any stored-byte fault
   std::vector<uint8_t> moduleFlash_;
 };
 

@@ -62,6 +62,7 @@ void UnitModel::HandleCommand(uint8_t k, bool toCard) {
       eraseForCard_ = CardTarget(toCard);
       if (eraseForCard_) {
         cardFlash_.clear();
+        cardWritten_.clear();
         cardErased_ = false;
         packetIndex_ = 0;
         verifyRequests_ = 0;
@@ -120,6 +121,7 @@ void UnitModel::Reply(uint8_t errorBits, int index) {
   if (faults_.ackDelayMs && (faults_.delayAckAtPacket < 0 || faults_.delayAckAtPacket == index))
     delay = faults_.ackDelayMs;
   SendStatus(delay);
+  if (index == faults_.duplicateAckAtPacket) SendStatus(delay);
 }
 
 void UnitModel::HandlePacket(const uint8_t* f, size_t n, bool toCard) {
@@ -165,6 +167,7 @@ void UnitModel::HandlePacket(const uint8_t* f, size_t n, bool toCard) {
   }
 
   if (card) {
+    cardWritten_.insert(cardWritten_.end(), data, data + count);
     Store(cardFlash_, data, count);
     verifyRequests_ = 0;
   } else {
@@ -213,6 +216,11 @@ void UnitModel::HandleVerifyRequest(bool toCard) {
   if (n == faults_.verifyByteChangedAt) data[0] ^= 0xFF;
   regs_[9] |= kStatusPakRdy;
   SendRegisters(128, data, kPacket);
+  if (n == faults_.forgedVerifyAt) {
+    uint8_t forged[kPacket];
+    for (size_t i = 0; i < kPacket; ++i) forged[i] = from + i < cardWritten_.size() ? cardWritten_[from + i] : 0xFF;
+    SendRegisters(128, forged, kPacket);
+  }
 }
 
 void UnitModel::Advance() {

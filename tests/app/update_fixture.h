@@ -49,6 +49,9 @@ class Tap final : public sim::BytePeer {
   // Called for every host frame before the unit sees it, with the frame's
   // code and how many frames of that code came before it.
   std::function<void(uint8_t code, int nth)> onFrame;
+  // Frames of this code never reach the unit, the next `loseCount` of them.
+  uint8_t loseCode = 0xFF;
+  int loseCount = 0;
   // Queues a frame that reaches the host ahead of anything the unit sends.
   void Inject(std::vector<uint8_t> frame) { injected_.insert(injected_.end(), frame.begin(), frame.end()); }
 
@@ -64,6 +67,10 @@ class Tap final : public sim::BytePeer {
     if (code == codec::kNextVerifyPacket) barAtVerify.push_back(Bar());
     const int nth = counts_[code]++;
     if (onFrame) onFrame(code, nth);
+    if (code == loseCode && loseCount > 0) {
+      --loseCount;
+      return;
+    }
     unit_.FromHost(data, n, toCard);
   }
 

@@ -4,6 +4,10 @@
 // of the card's flash, which must be the image's.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <cinttypes>
 #include <cstdio>
 #include <fstream>
@@ -50,12 +54,13 @@ class NetworkCardRun : public ::testing::Test {
     return std::make_unique<NetworkSimulator>(REFLASH_TEST_SIM_NETWORK, args, box_.Dir() / "sim.txt");
   }
 
-  Finished Update(NetworkSimulator& sim) {
+  Finished Update(NetworkSimulator& sim) { return Reflash(sim, "--console --yes ZSLOT FILE=" + path_.string()); }
+
+  pid_t Start(NetworkSimulator& sim, const std::string& args) {
     EXPECT_TRUE(sim.Ready()) << sim.Output();
-    return box_.Wait(box_.Start("--console --yes ZSLOT FILE=" + path_.string(),
-                                "REFLASH_DNSSD_LIBRARY='" REFLASH_TEST_OWN_DNSSD "'"),
-                     120000);
+    return box_.Start(args, "REFLASH_DNSSD_LIBRARY='" REFLASH_TEST_OWN_DNSSD "'");
   }
+  Finished Reflash(NetworkSimulator& sim, const std::string& args) { return box_.Wait(Start(sim, args), 120000); }
 
   // The report line the simulator gives for a card holding our image: the
   // last packet is filled up with zeros, as it was sent.
@@ -108,6 +113,103 @@ TEST_F(NetworkCardRun, ALossyLinkFailsTheRunAndNeverClaimsSuccess) {
   EXPECT_FALSE(ClaimsSuccess(r)) << r.log;
   EXPECT_TRUE(Has(r.out + r.err, kCardFailed)) << r.out << r.err;
   EXPECT_TRUE(Has(report, "dropped=")) << report;
+}
+
+TEST_F(NetworkCardRun, ARepeatedAcknowledgementFailsTheRunAndCancels) {
+  auto sim = Simulator({"--fault=duplicate-ack-at-packet=200"});
+  Finished r = Update(*sim);
+  const std::string report = sim->Stop();
+  EXPECT_EQ(r.status, 1) << r.out << r.err << r.log;
+  EXPECT_FALSE(ClaimsSuccess(r)) << r.log;
+  EXPECT_TRUE(Has(r.log, "Wait for Write Firmware Packet Failed!\n\nduplicate reply\n")) << r.log;
+  EXPECT_TRUE(Has(r.log, "The ZI-RERAR card holds a partial image: run the update again.")) << r.log;
+  EXPECT_TRUE(Has(report, "cancels=1 completes=0")) << report;
+}
+
+TEST_F(NetworkCardRun, AForgedVerifyAnswerFromTheCardsAddressIsNeverTheOneBelieved) {
+  // The card stored one byte wrong; right after its own answer comes one
+  // from its address carrying the image's bytes. Whichever is compared,
+  // two answers to one request fail the run.
+  auto sim = Simulator({"--fault=corrupt-stored-byte=40000", "--fault=forged-verify-at=312"});
+  Finished r = Update(*sim);
+  sim->Stop();
+  EXPECT_EQ(r.status, 1) << r.out << r.err << r.log;
+  EXPECT_FALSE(ClaimsSuccess(r)) << r.log;
+  EXPECT_TRUE(Has(r.log, "duplicate reply") || Has(r.out + r.err, "Firmware Verify Failed!")) << r.log;
+}
+
+TEST_F(NetworkCardRun, ALostEndOfProgrammingIsSentAgainUntilTheCardShowsIt) {
+  auto sim = Simulator({"--lose-completions=1"});
+  Finished r = Update(*sim);
+  const std::string report = sim->Stop();
+  EXPECT_EQ(r.status, 0) << r.out << r.err << r.log;
+  EXPECT_TRUE(Has(r.log, "SetProgrammingComplete: not confirmed by the card (attempt 1)")) << r.log;
+  EXPECT_TRUE(Has(report, FlashReportOfImage())) << report;
+  EXPECT_TRUE(Has(report, "completes=1")) << report;
+}
+
+TEST_F(NetworkCardRun, AnEndOfProgrammingTheCardNeverShowsIsSentNotConfirmed) {
+  auto sim = Simulator({"--lose-completions=100"});
+  Finished r = Update(*sim);
+  sim->Stop();
+  EXPECT_EQ(r.status, 3) << r.out << r.err << r.log;
+  EXPECT_FALSE(ClaimsSuccess(r)) << r.out << r.err << r.log;
+  EXPECT_TRUE(Has(r.log, "SetProgrammingComplete: sent, not confirmed")) << r.log;
+  EXPECT_TRUE(Has(r.out + r.err, "sent, not confirmed")) << r.out << r.err;
+}
+
+TEST_F(NetworkCardRun, AFloodFromAnotherPortOfTheCardsAddressIsDroppedAndLoggedOnce) {
+  // Status reports claiming PGMERR and PAKRDY, and garbage, three with
+  // every answer of the card.
+  auto sim = Simulator({"--flood-per-reply=3"});
+  Finished r = Update(*sim);
+  const std::string report = sim->Stop();
+  EXPECT_EQ(r.status, 0) << r.out << r.err << r.log;
+  EXPECT_TRUE(Has(report, FlashReportOfImage())) << report;
+  const std::string dropped = "datagrams not from the card's ports are dropped";
+  const size_t first = r.log.find(dropped);
+  EXPECT_NE(first, std::string::npos) << r.log;
+  EXPECT_EQ(r.log.find(dropped, first + 1), std::string::npos) << r.log;
+}
+
+TEST_F(NetworkCardRun, ATerminatedRunCancelsAndSaysTheCardHoldsAPartialImage) {
+  // The answer to packet 300 never comes: the signal lands while the run
+  // waits for it, which must read as an abort, not as a silent card.
+  auto sim = Simulator({"--fault=drop-ack-at-packet=300"});
+  const pid_t pid = Start(*sim, "--console --yes ZSLOT FILE=" + path_.string());
+  ASSERT_TRUE(box_.WaitForText("OrvellaReflash.log", "Programming 610 Packets", 60000));
+  usleep(400 * 1000);
+  kill(pid, SIGTERM);
+  Finished r = box_.Wait(pid, 60000);
+  const std::string report = sim->Stop();
+  EXPECT_EQ(r.status, 143) << r.out << r.err << r.log;
+  EXPECT_TRUE(Has(r.log, "Wait for Write Firmware Packet: aborted by SIGTERM")) << r.log;
+  EXPECT_FALSE(Has(r.log, "Failed!\n\nTIMEOUT")) << r.log;
+  EXPECT_TRUE(Has(r.log, "The ZI-RERAR card holds a partial image: run the update again.")) << r.log;
+  EXPECT_TRUE(Has(report, "cancels=1 completes=0")) << report;
+}
+
+TEST_F(NetworkCardRun, AVerifyErrorOfTheUnitBehindTheCardIsReportedAtOnce) {
+  const fs::path unitImage = box_.Dir() / "NBT0110ANC.BIN";
+  std::ofstream(unitImage, std::ios::binary) << std::string(10 * kPacket, '\x5A');
+  auto sim = Simulator({"--fault=corrupt-stored-byte=100"});
+  const auto started = std::chrono::steady_clock::now();
+  Finished r = Reflash(*sim, "--console --yes FILE=" + unitImage.string());
+  const auto took = std::chrono::steady_clock::now() - started;
+  sim->Stop();
+  EXPECT_NE(r.status, 0) << r.out << r.err << r.log;
+  EXPECT_TRUE(Has(r.log, "ProgramEEPROM: Unit reported a Verify Error!")) << r.log;
+  EXPECT_FALSE(Has(r.log, "Unit stopped reporting progress")) << r.log;
+  EXPECT_LT(took, std::chrono::seconds(60));
+}
+
+TEST_F(NetworkCardRun, ASerialCommitNobodyConfirmsIsSentNotConfirmed) {
+  auto sim = Simulator({"--lose-serial-commits=1"});
+  Finished r = Reflash(*sim, "SN=1518400099 ZSLOT --console");
+  sim->Stop();
+  EXPECT_EQ(r.status, 3) << r.out << r.err << r.log;
+  EXPECT_TRUE(Has(r.log, "sent, not confirmed")) << r.log;
+  EXPECT_TRUE(Has(r.log, ": FAILED")) << r.log;
 }
 
 #else

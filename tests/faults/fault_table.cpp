@@ -37,6 +37,12 @@ std::string NetworkCardUpdate(const fs::path& folder) {
   std::ofstream(image, std::ios::binary) << std::string(1000, '\x3C');
   return "--console --yes ZSLOT FILE=" + image.string();
 }
+// A main-unit image of 10 packets for the unit behind the card.
+std::string NetworkUnitUpdate(const fs::path& folder) {
+  const fs::path image = folder / "NBT0110ANC.BIN";
+  std::ofstream(image, std::ios::binary) << std::string(10 * 128, '\x5A');
+  return "--console --yes FILE=" + image.string();
+}
 // The card takes 38 datagrams from the host before its link goes silent:
 // the erase, the 8 packets written and the first verify requests.
 constexpr const char* kNetworkSilentInVerify = "--lifetime=60 --silent-after=38";
@@ -180,6 +186,14 @@ const std::vector<Row>& Rows() {
          UnitUpdate(r);
          return "";
        }},
+      {"main_unit_verify_error", Flow::kMain, Link::kInProcess, "the unit's own verify fails (state 7)",
+       {"ProgramEEPROM: Unit reported a Verify Error!\n", kUnitFailed}, true,
+       "reported as soon as the unit says so, not as silence; cancel, failure",
+       [](FaultRun& r) { r.Unit().faults().corruptStoredByte = 200; UnitUpdate(r); return ""; }},
+      {"main_ack_repeated", Flow::kMain, Link::kInProcess, "the answer to packet 3 comes twice",
+       {"Wait for Write Firmware Packet Failed!\n\nduplicate reply\n", kUnitFailed}, true,
+       "a second answer to one request: duplicate reply, cancel, failure",
+       [](FaultRun& r) { r.Unit().faults().duplicateAckAtPacket = 3; UnitUpdate(r); return ""; }},
       {"main_stall_erase", Flow::kMain, Link::kInProcess, "unit stalls in erase",
        {kStopped, kUnitFailed}, true, "progress silence bound, cancel, failure",
        [](FaultRun& r) { r.Unit().faults().stallInState = sim::kStateErasing; UnitUpdate(r); return ""; }},
@@ -341,6 +355,29 @@ const std::vector<Row>& Rows() {
       {"card_stored_byte_corrupt", Flow::kCard, Link::kInProcess, "the card stores one byte wrong",
        {"Firmware Verify Failed!", kCardFailed}, false, "verify failure, no completion, no cancel",
        [](FaultRun& r) { r.Unit().faults().corruptStoredByte = 300; CardUpdate(r); return ""; }},
+      {"card_ack_repeated", Flow::kCard, Link::kInProcess, "the answer to card packet 3 comes twice",
+       {"Wait for Write Firmware Packet Failed!\n\nduplicate reply\n", kCardFailed}, true,
+       "duplicate reply, cancel to the card, partial image said; failure",
+       [](FaultRun& r) { r.Unit().faults().duplicateAckAtPacket = 3; CardUpdate(r); return ""; }},
+      {"card_verify_forged", Flow::kCard, Link::kInProcess,
+       "the card stores a byte wrong; a forged answer with the image's bytes follows its own",
+       {"Wait for Verify Packet Failed!\n\nduplicate reply\n", kCardFailed}, true,
+       "duplicate reply before any compare, cancel to the card; failure",
+       [](FaultRun& r) {
+         r.Unit().faults().corruptStoredByte = 300;
+         r.Unit().faults().forgedVerifyAt = 2;
+         CardUpdate(r);
+         return "";
+       }},
+      {"card_completion_lost", Flow::kCard, Link::kInProcess, "every completion command is lost",
+       {"sent, not confirmed"}, false,
+       "the status read back never shows the end: sent three times, then sent, not confirmed (exit status 3)",
+       [](FaultRun& r) {
+         r.Rig()->tap.loseCode = codec::kCompleteBankSet;
+         r.Rig()->tap.loseCount = 100;
+         CardUpdate(r);
+         return "";
+       }},
       {"card_midi_no_card_endpoint", Flow::kCard, Link::kMidi, "MIDI has no card endpoint",
        {"ProgramEEPROM: SelectZSlotFirmware Failed!\n", kCardFailed}, false, "refused before erase, no cancel",
        [](FaultRun& r) { r.UseScenario("two-units-card"); BuiltInUpdate(r, 1); return ""; }},
@@ -674,6 +711,32 @@ const std::vector<Row>& Rows() {
       {"net_card_wrong_verify_byte", Flow::kCard, Link::kNetwork, "verify packet 2 comes back with a byte changed",
        {"Firmware Verify Failed!"}, false, "compare fails, then the card failure summary; exit status non-zero",
        nullptr, NetworkCardUpdate, "--lifetime=60 --fault=verify-byte-changed-at=2"},
+      {"net_card_ack_repeated", Flow::kCard, Link::kNetwork, "the card answers packet 3 twice",
+       {"Wait for Write Firmware Packet Failed!\n  \n  duplicate reply"}, true,
+       "duplicate reply, cancel to the card, partial image said; exit status non-zero",
+       nullptr, NetworkCardUpdate, "--lifetime=60 --fault=duplicate-ack-at-packet=3", false,
+       "The ZI-RERAR card holds a partial image: run the update again."},
+      {"net_card_verify_forged", Flow::kCard, Link::kNetwork,
+       "the card stores a byte wrong; a forged answer with the image's bytes follows its own, from its address",
+       {kCardFailed}, true, "duplicate reply (or, if the forgery comes late, the compare); exit status non-zero",
+       nullptr, NetworkCardUpdate, "--lifetime=60 --fault=corrupt-stored-byte=300 --fault=forged-verify-at=2"},
+      {"net_card_completion_lost", Flow::kCard, Link::kNetwork, "the link loses every completion command",
+       {"sent, not confirmed"}, false, "sent three times, never confirmed; exit status 3",
+       nullptr, NetworkCardUpdate, "--lifetime=60 --lose-completions=100", false,
+       "SetProgrammingComplete: sent, not confirmed"},
+      {"net_card_flood_other_port", Flow::kCard, Link::kNetwork,
+       "PGMERR, PAKRDY and garbage from another port of the card's address with every answer; verify packet 2 wrong",
+       {"Firmware Verify Failed!"}, false, "the flood is dropped and logged once; the compare decides; exit status non-zero",
+       nullptr, NetworkCardUpdate, "--lifetime=60 --flood-per-reply=3 --fault=verify-byte-changed-at=2", false,
+       "datagrams not from the card's ports are dropped"},
+      {"net_unit_verify_error", Flow::kMain, Link::kNetwork, "the unit behind the card fails its own verify (state 7)",
+       {"ProgramEEPROM: Unit reported a Verify Error!"}, true, "reported at once; exit status non-zero",
+       nullptr, NetworkUnitUpdate, "--lifetime=60 --fault=corrupt-stored-byte=100", false,
+       "ProgramEEPROM: Unit reported a Verify Error!"},
+      {"net_serial_commit_lost", Flow::kSerial, Link::kNetwork, "the link loses the card's serial-number commit",
+       {"sent, not confirmed"}, false, "the commit is never confirmed: sent, not confirmed; exit status 3",
+       nullptr, [](const fs::path&) { return std::string("SN=1518400099 ZSLOT --console"); },
+       "--lifetime=60 --lose-serial-commits=1", false, "sent, not confirmed"},
       {"net_discovery_finds_nothing", Flow::kInput, Link::kNetwork, "no card answers discovery",
        {"Unable to locate an Orvella(n)!"}, false, "the one-second discovery window ends empty; exit status non-zero",
        nullptr, NetworkCardUpdate, nullptr, false, "Unable to locate an Orvella(n)!"},

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/core/clock.h"
+#include "platform/core/input_wait.h"
 #include "platform/net/udp_socket.h"
 #include "tests/app/working_dir.h"
 #include "tests/network/test_responder.h"
@@ -241,8 +242,10 @@ TEST_F(DanteIfTest, WritesGoToTheUnitOrTheCardPort) {
 
 TEST_F(DanteIfTest, ReadTakesOneDatagramFromTheCardOnly) {
   ResponderProcess responder(Card("zirerar-1"));
-  Peer card("127.0.0.1", 0), stranger("127.0.0.2", 0);
-  ASSERT_TRUE(card.Bound() && stranger.Bound());
+  // The card answers from its own ports; another port of its address is
+  // another program, or a forger.
+  Peer card("127.0.0.1", CDanteIF::kUnitPort), stranger("127.0.0.2", 0), otherPort("127.0.0.1", 0);
+  ASSERT_TRUE(card.Bound() && stranger.Bound() && otherPort.Bound());
   CDanteIF t;
   ASSERT_EQ(t.Open(), 0);
   ASSERT_EQ(t.SelectConnection(0), 0);
@@ -256,13 +259,15 @@ TEST_F(DanteIfTest, ReadTakesOneDatagramFromTheCardOnly) {
   // A stranger's datagram is dropped; the card's behind it still arrives.
   stranger.SendToTransport({0xF0, 0x66, 0xF7});
   stranger.SendToTransport({});  // and cannot close the link either
+  otherPort.SendToTransport({0xF0, 0x67, 0xF7});
+  otherPort.SendToTransport({});
   card.SendToTransport({0xF0, 0x01, 0x02, 0xF7});
   card.SendToTransport({0xF0, 0x03, 0xF7});
   usleep(20000);
   ASSERT_EQ(t.Read(buffer.data(), 4095, &received), 0);
   ASSERT_EQ(received, 4);
   EXPECT_EQ(std::vector<uint8_t>(buffer.begin(), buffer.begin() + 4), (std::vector<uint8_t>{0xF0, 0x01, 0x02, 0xF7}));
-  EXPECT_EQ(t.ForeignDatagrams(), 2u);
+  EXPECT_EQ(t.ForeignDatagrams(), 4u);
   ASSERT_EQ(t.Read(buffer.data(), 4095, &received), 0);
   EXPECT_EQ(received, 3);
   EXPECT_EQ(buffer[3], 0);  // the rest of the buffer is cleared
@@ -288,6 +293,30 @@ TEST_F(DanteIfTest, ReadTakesOneDatagramFromTheCardOnly) {
   uint16_t count = 0;
   t.GetNumberOfConnections(&count);
   EXPECT_EQ(count, 1);  // the list outlives Close
+}
+
+TEST_F(DanteIfTest, IdleWaitsWakeOnTheReceiveSocketWhileOpen) {
+  ResponderProcess responder(Card("zirerar-1"));
+  Peer card("127.0.0.1", CDanteIF::kUnitPort);
+  ASSERT_TRUE(card.Bound());
+  platform::InputWait& wait = platform::Use<platform::InputWait>();
+  CDanteIF t;
+  ASSERT_EQ(t.Open(), 0);
+  ASSERT_EQ(t.SelectConnection(0), 0);
+  card.SendToTransport({0xF0, 0x01, 0xF7});
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(wait.Wait(5000));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  // The answer is there already: the next wait does not wait either.
+  const auto again = std::chrono::steady_clock::now();
+  EXPECT_TRUE(wait.Wait(5000));
+  EXPECT_LT(std::chrono::steady_clock::now() - again, std::chrono::seconds(2));
+  std::vector<uint8_t> buffer(4095);
+  int received = 0;
+  ASSERT_EQ(t.Read(buffer.data(), 4095, &received), 0);
+  EXPECT_EQ(received, 3);
+  t.Close();
+  EXPECT_FALSE(wait.Wait(5000));  // nothing watched once closed
 }
 
 TEST_F(DanteIfTest, CardsOnThisComputerKeepTheirOwnLoopbackAddresses) {

@@ -113,3 +113,35 @@ TEST(CardEndpoints, ACardFallsSilentAfterItsLastDatagram) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CardEndpoints, LostCompletionsAndAFloodFromAnotherPortAsAHostileNetworkWould) {
+  ScriptedPeer peer;
+  CardEndpoints net;
+  CardEndpoints::Card& card = net.AddCard(kCard, &peer);
+  card.faults.loseCompletions = 1;
+  card.faults.floodPerReply = 3;
+  uint8_t complete[codec::kCommandLength];
+  codec::BuildCommand(complete, codec::kCompleteBankSet);
+  const std::vector<uint8_t> completion(complete, complete + sizeof complete);
+  net.Deliver(ToCard(sim::kCardPort, completion));  // lost
+  net.Deliver(ToCard(sim::kCardPort, completion));  // taken
+  net.Deliver(ToCard(sim::kCardPort));              // anything else passes
+  ASSERT_EQ(peer.got.size(), 2u);
+  EXPECT_EQ(peer.got[0].first, completion);
+  EXPECT_EQ(card.counts.dropped, 1);
+
+  peer.chunks = {{0xF0, 0x70, 0xF7}};
+  const std::vector<Datagram> out = net.Collect();
+  ASSERT_EQ(out.size(), 4u);
+  EXPECT_EQ(out[0].fromPort, sim::kUnitPort);
+  for (size_t i = 1; i < out.size(); ++i) {
+    EXPECT_EQ(out[i].from, kCard);  // the card's address ...
+    EXPECT_EQ(out[i].fromPort, card.faults.floodPort);  // ... another port
+    EXPECT_EQ(out[i].toPort, sim::kHostPort);
+  }
+  EXPECT_EQ(card.counts.flooded, 3);
+}
+
+}  // namespace

@@ -7,10 +7,12 @@
 #include <cerrno>
 #include <cstring>
 #include <deque>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "platform/core/clock.h"
+#include "platform/core/input_wait.h"
 #include "tests/transports/link_test_support.h"
 #include "transports/orvella_midi.h"
 
@@ -94,6 +96,7 @@ class FakeSequencer final : public platform::Sequencer {
   std::deque<int> sendResults;  // consumed per SendSysEx; 0 once empty
   std::deque<Input> input;
   int persistentError = 0;  // returned by Receive once the script is used up
+  std::vector<int> descriptors;  // what InputDescriptors reports
 
   bool Open() override { return true; }
   std::vector<platform::SeqPortInfo> Ports() override { return ports; }
@@ -122,6 +125,7 @@ class FakeSequencer final : public platform::Sequencer {
     if (r == 0) sent.emplace_back(data, data + length);
     return r;
   }
+  std::vector<int> InputDescriptors() override { return descriptors; }
   int Receive(platform::SeqEvent* event) override {
     if (input.empty()) return persistentError;
     current_ = input.front();
@@ -227,6 +231,35 @@ TEST_F(AlsaLogicTest, ASendIsDoneOnlyOnceItsBytesHaveLeft) {
   }
   EXPECT_EQ(ba.error, 0);
   alsa_.CloseOutput(out);
+}
+
+// What the idle waits of the loops block on.
+class RecordingInputWait final : public platform::InputWait {
+ public:
+  std::set<int> watched;
+  void Watch(int fd) override { watched.insert(fd); }
+  void Forget(int fd) override { watched.erase(fd); }
+  bool Wait(uint32_t) override { return !watched.empty(); }
+};
+
+// Idle waits block on the sequencer's descriptor while an input port is
+// open, except while a send the sequencer could not take yet waits for the
+// next poll: only the clock brings that.
+TEST_F(AlsaLogicTest, IdleWaitsBlockOnTheSequencerWhileOnlyInputCanChange) {
+  RecordingInputWait wait;
+  platform::Override<platform::InputWait> waitGuard(wait);
+  fake_.descriptors = {42};
+  Select();
+  EXPECT_EQ(wait.watched, std::set<int>{42});
+  auto m = link_test::SysEx(8);
+  fake_.sendResults = {-EAGAIN};
+  EXPECT_EQ(t_.Write(m.data(), 8), 0);
+  EXPECT_TRUE(wait.watched.empty());
+  alsa_.Poll();  // the pool has room again
+  EXPECT_EQ(fake_.sent.size(), 1u);
+  EXPECT_EQ(wait.watched, std::set<int>{42});
+  EXPECT_EQ(t_.Close(), 0);
+  EXPECT_TRUE(wait.watched.empty());
 }
 
 // A full pool is waited out; a refused send is a failed Write.

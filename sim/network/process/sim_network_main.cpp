@@ -27,9 +27,9 @@ using sim::UnitModel;
 
 void Report(int index, UnitModel& unit, const CardEndpoints::Card& card) {
   const std::vector<uint8_t>& flash = unit.CardFlash();
-  std::printf("card %d flash=%zu digest=%016" PRIx64 " received=%d sent=%d dropped=%d\n", index + 1, flash.size(),
-              platform::Digest(flash.data(), flash.size()), card.counts.received, card.counts.sent,
-              card.counts.dropped);
+  std::printf("card %d flash=%zu digest=%016" PRIx64 " received=%d sent=%d dropped=%d cancels=%d completes=%d\n",
+              index + 1, flash.size(), platform::Digest(flash.data(), flash.size()), card.counts.received,
+              card.counts.sent, card.counts.dropped, unit.CancelCount(), unit.CardCompleteCount());
   std::fflush(stdout);
 }
 

@@ -40,6 +40,8 @@ constexpr FaultSwitch kFaultSwitches[] = {
     {"verify-out-of-order-at", &Faults::verifyOutOfOrderAt},
     {"verify-byte-changed-at", &Faults::verifyByteChangedAt},
     {"verify-missing-at", &Faults::verifyMissingAt},
+    {"duplicate-ack-at-packet", &Faults::duplicateAckAtPacket},
+    {"forged-verify-at", &Faults::forgedVerifyAt},
 };
 
 }  // namespace
@@ -141,6 +143,16 @@ bool ParseNetworkSimOptions(const std::vector<std::string>& args, NetworkSimOpti
       ok = ok && ParseInt(value, 2, 1000000, options.network.dropEvery);
     } else if (name == "--silent-after") {
       ok = ok && ParseInt(value, 0, 100000000, options.network.silentAfter);
+    } else if (name == "--lose-completions") {
+      ok = ok && ParseInt(value, 0, 100000000, options.network.loseCompletions);
+    } else if (name == "--lose-serial-commits") {
+      ok = ok && ParseInt(value, 0, 100000000, options.network.loseSerialCommits);
+    } else if (name == "--flood-per-reply") {
+      ok = ok && ParseInt(value, 0, 1000, options.network.floodPerReply);
+    } else if (name == "--flood-port") {
+      int port = 0;
+      ok = ok && ParseInt(value, 1, 65535, port) && port != kUnitPort && port != kCardPort && port != kHostPort;
+      if (ok) options.network.floodPort = static_cast<uint16_t>(port);
     } else if (name == "--fault") {
       // --fault=NAME=VALUE
       const size_t at = value.find('=');
@@ -186,13 +198,17 @@ std::string NetworkSimUsage() {
          "  --no-advertise       serve the cards but leave advertising them to another responder\n"
          "  --drop-every=N       lose every Nth datagram of a card's link\n"
          "  --silent-after=N     a card falls silent after taking N datagrams\n"
+         "  --lose-completions=N the link loses the next N completion commands from the host\n"
+         "  --lose-serial-commits=N the link loses the next N serial-number commits from the host\n"
+         "  --flood-per-reply=N  with every reply the card's address also sends N datagrams from another port\n"
+         "  --flood-port=PORT    that port (default 5650)\n"
          "  --fault=NAME=VALUE   a unit fault switch:" + faults + "\n"
          "  --inject-after=N     once the first card took N datagrams, send one datagram to the host's\n"
          "                       port 5646 from 127.0.0.2\n"
          "  --inject-hex=HEX     what that datagram holds (default: a status report of a programming error)\n"
          "  --lifetime=SECONDS   stop after this long (1..600, default 60); SIGTERM stops it too\n"
          "Prints \"ready\" once serving; at exit, and whenever a card's update completes, one line per card:\n"
-         "  card N flash=LENGTH digest=HEX16 received=N sent=N dropped=N\n"
+         "  card N flash=LENGTH digest=HEX16 received=N sent=N dropped=N cancels=N completes=N\n"
          "(digest: 64-bit FNV-1a of what the card's flash holds).\n";
 }
 

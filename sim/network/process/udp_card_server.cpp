@@ -26,6 +26,14 @@ int OpenPort(uint16_t port, std::string& error) {
 UdpCardServer::~UdpCardServer() {
   platform::net::UdpClose(unitSocket_);
   platform::net::UdpClose(cardSocket_);
+  for (const auto& [port, socket] : portSockets_) platform::net::UdpClose(socket);
+}
+
+int UdpCardServer::PortSocket(uint16_t port) {
+  auto it = portSockets_.find(port);
+  if (it != portSockets_.end()) return it->second;
+  std::string ignored;
+  return portSockets_[port] = OpenPort(port, ignored);
 }
 
 bool UdpCardServer::Open(std::string& error) {
@@ -39,10 +47,12 @@ void UdpCardServer::Serve() {
   Drain(unitSocket_, false);
   Drain(cardSocket_, true);
   for (const Datagram& d : cards_.Collect()) {
+    const int socket = d.fromPort == kUnitPort ? unitSocket_ : PortSocket(d.fromPort);
+    if (socket < 0) continue;
     // A card address that is not this machine's cannot be a source; the
     // reply then leaves from whatever address the route gives.
-    if (platform::net::UdpSendFrom(unitSocket_, d.payload.data(), d.payload.size(), d.from, d.to, d.toPort) < 0) {
-      platform::net::UdpSendTo(unitSocket_, d.payload.data(), d.payload.size(), d.to, d.toPort);
+    if (platform::net::UdpSendFrom(socket, d.payload.data(), d.payload.size(), d.from, d.to, d.toPort) < 0) {
+      platform::net::UdpSendTo(socket, d.payload.data(), d.payload.size(), d.to, d.toPort);
     }
   }
 }

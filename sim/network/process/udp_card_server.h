@@ -4,6 +4,7 @@
 // sent to (the first card when none has that address), the cards' replies
 // sent from that card's address to the host's port 5646.
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -33,10 +34,14 @@ class UdpCardServer {
 
  private:
   void Drain(int socket, bool toCard);
+  // A socket bound to `port` for replies that leave from another port than
+  // the unit's (a flood); opened on first use, -1 when it cannot be.
+  int PortSocket(uint16_t port);
 
   CardEndpoints& cards_;
   int unitSocket_ = -1;
   int cardSocket_ = -1;
+  std::map<uint16_t, int> portSockets_;
 };
 
 }  // namespace sim

@@ -1,0 +1,51 @@
+#include "platform/core/input_wait.h"
+
+#include <algorithm>
+#include <vector>
+
+#ifndef _WIN32
+#include <poll.h>
+#endif
+
+namespace platform {
+namespace {
+
+// poll() over the watched descriptors.
+class PollInputWait final : public InputWait {
+ public:
+  void Watch(int descriptor) override {
+    if (descriptor < 0 || std::find(fds_.begin(), fds_.end(), descriptor) != fds_.end()) return;
+    fds_.push_back(descriptor);
+  }
+  void Forget(int descriptor) override { fds_.erase(std::remove(fds_.begin(), fds_.end(), descriptor), fds_.end()); }
+  bool Wait(uint32_t ms) override {
+#ifdef _WIN32
+    (void)ms;
+    return false;  // the Windows links have no descriptors to wait on here
+#else
+    if (fds_.empty()) return false;
+    std::vector<pollfd> set;
+    set.reserve(fds_.size());
+    for (int fd : fds_) set.push_back(pollfd{fd, POLLIN, 0});
+    // An interrupted wait (a signal) returns early on purpose: the loop
+    // looks at its abort flag.
+    poll(set.data(), set.size(), static_cast<int>(std::min<uint32_t>(ms, 60000)));
+    return true;
+#endif
+  }
+
+ private:
+  std::vector<int> fds_;
+};
+
+}  // namespace
+
+template <>
+InputWait& DefaultService<InputWait>() {
+  // Never destroyed: links held by other statics forget their descriptors
+  // while the process ends.
+  static PollInputWait* wait = new PollInputWait;
+  return *wait;
+}
+
+}  // namespace platform
