@@ -1,5 +1,6 @@
 // The option card's run: unlike the unit's own PROM, the card's memory is
 // erased, written and read back packet by packet under our control.
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -23,8 +24,10 @@ constexpr uint8_t kCompleteBit = 0x80;
 // show it, at most this often in all.
 constexpr int kCompleteAttempts = 3;
 constexpr uint32_t kStatusReadLimitMs = 1000;
-// How long the last answer of a pass is watched for a repeat.
-constexpr uint32_t kLateAnswerMs = 20;
+// The last answer of a pass is watched for a repeat twice as long as the
+// slowest answer of the pass took, within these bounds.
+constexpr uint32_t kLateAnswerMinMs = 2;
+constexpr uint32_t kLateAnswerMaxMs = 20;
 
 }  // namespace
 
@@ -47,6 +50,9 @@ bool CReflashDlg::ProgramZSlotEEPROM() {
   // One answer per request: a second one, equal or not, means the network
   // repeated it or someone else answers for the card, and nothing it said
   // can be trusted. What has come since the wait ended is looked at first.
+  // Slowest answer of the pass so far, in ms.
+  uint32_t slowestMs = 0;
+  auto lateGrace = [&] { return std::min(kLateAnswerMaxMs, std::max(kLateAnswerMinMs, 2 * slowestMs)); };
   auto secondAnswer = [&](const char* what, uint32_t graceMs = 0) {
     uint8_t ignored = 0;
     m_pRemote->GetProgrammingStatus(&ignored);
@@ -111,9 +117,11 @@ bool CReflashDlg::ProgramZSlotEEPROM() {
     if (m_pRemote->WriteFirmwarePacket(image + size_t{i} * kPacketBytes, kPacketBytes) != 0) {
       return fail("WriteFirmwarePacket Failed!", false);
     }
+    const uint32_t asked = platform::TickCount();
     status = WaitForCompletion(1000);
+    slowestMs = std::max(slowestMs, platform::TickCount() - asked);
     if (status != 0) return failWithFlags("Wait for Write Firmware Packet Failed!\n", status);
-    if (secondAnswer("Wait for Write Firmware Packet Failed!\n", i + 1 == count ? kLateAnswerMs : 0)) return false;
+    if (secondAnswer("Wait for Write Firmware Packet Failed!\n", i + 1 == count ? lateGrace() : 0)) return false;
   }
 
   beginPass("Verifying");
@@ -123,11 +131,13 @@ bool CReflashDlg::ProgramZSlotEEPROM() {
     if (m_pRemote->RequestVerifyPacket() != 0) return fail("RequestVerifyPacket Failed!", false);
     // Only a clean "packet ready" counts; PIP alongside it means the card
     // is still busy and its buffer cannot be trusted.
+    const uint32_t asked = platform::TickCount();
     status = WaitForStatus(1000, PGMERR | TXERR | PAKRDY, false, false);
+    slowestMs = std::max(slowestMs, platform::TickCount() - asked);
     if (status != PAKRDY) return failWithFlags("Wait for Verify Packet Failed!\n", status);
     // Checked before the compare: of two answers, either may be the one
     // held, and a forged one would hold the image's own bytes.
-    if (secondAnswer("Wait for Verify Packet Failed!\n", i + 1 == count ? kLateAnswerMs : 0)) return false;
+    if (secondAnswer("Wait for Verify Packet Failed!\n", i + 1 == count ? lateGrace() : 0)) return false;
     uint8_t readBack[kPacketBytes];
     std::memset(readBack, 0, sizeof readBack);
     if (m_pRemote->ReadVerifyPacket(readBack, kPacketBytes) != 0) return fail("ReadVerifyPacket Failed!", false);
