@@ -46,7 +46,7 @@ int AnsweredDevice(const MidiBuffer& b) {
 }
 
 // Close logs every step of taking the input down that failed, and goes on.
-void LogInputStepFailure(platform::MidiInputStep step, int err) {
+void LogInputStepFailure(platform::MidiStep step, int err) {
   static const char* const kStep[] = {"midiInReset", "midiInStop", "midiInClose"};
   LogMessage("%s Failed! %lu\n", kStep[static_cast<int>(step)], static_cast<unsigned long>(err));
 }
@@ -226,11 +226,11 @@ bool COrvellaMIDI::PairAnswers(const uint32_t* inDevice, const uint32_t* outDevi
       m_dwOutDevice[m_nConnections] = static_cast<uint32_t>(device);
       ++m_nConnections;
     }
-    platform::MidiInputStep failed = platform::MidiInputStep::kReset;
+    platform::MidiStep failed = platform::MidiStep::kReset;
     if (int err = probe.in[i].Close(nullptr, &failed)) {
-      if (failed == platform::MidiInputStep::kReset) LogMessage("midiInReset Failed!\n");
-      if (failed == platform::MidiInputStep::kStop) LogMessage("midiInStop Failed! %lu\n", static_cast<unsigned long>(err));
-      if (failed == platform::MidiInputStep::kClose) LogMessage("midiInClose Failed!\n");
+      if (failed == platform::MidiStep::kReset) LogMessage("midiInReset Failed!\n");
+      if (failed == platform::MidiStep::kStop) LogMessage("midiInStop Failed! %lu\n", static_cast<unsigned long>(err));
+      if (failed == platform::MidiStep::kClose) LogMessage("midiInClose Failed!\n");
       return false;
     }
   }

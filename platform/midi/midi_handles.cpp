@@ -2,20 +2,24 @@
 
 namespace platform {
 
-int MidiInputHandle::Open(uint32_t device) {
+template <MidiDirection kDirection>
+int MidiPortHandle<kDirection>::Open(uint32_t device) {
   Close();
-  const int err = Midi().OpenInput(device, &handle_);
+  MidiService& midi = Midi();
+  const int err = kDirection == MidiDirection::kInput ? midi.OpenInput(device, &handle_)
+                                                      : midi.OpenOutput(device, &handle_);
   if (err) handle_ = 0;
   return err;
 }
 
-int MidiInputHandle::Close(void (*failed)(MidiInputStep, int), MidiInputStep* first) {
+template <MidiDirection kDirection>
+int MidiPortHandle<kDirection>::Close(void (*failed)(MidiStep, int), MidiStep* first) {
   if (!handle_) return kMidiOk;
   MidiService& midi = Midi();
   const MidiHandle h = handle_;
   handle_ = 0;
   int firstError = kMidiOk;
-  auto step = [&](MidiInputStep which, int err) {
+  auto step = [&](MidiStep which, int err) {
     if (!err) return;
     if (failed) failed(which, err);
     if (firstError == kMidiOk) {
@@ -23,24 +27,17 @@ int MidiInputHandle::Close(void (*failed)(MidiInputStep, int), MidiInputStep* fi
       if (first) *first = which;
     }
   };
-  step(MidiInputStep::kReset, midi.ResetInput(h));
-  step(MidiInputStep::kStop, midi.StopInput(h));
-  step(MidiInputStep::kClose, midi.CloseInput(h));
+  if (kDirection == MidiDirection::kOutput) {
+    step(MidiStep::kClose, midi.CloseOutput(h));
+    return firstError;
+  }
+  step(MidiStep::kReset, midi.ResetInput(h));
+  step(MidiStep::kStop, midi.StopInput(h));
+  step(MidiStep::kClose, midi.CloseInput(h));
   return firstError;
 }
 
-int MidiOutputHandle::Open(uint32_t device) {
-  Close();
-  const int err = Midi().OpenOutput(device, &handle_);
-  if (err) handle_ = 0;
-  return err;
-}
-
-int MidiOutputHandle::Close() {
-  if (!handle_) return kMidiOk;
-  const MidiHandle h = handle_;
-  handle_ = 0;
-  return Midi().CloseOutput(h);
-}
+template class MidiPortHandle<MidiDirection::kInput>;
+template class MidiPortHandle<MidiDirection::kOutput>;
 
 }  // namespace platform

@@ -9,26 +9,31 @@
 
 namespace platform {
 
-// The steps of taking an input down, in their order.
-enum class MidiInputStep { kReset, kStop, kClose };
+enum class MidiDirection { kInput, kOutput };
 
-// One open input. Taking it down resets it (the service gives back every
-// queued buffer, so the buffers may go away after it), stops and closes it.
-class MidiInputHandle {
+// The steps of taking a device down, in their order. An input is reset (the
+// service gives back every queued buffer, so the buffers may go away after
+// it), stopped and closed. An output is only closed, which gives back its
+// unfinished sends; a caller that prepared send buffers resets the output
+// and unprepares them before.
+enum class MidiStep { kReset, kStop, kClose };
+
+template <MidiDirection kDirection>
+class MidiPortHandle {
  public:
-  MidiInputHandle() = default;
-  ~MidiInputHandle() { Close(); }
-  MidiInputHandle(const MidiInputHandle&) = delete;
-  MidiInputHandle& operator=(const MidiInputHandle&) = delete;
+  MidiPortHandle() = default;
+  ~MidiPortHandle() { Close(); }
+  MidiPortHandle(const MidiPortHandle&) = delete;
+  MidiPortHandle& operator=(const MidiPortHandle&) = delete;
 
-  // Opens input `device`, taking down any input held first. The service's
+  // Opens `device`, taking down any device held first. The service's
   // result; the handle stays empty on failure.
   int Open(uint32_t device);
-  // Resets, stops and closes the input; every step runs and the handle is
-  // empty afterwards, whatever failed. Each failing step goes to `failed`
-  // when given. Returns the first failure's error, kMidiOk when none (also
-  // when nothing was open); `first` receives its step.
-  int Close(void (*failed)(MidiInputStep step, int error) = nullptr, MidiInputStep* first = nullptr);
+  // Takes the device down; every step runs and the handle is empty
+  // afterwards, whatever failed. Each failing step goes to `failed` when
+  // given. Returns the first failure's error, kMidiOk when none (also when
+  // nothing was open); `first` receives its step.
+  int Close(void (*failed)(MidiStep step, int error) = nullptr, MidiStep* first = nullptr);
 
   MidiHandle get() const { return handle_; }
   explicit operator bool() const { return handle_ != 0; }
@@ -37,27 +42,10 @@ class MidiInputHandle {
   MidiHandle handle_ = 0;
 };
 
-// One open output. Closing gives back its unfinished sends first; a caller
-// that prepared send buffers resets the output and unprepares them before.
-class MidiOutputHandle {
- public:
-  MidiOutputHandle() = default;
-  ~MidiOutputHandle() { Close(); }
-  MidiOutputHandle(const MidiOutputHandle&) = delete;
-  MidiOutputHandle& operator=(const MidiOutputHandle&) = delete;
+using MidiInputHandle = MidiPortHandle<MidiDirection::kInput>;
+using MidiOutputHandle = MidiPortHandle<MidiDirection::kOutput>;
 
-  // Opens output `device`, closing any output held first. The service's
-  // result; the handle stays empty on failure.
-  int Open(uint32_t device);
-  // Closes the output; empty afterwards. The service's result (kMidiOk
-  // when nothing was open).
-  int Close();
-
-  MidiHandle get() const { return handle_; }
-  explicit operator bool() const { return handle_ != 0; }
-
- private:
-  MidiHandle handle_ = 0;
-};
+extern template class MidiPortHandle<MidiDirection::kInput>;
+extern template class MidiPortHandle<MidiDirection::kOutput>;
 
 }  // namespace platform
