@@ -293,15 +293,3 @@ void ConsoleHost::BreakBar() {
 }
 
 }  // namespace platform::console
-
-namespace platform {
-
-// Without a host installed (start-up failures before main chose one, tools),
-// windows and messages go to the console and no question is answered OK.
-template <>
-ui::Host& DefaultService<ui::Host>() {
-  static console::ConsoleHost host(console::ConsoleOptions{});
-  return host;
-}
-
-}  // namespace platform

@@ -167,7 +167,8 @@ class DialogWindow {
 };
 
 // The window system. Installed as a platform service by main() (Qt or
-// console) or by a test (scripted).
+// console) or by a test (scripted); without one, the fallback host of
+// fallback_host.h is in force.
 class Host {
  public:
   virtual ~Host() = default;
