@@ -13,12 +13,13 @@
 // process-wide because what it stands for is (one log file, one signal
 // disposition, one loaded library):
 // - the diagnostic log (platform/core/log.cpp): the open log file and
-//   whether a failure to open it was reported;
-// - the wire trace (transports/wire_trace.cpp): the trace file of --trace
-//   and the time it started;
+//   whether a failure to open or write it was reported;
+// - the wire trace (transports/wire_trace.cpp): the trace file of --trace,
+//   its path, the time it started and whether a write failure was reported;
 // - the abort signals (platform/session/abort_signals.cpp): the signal
-//   received, the depth of writes in progress, the first Ctrl+C of a write
-//   and whether each was logged; written by the signal handler;
+//   received, the depth of writes in progress, the first Ctrl+C of a write,
+//   the step that must finish before a signal acts, and whether each was
+//   logged; partly written by the signal handler;
 // - the sleep inhibitor (platform/session/sleep_inhibitor.cpp): whether
 //   "no login manager" was logged;
 // - the DNS-SD binding (network/dnssd_binding.cpp): the loaded DNS-SD
