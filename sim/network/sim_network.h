@@ -19,12 +19,12 @@ inline constexpr uint32_t kSimHostAddress = 0xC0A84D01;  // 192.168.77.1, the co
 // Card `index` at 192.168.77.(10 + index).
 constexpr uint32_t SimCardAddress(int index) { return 0xC0A84D0A + static_cast<uint32_t>(index); }
 
+// Not copyable: its members (the simulated DNS-SD, the overrides it puts in
+// force) are not.
 class SimNetwork {
  public:
   SimNetwork();
   ~SimNetwork();
-  SimNetwork(const SimNetwork&) = delete;
-  SimNetwork& operator=(const SimNetwork&) = delete;
 
   // Puts a card in front of `unit` (not owned) at the next address and
   // advertises it. Returns its endpoint (fault switches, counts).
