@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/core/printf_format.h"
+
 // ------------------------------------------------------------------ errors
 
 enum aud_error : unsigned {
@@ -156,7 +158,7 @@ unsigned aud_log_get_threshold(const aud_log* log);
 void aud_log_set_stderr(aud_log* log, bool enabled);
 void aud_log_set_callback(aud_log* log, aud_log_callback callback, void* context);
 // printf-style; formatted only when `level` is at or below the threshold.
-void aud_log_printf(aud_log* log, unsigned level, const char* format, ...) __attribute__((format(printf, 3, 4)));
+void aud_log_printf(aud_log* log, unsigned level, const char* format, ...) REFLASH_PRINTF_FORMAT(3, 4);
 
 // ------------------------------------------------------------- environment
 

@@ -1,7 +1,5 @@
 #include "transports/dante_if.h"
 
-#include <arpa/inet.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -10,6 +8,7 @@
 #include "network/dnssd_binding.h"
 #include "platform/core/input_wait.h"
 #include "platform/core/log.h"
+#include "platform/net/byte_order.h"
 #include "platform/net/udp_service.h"
 #include "transports/dante_if_discovery.h"
 
@@ -60,7 +59,7 @@ bool CDanteIF::OpenSockets() {
     m_RecvSocket = kNoSocket;
     return false;
   }
-  if (Udp().Bind(m_RecvSocket, INADDR_ANY, kReceivePort, &error) < 0) {
+  if (Udp().Bind(m_RecvSocket, platform::net::kAnyAddress, kReceivePort, &error) < 0) {
     LogMessage("CDanteIF::Open: port %u cannot be bound (error %d)\n", kReceivePort, error);
     return false;
   }
@@ -151,8 +150,9 @@ int CDanteIF::Write(const uint8_t* data, int length) {
   // Nothing selected yet: 0.0.0.0 would reach this very machine.
   if (!data || m_TargetAddress == 0) return 1;
   int error = 0;
-  int sent = Udp().SendTo(m_SendSocket, data, static_cast<size_t>(length), ntohl(m_TargetAddress),
-                          m_bCardTarget ? kCardPort : kUnitPort, &error);
+  int sent = Udp().SendTo(m_SendSocket, data, static_cast<size_t>(length),
+                          platform::net::NetworkToHost32(m_TargetAddress), m_bCardTarget ? kCardPort : kUnitPort,
+                          &error);
   return sent == length ? 0 : 1;
 }
 
@@ -171,7 +171,7 @@ int CDanteIF::Read(uint8_t* buffer, int size, int* received) {
     int error = 0;
     int got = Udp().Receive(m_RecvSocket, buffer, static_cast<size_t>(size), &from, &fromPort, &error);
     if (got < 0 && (error == EAGAIN || error == EWOULDBLOCK)) break;  // nothing queued
-    if (got >= 0 && (htonl(from) != m_TargetAddress || !CardPort(fromPort))) {
+    if (got >= 0 && (platform::net::HostToNetwork32(from) != m_TargetAddress || !CardPort(fromPort))) {
       // Only the selected card's own ports may feed register data or
       // acknowledgements into a running update; the rest is dropped.
       NoteForeign(from, fromPort);

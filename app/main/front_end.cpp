@@ -9,6 +9,7 @@
 #include "app/resources/dialog_templates.h"
 #include "platform/console/console_host.h"
 #include "platform/console/json_lines.h"
+#include "platform/core/environment.h"
 #include "platform/core/message_pump.h"
 #include "platform/session/abort_signals.h"
 #include "sim/scenarios/scenarios.h"
@@ -111,7 +112,7 @@ int RunFrontEnd(const CliOptions& cli, int& argc, char** argv, const std::functi
   } else if (std::getenv("REFLASH_SCREENSHOT")) {
     // It answers OK to every question: never against real units.
     std::fprintf(stderr, "reflash: REFLASH_SCREENSHOT is ignored without --simulate\n");
-    unsetenv("REFLASH_SCREENSHOT");
+    platform::UnsetEnvironment("REFLASH_SCREENSHOT");
   }
 
   // With --json, standard output carries only the events; the text the

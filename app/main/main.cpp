@@ -1,8 +1,5 @@
 // reflash: parses our own options, installs the platform context and runs
 // the application object, whose window reads the Orvella(n) tokens.
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -14,6 +11,7 @@
 #include "app/reflash_dlg.h"
 #include "platform/core/outside_text.h"
 #include "platform/core/service.h"
+#include "platform/core/standard_streams.h"
 #include "platform/session/abort_signals.h"
 #include "transports/builtin_transports.h"
 #include "transports/wire_trace.h"
@@ -36,23 +34,10 @@ class ReflashWindow final : public MainWindow {
   RunOutcome& outcome_;
 };
 
-// A closed standard stream would hand its number to the next file opened
-// (the log), and text meant for the screen would land in it.
-void KeepStandardStreamsOpen() {
-  for (int fd = 0; fd <= 2; ++fd) {
-    if (::fcntl(fd, F_GETFD) != -1) continue;
-    const int null = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
-    if (null >= 0 && null != fd) {
-      ::dup2(null, fd);
-      ::close(null);
-    }
-  }
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  KeepStandardStreamsOpen();
+  platform::KeepStandardStreamsOpen();
   CliOptions cli = ParseCli(argc, argv);
   if (!cli.errors.empty()) {
     for (const std::string& error : cli.errors) {

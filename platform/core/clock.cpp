@@ -1,46 +1,17 @@
 #include "platform/core/clock.h"
 
 #include <chrono>
-#include <ctime>
 #include <thread>
 
 #include "platform/core/input_wait.h"
 #include "platform/core/message_pump.h"
 
 namespace platform {
-namespace {
-
-LocalTime FromTm(const std::tm& tm, int ms) {
-  LocalTime t;
-  t.year = tm.tm_year + 1900;
-  t.month = tm.tm_mon + 1;
-  t.day = tm.tm_mday;
-  t.hour = tm.tm_hour;
-  t.minute = tm.tm_min;
-  t.second = tm.tm_sec;
-  t.millisecond = ms;
-  return t;
-}
-
-}  // namespace
 
 template <>
 Clock& DefaultService<Clock>() {
   static SystemClock clock;
   return clock;
-}
-
-uint32_t SystemClock::TickCount() {
-  auto since = std::chrono::steady_clock::now().time_since_epoch();
-  return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
-}
-
-void SystemClock::Sleep(uint32_t ms) {
-  if (ms == 0) {
-    std::this_thread::yield();
-  } else {
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-  }
 }
 
 void Clock::IdleAfterPump(uint32_t quietMs) {
@@ -64,37 +35,7 @@ void SystemClock::WaitTicks(uint32_t ticks) {
   std::this_thread::sleep_until(edge > now ? edge : now + milliseconds(1));
 }
 
-void SystemClock::WaitForNextTick() {
-  // TickCount truncates steady_clock to whole milliseconds, so the next
-  // tick starts on the next whole millisecond of the same clock.
-  using namespace std::chrono;
-  const auto now = steady_clock::now();
-  const auto next = time_point_cast<milliseconds>(now) + milliseconds(1);
-  std::this_thread::sleep_until(next > now ? next : now + milliseconds(1));
-}
-
-LocalTime SystemClock::Now() {
-  auto now = std::chrono::system_clock::now();
-  auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
-  std::time_t t = std::chrono::system_clock::to_time_t(now);
-  std::tm tm{};
-  localtime_r(&t, &tm);
-  return FromTm(tm, static_cast<int>(ms));
-}
-
-LocalTime SystemClock::ToLocal(int64_t unixSeconds) {
-  std::time_t t = static_cast<std::time_t>(unixSeconds);
-  std::tm tm{};
-  localtime_r(&t, &tm);
-  return FromTm(tm, 0);
-}
-
 int64_t Clock::UnixMicroseconds() {
-  auto since = std::chrono::system_clock::now().time_since_epoch();
-  return std::chrono::duration_cast<std::chrono::microseconds>(since).count();
-}
-
-int64_t SystemClock::UnixMicroseconds() {
   auto since = std::chrono::system_clock::now().time_since_epoch();
   return std::chrono::duration_cast<std::chrono::microseconds>(since).count();
 }
@@ -126,10 +67,20 @@ LocalTime VirtualClock::Now() {
 }
 
 LocalTime VirtualClock::ToLocal(int64_t unixSeconds) {
-  std::time_t t = static_cast<std::time_t>(unixSeconds);
-  std::tm tm{};
-  gmtime_r(&t, &tm);
-  return FromTm(tm, 0);
+  // UTC by the calendar arithmetic of <chrono>: the same on every system.
+  using namespace std::chrono;
+  const sys_seconds at{seconds(unixSeconds)};
+  const sys_days day = floor<days>(at);
+  const year_month_day date{day};
+  const hh_mm_ss<seconds> time{at - day};
+  LocalTime t;
+  t.year = static_cast<int>(date.year());
+  t.month = static_cast<int>(static_cast<unsigned>(date.month()));
+  t.day = static_cast<int>(static_cast<unsigned>(date.day()));
+  t.hour = static_cast<int>(time.hours().count());
+  t.minute = static_cast<int>(time.minutes().count());
+  t.second = static_cast<int>(time.seconds().count());
+  return t;
 }
 
 }  // namespace platform

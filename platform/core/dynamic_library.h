@@ -49,4 +49,9 @@ class DlDynamicLibraries final : public DynamicLibraries {
 // Other names pass unchanged apart from the slashes and the drive.
 std::string SharedLibraryName(const std::string& name);
 
+// The file name of a shared library this project builds, from its base
+// name: "tusbaudioapi" -> "tusbaudioapi.so" here, "tusbaudioapi.dll" on
+// Windows.
+std::string SharedLibraryFile(const std::string& base);
+
 }  // namespace platform

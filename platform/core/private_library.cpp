@@ -1,21 +1,9 @@
 #include "platform/core/private_library.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <vector>
+#include <filesystem>
+#include <system_error>
 
 namespace platform {
-
-std::string ExecutableDirectory() {
-  std::vector<char> buffer(4096);
-  const ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());
-  if (n <= 0 || static_cast<size_t>(n) >= buffer.size()) return std::string();
-  std::string path(buffer.data(), static_cast<size_t>(n));
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return std::string();
-  return slash == 0 ? std::string("/") : path.substr(0, slash);
-}
 
 std::string PrivateLibraryCandidate(const std::string& exeDir, const std::string& file, int row) {
   const std::string base = (!exeDir.empty() && exeDir.back() == '/') ? exeDir : exeDir + "/";
@@ -27,8 +15,8 @@ std::string PrivateLibraryPath(const std::string& file, const std::string& exeDi
   if (exeDir.empty()) return file;
   for (int row = 0; row < kPrivateLibraryCandidates; ++row) {
     const std::string candidate = PrivateLibraryCandidate(exeDir, file, row);
-    struct stat info {};
-    if (stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode)) return candidate;
+    std::error_code ignored;
+    if (std::filesystem::is_regular_file(candidate, ignored)) return candidate;
   }
   return PrivateLibraryCandidate(exeDir, file, 0);
 }

@@ -1,7 +1,8 @@
 #pragma once
 // Files and the temporary folder: the only way the application touches the
-// file system. The real backend is POSIX; a test derives from PosixFiles to
-// move the temporary folder or to make a file misbehave.
+// file system. The real backend is the system's (POSIX calls on Linux, the
+// file calls of Windows); a test derives from SystemFiles to move the
+// temporary folder or to make a file misbehave.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -31,7 +32,8 @@ class File {
   virtual int64_t Size() = 0;
   // The last modification in seconds since 1970 (UTC), or -1 on failure.
   virtual int64_t LastWriteTime() = 0;
-  // The system error code (errno) of the last failed operation, 0 if none.
+  // The system error code of the last failed operation (errno, or the
+  // Windows error code there), 0 if none.
   virtual uint32_t LastError() = 0;
 };
 
@@ -57,8 +59,8 @@ class Files {
   virtual bool Remove(const std::string& path) = 0;
 };
 
-// The real backend over POSIX calls.
-class PosixFiles : public Files {
+// The real backend over the system's calls.
+class SystemFiles : public Files {
  public:
   std::string TempFolder() override;
   std::string MakePrivateFolder(const std::string& parent, uint32_t* error) override;
@@ -67,5 +69,7 @@ class PosixFiles : public Files {
   std::unique_ptr<File> Create(const std::string& path, uint32_t* error) override;
   bool Remove(const std::string& path) override;
 };
+// The name callers knew it by on Linux.
+class PosixFiles : public SystemFiles {};
 
 }  // namespace platform

@@ -1,12 +1,9 @@
 #include "platform/session/abort_signals.h"
 
-#include <signal.h>
-#include <time.h>
-#include <unistd.h>
-
-#include <cerrno>
+#include <csignal>
 
 #include "platform/core/log.h"
+#include "platform/session/abort_record.h"
 
 namespace platform {
 namespace {
@@ -24,85 +21,46 @@ int g_mustFinishDepth = 0;
 const char* g_mustFinishWhat = nullptr;
 bool g_deferLogged = false;
 
-constexpr int kAbortSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM};
-
-constexpr char kWarning[] =
+constexpr const char kWarning[] =
     "An update is in progress: press Ctrl+C again within 5 s to abort. The unit will then need a new update.";
-
-long MonotonicSeconds() {
-  struct timespec now {};
-  clock_gettime(CLOCK_MONOTONIC, &now);  // async-signal-safe
-  return static_cast<long>(now.tv_sec);
-}
-
-void OnSignal(int signal) {
-  const int savedErrno = errno;
-  if (signal != SIGINT || g_writeDepth == 0) {
-    if (g_abortSignal == 0) g_abortSignal = signal;
-  } else {
-    const long now = MonotonicSeconds();
-    if (g_warned && now - g_lastInterrupt <= kInterruptWindowSeconds) {
-      if (g_abortSignal == 0) g_abortSignal = SIGINT;
-    } else {
-      g_warned = 1;
-      g_lastInterrupt = static_cast<sig_atomic_t>(now);
-      // write() is safe here; stdio is not.
-      static const char line[] = "\n";
-      ssize_t ignored = ::write(STDERR_FILENO, line, 1);
-      ignored = ::write(STDERR_FILENO, kWarning, sizeof kWarning - 1);
-      ignored = ::write(STDERR_FILENO, line, 1);
-      (void)ignored;
-    }
-  }
-  errno = savedErrno;
-}
 
 }  // namespace
 
+bool RecordAbortSignal(int signal, long nowSeconds) {
+  if (signal != kSignalInterrupt || g_writeDepth == 0) {
+    if (g_abortSignal == 0) g_abortSignal = signal;
+    return false;
+  }
+  if (g_warned && nowSeconds - g_lastInterrupt <= kInterruptWindowSeconds) {
+    if (g_abortSignal == 0) g_abortSignal = kSignalInterrupt;
+    return false;
+  }
+  g_warned = 1;
+  g_lastInterrupt = static_cast<sig_atomic_t>(nowSeconds);
+  return true;
+}
+
 const char* SignalName(int signal) {
   switch (signal) {
-    case SIGINT:
+    case kSignalInterrupt:
       return "SIGINT";
-    case SIGTERM:
+    case kSignalTerminate:
       return "SIGTERM";
-    case SIGHUP:
+    case kSignalHangUp:
       return "SIGHUP";
-    case SIGQUIT:
+    case kSignalQuit:
       return "SIGQUIT";
-    case SIGUSR1:
+    case kSignalUser1:
       return "SIGUSR1";
-    case SIGUSR2:
+    case kSignalUser2:
       return "SIGUSR2";
-    case SIGALRM:
+    case kSignalAlarm:
       return "SIGALRM";
-    case SIGVTALRM:
+    case kSignalVirtualAlarm:
       return "SIGVTALRM";
     default:
       return "a signal";
   }
-}
-
-void InstallAbortSignals() {
-  struct sigaction action {};
-  action.sa_handler = OnSignal;
-  sigemptyset(&action.sa_mask);
-  // No SA_RESTART: a blocking read of a prompt returns and the run goes on
-  // to its end instead of waiting for input that will not come.
-  action.sa_flags = 0;
-  for (int signal : kAbortSignals) {
-    // A shell starts background jobs with SIGINT and SIGQUIT ignored, and
-    // nohup ignores SIGHUP: what the caller chose to ignore stays ignored.
-    struct sigaction current {};
-    if (sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) continue;
-    sigaction(signal, &action, nullptr);
-  }
-  // A closed pipe on standard output ends a write with EPIPE, and a file
-  // size limit a log record with EFBIG, not the run.
-  struct sigaction ignore {};
-  ignore.sa_handler = SIG_IGN;
-  sigemptyset(&ignore.sa_mask);
-  sigaction(SIGPIPE, &ignore, nullptr);
-  sigaction(SIGXFSZ, &ignore, nullptr);
 }
 
 bool AbortRequested() {

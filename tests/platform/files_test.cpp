@@ -1,54 +1,25 @@
-// The file layer, the private temporary folder and the SZDD expansion.
-#include "platform/files/files.h"
-
-#include <fcntl.h>
+// The resource table and the SZDD expansion (the file layer itself:
+// files_linux_test.cpp, files_win32_test.cpp).
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "platform/files/digest.h"
+#include "platform/files/files.h"
 #include "platform/files/resources.h"
 #include "platform/files/szdd.h"
+#include "tests/platform/scratch_folder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using Bytes = std::vector<uint8_t>;
-
-// A fresh folder for one test, removed afterwards.
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    std::string pattern = (fs::temp_directory_path() / "reflash-files-test-XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data());
-  }
-  ~ScratchFolder() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
-};
-
-void WriteFile(const std::string& path, const Bytes& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-Bytes ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using tests::Bytes;
+using tests::ReadFile;
+using tests::ScratchFolder;
+using tests::WriteFile;
 
 // SZDD encoder for test data: literals, plus a back reference wherever the
 // last `run` bytes repeat, so both kinds of token are decoded.
@@ -133,79 +104,6 @@ class FaultyFiles : public platform::PosixFiles {
     int64_t reads_, writes_;
   };
 };
-
-// ------------------------------------------------------------ file layer
-
-TEST(PosixFiles, TempFolderFollowsTmpdirAndEndsInSeparator) {
-  platform::PosixFiles files;
-  const char* saved = std::getenv("TMPDIR");
-  std::string keep = saved ? saved : "";
-  ::setenv("TMPDIR", "/var/tmp", 1);
-  EXPECT_EQ(files.TempFolder(), "/var/tmp/");
-  ::unsetenv("TMPDIR");
-  EXPECT_EQ(files.TempFolder(), "/tmp/");
-  if (saved) ::setenv("TMPDIR", keep.c_str(), 1);
-}
-
-TEST(PosixFiles, PrivateFoldersAreFreshOwnerOnlyAndRemovedWithTheirFiles) {
-  ScratchFolder scratch;
-  platform::PosixFiles files;
-  std::string parent = scratch.path().string() + "/";
-  uint32_t error = 0;
-  std::string a = files.MakePrivateFolder(parent, &error);
-  std::string b = files.MakePrivateFolder(parent, &error);
-  ASSERT_FALSE(a.empty());
-  ASSERT_NE(a, b);
-  EXPECT_EQ(a.back(), '/');
-  struct stat st {};
-  ASSERT_EQ(::stat(a.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0700u);
-
-  WriteFile(a + "ONE.BIN", {1, 2, 3});
-  WriteFile(a + "TWO.BI_", {4});
-  EXPECT_TRUE(files.RemoveFolder(a));
-  EXPECT_FALSE(fs::exists(a));
-  EXPECT_TRUE(fs::exists(b));
-
-  EXPECT_TRUE(files.MakePrivateFolder(parent + "missing/", &error).empty());
-  EXPECT_EQ(error, static_cast<uint32_t>(ENOENT));
-}
-
-TEST(PosixFiles, CreateNeverFollowsALinkPlantedAtTheName) {
-  ScratchFolder scratch;
-  platform::PosixFiles files;
-  WriteFile(scratch / "victim", {9, 9, 9});
-  fs::create_symlink(scratch / "victim", scratch / "IMAGE.BI_");
-  uint32_t error = 0;
-  EXPECT_EQ(files.Create(scratch / "IMAGE.BI_", &error), nullptr);
-  EXPECT_EQ(error, static_cast<uint32_t>(ELOOP));
-  EXPECT_EQ(ReadFile(scratch / "victim"), (Bytes{9, 9, 9}));
-}
-
-TEST(PosixFiles, ReadsWritesAndReportsSizeAndErrors) {
-  ScratchFolder scratch;
-  platform::PosixFiles files;
-  uint32_t error = 0;
-  {
-    auto out = files.Create(scratch / "f", &error);
-    ASSERT_TRUE(out);
-    EXPECT_EQ(out->Write("hello", 5), 5);
-  }
-  auto in = files.OpenRead(scratch / "f", &error);
-  ASSERT_TRUE(in);
-  EXPECT_EQ(in->Size(), 5);
-  EXPECT_GT(in->LastWriteTime(), 0);
-  char buffer[16];
-  EXPECT_EQ(in->Read(buffer, sizeof buffer), 5);
-  EXPECT_EQ(in->Read(buffer, sizeof buffer), 0);
-
-  EXPECT_EQ(files.OpenRead(scratch / "absent", &error), nullptr);
-  EXPECT_EQ(error, static_cast<uint32_t>(ENOENT));
-  EXPECT_EQ(files.OpenRead(scratch.path().string(), &error), nullptr);
-  EXPECT_EQ(error, static_cast<uint32_t>(EISDIR));
-  EXPECT_TRUE(files.Remove(scratch / "f"));
-  EXPECT_FALSE(files.Remove(scratch / "f"));
-}
 
 // ------------------------------------------------------------ resources
 

@@ -7,6 +7,8 @@
 #include <fstream>
 #include <string>
 
+#include "platform/core/dynamic_library.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -56,7 +58,7 @@ TEST(ExecutableDirectoryTest, IsTheFolderOfThisTestProgram) {
   const fs::path expected = fs::canonical(fs::path(REFLASH_TEST_BUILD_DIR) / "tests");
   EXPECT_EQ(fs::path(platform::ExecutableDirectory()), expected);
   // The simulated card library built by this tree is found from here.
-  const std::string found = platform::PrivateLibraryPath("tusbaudioapi.so");
+  const std::string found = platform::PrivateLibraryPath(platform::SharedLibraryFile("tusbaudioapi"));
   EXPECT_TRUE(fs::is_regular_file(found)) << found;
 }
 

@@ -207,7 +207,7 @@ TEST_F(ZtusbTest, DownloadGoesToTheOpenedIndexWithProgressOverTheImage) {
   Install(0);
   setenv("REFLASH_VEZER_DEVICES", "2", 1);
   const auto card = dir_.path() / "card.bin";
-  setenv("REFLASH_VEZER_IMAGE_OUT", card.c_str(), 1);
+  setenv("REFLASH_VEZER_IMAGE_OUT", card.string().c_str(), 1);
   CZTUSB usb;
   ASSERT_TRUE(usb.Open(1));  // the driver refuses a download to a handle passed as an index
   for (size_t size : {size_t{49408}, size_t{100}}) {

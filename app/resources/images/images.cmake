@@ -5,10 +5,15 @@
 # table. Nothing binary is kept in the source tree.
 find_program(MSCOMPRESS mscompress REQUIRED)
 
-add_executable(image_gen ${CMAKE_CURRENT_LIST_DIR}/image_gen.cpp)
-target_include_directories(image_gen PRIVATE ${PROJECT_SOURCE_DIR})
-add_executable(embed_gen ${CMAKE_CURRENT_LIST_DIR}/embed_gen.cpp)
-target_include_directories(embed_gen PRIVATE ${PROJECT_SOURCE_DIR})
+if(CMAKE_CROSSCOMPILING)
+  # They run while building: built for the build machine instead.
+  include(${PROJECT_SOURCE_DIR}/cmake/host_tools.cmake)
+else()
+  add_executable(image_gen ${CMAKE_CURRENT_LIST_DIR}/image_gen.cpp)
+  target_include_directories(image_gen PRIVATE ${PROJECT_SOURCE_DIR})
+  add_executable(embed_gen ${CMAKE_CURRENT_LIST_DIR}/embed_gen.cpp)
+  target_include_directories(embed_gen PRIVATE ${PROJECT_SOURCE_DIR})
+endif()
 
 set(images_dir ${CMAKE_CURRENT_BINARY_DIR}/builtin_images)
 file(MAKE_DIRECTORY ${images_dir})

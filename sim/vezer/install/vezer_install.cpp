@@ -17,8 +17,8 @@ namespace {
 // The simulated libraries are private libraries of this program (see
 // sim/CMakeLists.txt for their names).
 std::string BuiltLibrary(VezerLibrary library) {
-  return platform::PrivateLibraryPath(library == VezerLibrary::kComplete ? "tusbaudioapi.so"
-                                                                          : "tusbaudioapi_partial.so");
+  return platform::PrivateLibraryPath(platform::SharedLibraryFile(
+      library == VezerLibrary::kComplete ? "tusbaudioapi" : "tusbaudioapi_partial"));
 }
 
 }  // namespace
@@ -50,6 +50,11 @@ VezerDriverFolder::VezerDriverFolder(int row, VezerLibrary library) : row_(row) 
   std::error_code ec;
   fs::create_directories(target.parent_path(), ec);
   if (!ec) fs::create_symlink(built, target, ec);
+  // Where links need a privilege (Windows), a copy serves as well.
+  if (ec) {
+    ec.clear();
+    fs::copy_file(built, target, ec);
+  }
   if (ec) error_ = "cannot install " + target.string() + ": " + ec.message();
 }
 

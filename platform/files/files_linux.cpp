@@ -94,18 +94,18 @@ class PosixFile final : public File {
 
 template <>
 Files& DefaultService<Files>() {
-  static PosixFiles files;
+  static SystemFiles files;
   return files;
 }
 
-std::string PosixFiles::TempFolder() {
+std::string SystemFiles::TempFolder() {
   const char* dir = std::getenv("TMPDIR");
   std::string path = dir && *dir ? dir : "/tmp";
   if (path.back() != '/') path += '/';
   return path;
 }
 
-std::string PosixFiles::MakePrivateFolder(const std::string& parent, uint32_t* error) {
+std::string SystemFiles::MakePrivateFolder(const std::string& parent, uint32_t* error) {
   std::vector<char> name(parent.begin(), parent.end());
   const char kPattern[] = "reflash-XXXXXX";
   name.insert(name.end(), kPattern, kPattern + sizeof kPattern);  // with the terminator
@@ -118,7 +118,7 @@ std::string PosixFiles::MakePrivateFolder(const std::string& parent, uint32_t* e
   return std::string(name.data()) + '/';
 }
 
-bool PosixFiles::RemoveFolder(const std::string& folder) {
+bool SystemFiles::RemoveFolder(const std::string& folder) {
   int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   if (dirFd < 0) return false;
   DIR* dir = ::fdopendir(dirFd);
@@ -138,7 +138,7 @@ bool PosixFiles::RemoveFolder(const std::string& folder) {
   return clean;
 }
 
-std::unique_ptr<File> PosixFiles::OpenRead(const std::string& path, uint32_t* error) {
+std::unique_ptr<File> SystemFiles::OpenRead(const std::string& path, uint32_t* error) {
   // Without blocking: a FIFO without a writer or a device would otherwise
   // hold the run at the open. Only regular files are images.
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
@@ -156,7 +156,7 @@ std::unique_ptr<File> PosixFiles::OpenRead(const std::string& path, uint32_t* er
   return std::make_unique<PosixFile>(fd);
 }
 
-std::unique_ptr<File> PosixFiles::Create(const std::string& path, uint32_t* error) {
+std::unique_ptr<File> SystemFiles::Create(const std::string& path, uint32_t* error) {
   int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) {
     if (error) *error = static_cast<uint32_t>(errno);
@@ -165,6 +165,6 @@ std::unique_ptr<File> PosixFiles::Create(const std::string& path, uint32_t* erro
   return std::make_unique<PosixFile>(fd);
 }
 
-bool PosixFiles::Remove(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+bool SystemFiles::Remove(const std::string& path) { return ::unlink(path.c_str()) == 0; }
 
 }  // namespace platform

@@ -47,12 +47,6 @@ bool ChargerEvident(const std::string& batteryStatus) {
 
 }  // namespace
 
-template <>
-PowerSource& DefaultService<PowerSource>() {
-  static SysfsPowerSource power;
-  return power;
-}
-
 SysfsPowerSource::SysfsPowerSource(std::string root) : root_(std::move(root)) {}
 
 bool SysfsPowerSource::GetAcLineStatus(uint8_t& acLineStatus, uint32_t& error) {

@@ -30,6 +30,8 @@ std::string SharedLibraryName(const std::string& name) {
   return mapped;
 }
 
+std::string SharedLibraryFile(const std::string& base) { return base + ".so"; }
+
 LibraryHandle DlDynamicLibraries::Load(const std::string& name) {
   std::string path = SharedLibraryName(name);
   dlerror();

@@ -1,0 +1,2 @@
+// Only platform/ may talk to the system directly.
+#include <windows.h>
