@@ -9,17 +9,13 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cinttypes>
-#include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "platform/files/digest.h"
-#include "tests/e2e/run_process.h"
+#include "tests/e2e/network_run.h"
 #include "tests/support/card_peers.h"
 #include "tests/support/network_simulator.h"
 #include "tests/support/private_network.h"
@@ -28,38 +24,22 @@ namespace {
 
 #if defined(REFLASH_TEST_SIM_NETWORK) && defined(REFLASH_TEST_NETWORK_DIR)
 
-namespace fs = std::filesystem;
 using e2e::Finished;
 using e2e::Has;
-using e2e::Sandbox;
 using test_support::AvahiCardPeer;
 using test_support::NetworkSimulator;
 using test_support::PeerProcess;
 
-constexpr size_t kImageSize = 78000;
-constexpr size_t kPacket = 128;
 constexpr const char* kPython = "/usr/bin/python3";
 // What the program must see before it starts: a peer past its announcements.
 constexpr auto kPeerUp = std::chrono::seconds(4);
 
-class PeerCardRun : public ::testing::Test {
+class PeerCardRun : public e2e::CardImageRun {
  protected:
-  void SetUp() override {
-    REQUIRE_PRIVATE_NETWORK();
-    if (!std::getenv("REFLASH_BIN")) GTEST_SKIP() << "REFLASH_BIN is not set";
-    image_.resize(kImageSize);
-    uint32_t x = 0x5EED1234u;  // any fixed content that is not all one byte
-    for (uint8_t& b : image_) {
-      x = x * 1103515245u + 12345u;
-      b = static_cast<uint8_t>(x >> 16);
-    }
-    path_ = box_.Dir() / "ZTDNT0102NC.BIN";
-    std::ofstream(path_, std::ios::binary).write(reinterpret_cast<const char*>(image_.data()), image_.size());
-  }
+  PeerCardRun() : CardImageRun(0x5EED1234u) {}
 
   std::unique_ptr<NetworkSimulator> Simulator(std::vector<std::string> args) {
-    args.insert(args.begin(), {"--cards=1", "--lifetime=120"});
-    auto sim = std::make_unique<NetworkSimulator>(REFLASH_TEST_SIM_NETWORK, args, box_.Dir() / "sim.txt");
+    auto sim = CardImageRun::Simulator(std::move(args));
     EXPECT_TRUE(sim->Ready()) << sim->Output();
     return sim;
   }
@@ -67,24 +47,15 @@ class PeerCardRun : public ::testing::Test {
   // The program lists the card, programs the image, and the card holds it.
   void ProgramAndCheck(NetworkSimulator& sim) {
     Finished r = box_.Wait(box_.Start("--console --yes ZSLOT FILE=" + path_.string(),
-                                      "REFLASH_DNSSD_LIBRARY='" REFLASH_TEST_OWN_DNSSD "'"),
+                                      e2e::kOwnDnsSd),
                            120000);
     EXPECT_EQ(r.status, 0) << r.out << r.err << r.log;
     EXPECT_FALSE(Has(r.log, "Unable to locate an Orvella(n)!")) << r.log;
     EXPECT_TRUE(Has(r.log, "Found Orvella(n). Number Of Connections: 1\n")) << r.log;
     EXPECT_TRUE(Has(r.log, "EEPROM Programming Success")) << r.log;
-    std::vector<uint8_t> flash = image_;
-    flash.resize((kImageSize + kPacket - 1) / kPacket * kPacket, 0);  // the last packet as sent
-    char line[96];
-    std::snprintf(line, sizeof line, "card 1 flash=%zu digest=%016" PRIx64 " ", flash.size(),
-                  platform::Digest(flash.data(), flash.size()));
     const std::string report = sim.Stop();
-    EXPECT_TRUE(Has(report, line)) << report;
+    EXPECT_TRUE(Has(report, FlashReportOfImage())) << report;
   }
-
-  Sandbox box_;
-  std::vector<uint8_t> image_;
-  fs::path path_;
 };
 
 TEST_F(PeerCardRun, AvahiDaemonOnABridgeAdvertisesTheCard) {

@@ -8,17 +8,12 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cinttypes>
-#include <cstdio>
 #include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "platform/files/digest.h"
-#include "tests/e2e/run_process.h"
-#include "tests/support/network_simulator.h"
-#include "tests/support/private_network.h"
+#include "tests/e2e/network_run.h"
 
 namespace {
 
@@ -27,59 +22,25 @@ namespace {
 namespace fs = std::filesystem;
 using e2e::Finished;
 using e2e::Has;
-using e2e::Sandbox;
 using test_support::NetworkSimulator;
 
-constexpr size_t kImageSize = 78000;
-constexpr size_t kPacket = 128;
 const std::string kCardFailed = "ZI-RERAR Firmware Update Failed!";
 
-class NetworkCardRun : public ::testing::Test {
+class NetworkCardRun : public e2e::CardImageRun {
  protected:
-  void SetUp() override {
-    REQUIRE_PRIVATE_NETWORK();
-    if (!std::getenv("REFLASH_BIN")) GTEST_SKIP() << "REFLASH_BIN is not set";
-    image_.resize(kImageSize);
-    uint32_t x = 0x2F6E2B1Du;  // any fixed content that is not all one byte
-    for (uint8_t& b : image_) {
-      x = x * 1103515245u + 12345u;
-      b = static_cast<uint8_t>(x >> 16);
-    }
-    path_ = box_.Dir() / "ZTDNT0102NC.BIN";
-    std::ofstream(path_, std::ios::binary).write(reinterpret_cast<const char*>(image_.data()), image_.size());
-  }
-
-  std::unique_ptr<NetworkSimulator> Simulator(std::vector<std::string> args) {
-    args.insert(args.begin(), {"--cards=1", "--lifetime=120"});
-    return std::make_unique<NetworkSimulator>(REFLASH_TEST_SIM_NETWORK, args, box_.Dir() / "sim.txt");
-  }
+  NetworkCardRun() : CardImageRun(0x2F6E2B1Du) {}
 
   Finished Update(NetworkSimulator& sim) { return Reflash(sim, "--console --yes ZSLOT FILE=" + path_.string()); }
 
   pid_t Start(NetworkSimulator& sim, const std::string& args) {
     EXPECT_TRUE(sim.Ready()) << sim.Output();
-    return box_.Start(args, "REFLASH_DNSSD_LIBRARY='" REFLASH_TEST_OWN_DNSSD "'");
+    return box_.Start(args, e2e::kOwnDnsSd);
   }
   Finished Reflash(NetworkSimulator& sim, const std::string& args) { return box_.Wait(Start(sim, args), 120000); }
-
-  // The report line the simulator gives for a card holding our image: the
-  // last packet is filled up with zeros, as it was sent.
-  std::string FlashReportOfImage() const {
-    std::vector<uint8_t> flash = image_;
-    flash.resize((kImageSize + kPacket - 1) / kPacket * kPacket, 0);
-    char line[96];
-    std::snprintf(line, sizeof line, "card 1 flash=%zu digest=%016" PRIx64 " ", flash.size(),
-                  platform::Digest(flash.data(), flash.size()));
-    return line;
-  }
 
   static bool ClaimsSuccess(const Finished& r) {
     return Has(r.log, "EEPROM Programming Success") || Has(r.out + r.err, "Congratulations");
   }
-
-  Sandbox box_;
-  std::vector<uint8_t> image_;
-  fs::path path_;
 };
 
 TEST_F(NetworkCardRun, TheCardHoldsTheImageByteForByte) {

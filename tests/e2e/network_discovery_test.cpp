@@ -6,17 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cinttypes>
-#include <cstdio>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "platform/files/digest.h"
-#include "tests/e2e/run_process.h"
-#include "tests/support/network_simulator.h"
-#include "tests/support/private_network.h"
+#include "tests/e2e/network_run.h"
 
 namespace {
 
@@ -28,7 +22,7 @@ using e2e::Has;
 using e2e::Sandbox;
 using test_support::NetworkSimulator;
 
-const std::string kOwnDnsSd = "REFLASH_DNSSD_LIBRARY='" REFLASH_TEST_OWN_DNSSD "'";
+using e2e::kOwnDnsSd;
 
 int Count(const std::string& text, const std::string& part) {
   int n = 0;
@@ -39,13 +33,11 @@ int Count(const std::string& text, const std::string& part) {
 class NetworkDiscovery : public ::testing::Test {
  protected:
   void SetUp() override {
-    REQUIRE_PRIVATE_NETWORK();
-    if (!std::getenv("REFLASH_BIN")) GTEST_SKIP() << "REFLASH_BIN is not set";
+    REQUIRE_NETWORK_RUN();
   }
 
   std::unique_ptr<NetworkSimulator> Simulator(std::vector<std::string> args) {
-    args.insert(args.begin(), "--lifetime=120");
-    auto sim = std::make_unique<NetworkSimulator>(REFLASH_TEST_SIM_NETWORK, args, box_.Dir() / "sim.txt");
+    auto sim = e2e::StartNetworkSimulator(box_, std::move(args));
     EXPECT_TRUE(sim->Ready()) << sim->Output();
     return sim;
   }
@@ -87,18 +79,14 @@ TEST_F(NetworkDiscovery, EachCardOnThisComputerIsProgrammedAtItsOwnAddress) {
   std::vector<uint8_t> image(3000);
   for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<uint8_t>(i * 7 + 3);
   const fs::path path = box_.Dir() / "ZTDNT0102NC.BIN";
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(image.data()), image.size());
+  test_support::WriteImage(path, image);
   auto sim = Simulator({"--cards=2"});
   // Entries: unit 1, its card, unit 2, its card.
   Finished r = box_.Wait(box_.Start("--console --yes --select=3 ZSLOT FILE=" + path.string(), kOwnDnsSd), 120000);
   EXPECT_EQ(r.status, 0) << r.out << r.err << r.log;
   EXPECT_TRUE(Has(r.log, "connected via Dante (127.0.1.1)")) << r.log;
   const std::string report = sim->Stop();
-  image.resize(3072, 0);  // the last packet goes out filled up with zeros
-  char second[96];
-  std::snprintf(second, sizeof second, "card 2 flash=%zu digest=%016" PRIx64 " ", image.size(),
-                platform::Digest(image.data(), image.size()));
-  EXPECT_TRUE(Has(report, second)) << report;
+  EXPECT_TRUE(Has(report, test_support::CardFlashReport(image, 128, 2))) << report;
   EXPECT_TRUE(Has(report, "card 1 flash=0 ")) << report;
 }
 
