@@ -28,6 +28,7 @@
 #include <string>
 #include <thread>
 
+#include "bench/bench_program.h"
 #include "tests/support/card_peers.h"
 #include "tests/support/network_simulator.h"
 #include "tests/support/private_network.h"
@@ -41,13 +42,6 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kPeerUp = std::chrono::seconds(4);
 constexpr auto kQuietBetweenRuns = std::chrono::milliseconds(1500);
 constexpr const char* kListed = "Found Orvella(n) connected via";
-
-fs::path ReflashBinary() {
-  if (const char* bin = std::getenv("REFLASH_BIN"); bin && *bin) return bin;
-  std::error_code ec;
-  const fs::path self = fs::read_symlink("/proc/self/exe", ec);
-  return self.parent_path().parent_path() / "app" / "reflash";
-}
 
 // One cold run in `dir`: milliseconds until the card is listed, or -1.
 double TimeToListedCard(const fs::path& binary, const fs::path& dir) {
@@ -83,16 +77,9 @@ double TimeToListedCard(const fs::path& binary, const fs::path& dir) {
 }
 
 void ColdDiscovery(benchmark::State& state, bool avahi) {
+  fs::path binary;
+  if (!bench::EnterWithProgram(state, &binary)) return;
   std::string why;
-  if (!test_support::EnterPrivateNetwork(&why)) {
-    state.SkipWithError(("no private network namespace: " + why).c_str());
-    return;
-  }
-  const fs::path binary = ReflashBinary();
-  if (!fs::exists(binary)) {
-    state.SkipWithError("the reflash binary was not found (set REFLASH_BIN)");
-    return;
-  }
   if (avahi && access(test_support::kAvahiDaemon, X_OK) != 0) {
     state.SkipWithError("avahi-daemon is not installed");
     return;
@@ -102,12 +89,8 @@ void ColdDiscovery(benchmark::State& state, bool avahi) {
     state.SkipWithError(("no bridge for avahi-daemon: " + why).c_str());
     return;
   }
-  std::string pattern = (fs::temp_directory_path() / "reflash-discbench-XXXXXX").string();
-  if (!mkdtemp(pattern.data())) {
-    state.SkipWithError("no scratch folder");
-    return;
-  }
-  const fs::path dir = pattern;
+  fs::path dir;
+  if (!bench::ScratchFolder(state, "reflash-discbench", &dir)) return;
   std::vector<std::string> args{"--cards=1", "--lifetime=600"};
   if (avahi) {
     args.push_back("--no-advertise");

@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_program.h"
 #include "platform/net/udp_socket.h"
 #include "tests/support/network_simulator.h"
 #include "tests/support/private_network.h"
@@ -37,13 +38,6 @@ namespace fs = std::filesystem;
 constexpr size_t kImageSize = 78000;
 constexpr int kPackets = 610;  // 78,000 bytes in 128-byte packets
 constexpr size_t kDataFrame = 152;
-
-fs::path ReflashBinary() {
-  if (const char* bin = std::getenv("REFLASH_BIN"); bin && *bin) return bin;
-  std::error_code ec;
-  const fs::path self = fs::read_symlink("/proc/self/exe", ec);
-  return self.parent_path().parent_path() / "app" / "reflash";
-}
 
 // Mean round trip of a 152-byte datagram between two loopback sockets, µs.
 double LoopbackRoundTripUs() {
@@ -89,22 +83,10 @@ double TransferMs(const fs::path& trace) {
 }
 
 void NetworkCardUpdate(benchmark::State& state) {
-  std::string why;
-  if (!test_support::EnterPrivateNetwork(&why)) {
-    state.SkipWithError(("no private network namespace: " + why).c_str());
-    return;
-  }
-  const fs::path binary = ReflashBinary();
-  if (!fs::exists(binary)) {
-    state.SkipWithError("the reflash binary was not found (set REFLASH_BIN)");
-    return;
-  }
-  std::string pattern = (fs::temp_directory_path() / "reflash-netbench-XXXXXX").string();
-  if (!mkdtemp(pattern.data())) {
-    state.SkipWithError("no scratch folder");
-    return;
-  }
-  const fs::path dir = pattern;
+  fs::path binary;
+  if (!bench::EnterWithProgram(state, &binary)) return;
+  fs::path dir;
+  if (!bench::ScratchFolder(state, "reflash-netbench", &dir)) return;
   const fs::path image = dir / "ZTDNT0102NC.BIN";
   {
     std::ofstream out(image, std::ios::binary);
