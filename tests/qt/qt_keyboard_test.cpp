@@ -21,11 +21,9 @@
 #include "app/reflash_app.h"
 #include "app/reflash_dlg.h"
 #include "app/resources/dialog_templates.h"
-#include "platform/core/clock.h"
 #include "platform/qt/qt_controls.h"
 #include "platform/qt/qt_dialog.h"
-#include "qt_test_env.h"
-#include "sim/scenarios/scenarios.h"
+#include "simulated_units.h"
 
 namespace {
 
@@ -35,12 +33,7 @@ using platform::ui::Buttons;
 using platform::ui::MessageBoxRequest;
 using namespace resources;
 
-struct KeyboardWindow : ::testing::Test {
-  qt_test::HostScope scope;
-  platform::VirtualClock clock;
-  platform::Override<platform::Clock> useClock{clock};
-  std::unique_ptr<sim::Scenario> scenario;
-  std::vector<MessageBoxRequest> asked;
+struct KeyboardWindow : qt_test::SimulatedUnitsTest {
   std::unique_ptr<CReflashDlg> dlg;
   // Answers the serial-number prompt, when one opens.
   std::function<void(QtDialogWindow&)> onPrompt;
@@ -49,13 +42,7 @@ struct KeyboardWindow : ::testing::Test {
   // main window is shown, with the keyboard in the window.
   int Run(const std::string& name, const std::string& commandLine,
           const std::function<void(QtDialogWindow&)>& script) {
-    scenario = sim::MakeScenario(name);
-    EXPECT_NE(scenario, nullptr);
-    scenario->Install();
-    scope.host.SetMessageBoxHook([this](const MessageBoxRequest& r) {
-      asked.push_back(r);
-      return std::optional<Answer>(Answer::Ok);
-    });
+    InstallUnits(name, [](const MessageBoxRequest&) { return Answer::Ok; });
     scope.host.SetShownHook([this, script](QtDialogWindow& d) {
       if (d.TemplateId() == kSerialDialog && onPrompt) onPrompt(d);
       if (d.TemplateId() == kMainDialog) WhenRunning(d, script);

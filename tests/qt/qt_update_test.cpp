@@ -17,10 +17,8 @@
 
 #include "app/reflash_dlg.h"
 #include "app/resources/dialog_templates.h"
-#include "platform/core/clock.h"
 #include "platform/qt/qt_dialog.h"
-#include "qt_test_env.h"
-#include "sim/scenarios/scenarios.h"
+#include "simulated_units.h"
 
 namespace {
 
@@ -40,22 +38,13 @@ class PaintCounter : public QObject {
   int paints = 0;
 };
 
-struct SimulatedWindow : ::testing::Test {
-  qt_test::HostScope scope;
-  platform::VirtualClock clock;
-  platform::Override<platform::Clock> useClock{clock};
-  std::unique_ptr<sim::Scenario> scenario;
-  std::vector<MessageBoxRequest> asked;
+struct SimulatedWindow : qt_test::SimulatedUnitsTest {
   Answer questionAnswer = Answer::Ok;
   CReflashDlg dlg{""};
 
   void Start(const std::string& name) {
-    scenario = sim::MakeScenario(name);
-    ASSERT_NE(scenario, nullptr);
-    scenario->Install();
-    scope.host.SetMessageBoxHook([this](const MessageBoxRequest& r) {
-      asked.push_back(r);
-      return std::optional<Answer>(r.buttons == Buttons::OkCancel ? questionAnswer : Answer::Ok);
+    InstallUnits(name, [this](const MessageBoxRequest& r) {
+      return r.buttons == Buttons::OkCancel ? questionAnswer : Answer::Ok;
     });
   }
   // Runs the window; `script` runs once it is shown, then the window closes.
