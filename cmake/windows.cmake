@@ -49,9 +49,11 @@ set(REFLASH_LINUX_ONLY_TEST_DIRS e2e network faults)
 # are any, are the *_win32.cpp files beside them.
 set(REFLASH_LINUX_ONLY_SOURCES)
 foreach(f IN ITEMS
+    tests/support/card_peers.cpp
     tests/support/network_simulator.cpp
     tests/support/private_network.cpp
     tests/transports/alsa_midi_test.cpp
+    tests/platform/abort_signals_test.cpp
     tests/platform/dynamic_library_test.cpp
     tests/platform/files_linux_test.cpp
     tests/platform/power_test.cpp

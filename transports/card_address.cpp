@@ -1,6 +1,6 @@
 #include "transports/card_address.h"
 
-#include <arpa/inet.h>
+#include "platform/net/byte_order.h"
 
 using platform::net::InterfaceInfo;
 
@@ -18,9 +18,9 @@ bool HeardOnLoopback(unsigned heardOn, const std::vector<InterfaceInfo>& interfa
 bool IsLocalBroadcast(uint32_t host, const std::vector<InterfaceInfo>& interfaces) {
   for (const InterfaceInfo& i : interfaces) {
     for (const auto& [address, netmask] : i.addresses) {
-      const uint32_t mask = ntohl(netmask);
+      const uint32_t mask = platform::net::NetworkToHost32(netmask);
       if (mask == 0 || mask >= 0xFFFFFFFEu) continue;
-      if ((ntohl(address) | ~mask) == host) return true;
+      if ((platform::net::NetworkToHost32(address) | ~mask) == host) return true;
     }
   }
   return false;
@@ -38,7 +38,7 @@ bool IsOwnAddress(uint32_t address, const std::vector<InterfaceInfo>& interfaces
 }  // namespace
 
 const char* CardAddressRefusal(uint32_t address, unsigned heardOn, const std::vector<InterfaceInfo>& interfaces) {
-  const uint32_t host = ntohl(address);
+  const uint32_t host = platform::net::NetworkToHost32(address);
   const uint32_t first = host >> 24;
   if (first == 0) return "no host has an address in 0.0.0.0/8";
   if (first >= 224 && first <= 239) return "a multicast address";

@@ -1,28 +1,40 @@
 // Which addresses discovery may take for a card.
 #include "transports/card_address.h"
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "platform/net/byte_order.h"
 
 namespace {
 
 using platform::net::InterfaceInfo;
+
+// A dotted address in network order, as the interface list and the
+// discovery library hand them over; written out here so the test needs no
+// socket header.
+uint32_t Addr(const char* dotted) {
+  unsigned a = 0, b = 0, c = 0, d = 0;
+  EXPECT_EQ(std::sscanf(dotted, "%u.%u.%u.%u", &a, &b, &c, &d), 4) << dotted;
+  return platform::net::HostToNetwork32((a << 24) | (b << 16) | (c << 8) | d);
+}
 
 std::vector<InterfaceInfo> Computer() {
   InterfaceInfo lo;
   lo.name = "lo";
   lo.index = 1;
   lo.loopback = true;
-  lo.addresses = {{inet_addr("127.0.0.1"), inet_addr("255.0.0.0")}};
+  lo.addresses = {{Addr("127.0.0.1"), Addr("255.0.0.0")}};
   InterfaceInfo lan;
   lan.name = "eth0";
   lan.index = 2;
-  lan.addresses = {{inet_addr("10.77.0.1"), inet_addr("255.255.255.0")},
-                   {inet_addr("192.168.5.9"), inet_addr("255.255.0.0")}};
+  lan.addresses = {{Addr("10.77.0.1"), Addr("255.255.255.0")},
+                   {Addr("192.168.5.9"), Addr("255.255.0.0")}};
   InterfaceInfo point;  // a /31 link: both addresses are hosts
   point.name = "p2p";
   point.index = 3;
-  point.addresses = {{inet_addr("172.16.0.0"), inet_addr("255.255.255.254")}};
+  point.addresses = {{Addr("172.16.0.0"), Addr("255.255.255.254")}};
   return {lo, lan, point};
 }
 
@@ -55,10 +67,10 @@ TEST(CardAddress, AddressesNoCardCanHaveAreRefused) {
   };
   const std::vector<InterfaceInfo> computer = Computer();
   for (const Case& c : cases) {
-    const char* why = CardAddressRefusal(inet_addr(c.address), c.heardOn, computer);
+    const char* why = CardAddressRefusal(Addr(c.address), c.heardOn, computer);
     EXPECT_EQ(why != nullptr, c.refused) << c.address << " heard on " << c.heardOn << ": " << (why ? why : "taken");
   }
-  EXPECT_EQ(DottedAddress(inet_addr("192.168.0.10")), "192.168.0.10");
+  EXPECT_EQ(DottedAddress(Addr("192.168.0.10")), "192.168.0.10");
 }
 
 }  // namespace
