@@ -4,6 +4,7 @@
 // host driver's Z2Mixer0..7 devices). Every request blocks until the driver
 // has answered.
 #include <cstdint>
+#include <string>
 
 #include "platform/core/service.h"
 
@@ -18,17 +19,20 @@ class DeviceControl {
   virtual ~DeviceControl() = default;
   // Opens the device `name` (as the driver publishes it, for example
   // "\\.\Z2Mixer0") for reading and writing. Returns kNoDevice when there
-  // is no such device or it cannot be opened.
+  // is no such device or it cannot be opened; LastError then says why.
   virtual DeviceHandle OpenDevice(const char* name) = 0;
   // Sends request `code` with `inSize` bytes of `in` and lets the driver
   // write up to `outSize` bytes into `out` (which may be the same memory);
   // the count written goes to `returned` when not null. Returns true when
   // the driver completed the request, false when it failed or the handle is
-  // not open.
+  // not open (LastError says which).
   virtual bool Request(DeviceHandle device, uint32_t code, const void* in, uint32_t inSize, void* out,
                        uint32_t outSize, uint32_t* returned) = 0;
   // Closes a device opened by OpenDevice; kNoDevice is ignored.
   virtual void CloseDevice(DeviceHandle device) = 0;
+  // A readable description of the last failure of OpenDevice or Request,
+  // naming the device (and the request code); "" before any failure.
+  virtual std::string LastError() = 0;
 };
 
 // The device-control service in force.

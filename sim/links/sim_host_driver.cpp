@@ -29,6 +29,7 @@ platform::DeviceHandle SimHostDriver::OpenDevice(const char* name) {
       return n;
     }
   }
+  lastError_ = std::string(name ? name : "") + ": no such device";
   return platform::kNoDevice;
 }
 
@@ -48,6 +49,15 @@ void SimHostDriver::Record(int device, uint32_t code, const uint8_t* req, uint32
 
 bool SimHostDriver::Request(platform::DeviceHandle device, uint32_t code, const void* in, uint32_t inSize, void* out,
                             uint32_t outSize, uint32_t* returned) {
+  if (Answer(device, code, in, inSize, out, outSize, returned)) return true;
+  char text[48];
+  std::snprintf(text, sizeof text, "request 0x%08X failed", static_cast<unsigned>(code));
+  lastError_ = text;
+  return false;
+}
+
+bool SimHostDriver::Answer(platform::DeviceHandle device, uint32_t code, const void* in, uint32_t inSize, void* out,
+                           uint32_t outSize, uint32_t* returned) {
   if (returned) *returned = 0;
   if (!open_.count(device) || (!in && inSize)) return false;
   const uint8_t* req = static_cast<const uint8_t*>(in);

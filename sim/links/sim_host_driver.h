@@ -68,8 +68,11 @@ class SimHostDriver final : public platform::DeviceControl {
   bool Request(platform::DeviceHandle device, uint32_t code, const void* in, uint32_t inSize, void* out,
                uint32_t outSize, uint32_t* returned) override;
   void CloseDevice(platform::DeviceHandle device) override;
+  std::string LastError() override { return lastError_; }
 
  private:
+  bool Answer(platform::DeviceHandle device, uint32_t code, const void* in, uint32_t inSize, void* out,
+              uint32_t outSize, uint32_t* returned);
   void Record(int device, uint32_t code, const uint8_t* req, uint32_t inSize);
 
   bool present_[z2mixer::kDevices] = {true};
@@ -79,6 +82,7 @@ class SimHostDriver final : public platform::DeviceControl {
   std::set<int> taken_;
   std::vector<std::string> openAttempts_;
   std::deque<Recorded> requests_;
+  std::string lastError_;
 };
 
 }  // namespace sim

@@ -1,4 +1,6 @@
 // This system has no host driver for the units: no device ever opens.
+#include <string>
+
 #include "platform/devctl/device_control.h"
 
 namespace platform {
@@ -6,12 +8,20 @@ namespace {
 
 class NoDeviceControl final : public DeviceControl {
  public:
-  DeviceHandle OpenDevice(const char*) override { return kNoDevice; }
+  DeviceHandle OpenDevice(const char* name) override {
+    lastError_ = std::string(name ? name : "") + ": no host driver on this system";
+    return kNoDevice;
+  }
   bool Request(DeviceHandle, uint32_t, const void*, uint32_t, void*, uint32_t, uint32_t* returned) override {
     if (returned) *returned = 0;
+    lastError_ = "no device open";
     return false;
   }
   void CloseDevice(DeviceHandle) override {}
+  std::string LastError() override { return lastError_; }
+
+ private:
+  std::string lastError_;
 };
 
 }  // namespace
