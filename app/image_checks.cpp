@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/reflash_dlg.h"
+#include "app/entry_details.h"
 #include "app/resources/images/image_layout.h"
 #include "protocol/product_ids.h"
 
@@ -25,7 +25,7 @@ std::string Format(const char* format, Args... args) {
 std::string DeviceKindName(uint8_t productId) {
   if (productId == kModuleZmDig) return "ZM-DIG module";
   if (productId == kProductOrvellaN) return "Orvella(n) main unit";
-  const char* card = CReflashDlg::CardName(productId);
+  const char* card = CardName(productId);
   return std::strcmp(card, "Unknown") == 0 ? "unknown device" : std::string(card) + " card";
 }
 

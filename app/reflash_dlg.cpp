@@ -21,25 +21,6 @@ namespace {
 
 using namespace resources;
 
-// Controls that SetDialogState shows (true) in each state: ready, busy, done.
-struct StateRow {
-  int id;
-  bool shown[3];
-};
-
-constexpr StateRow kStateTable[] = {
-    {IDC_NOTICE1, {true, false, false}},
-    {IDC_NOTICE2, {true, false, false}},
-    {IDC_NOTICE3, {true, false, false}},
-    {IDC_DONT_INTERRUPT, {false, true, false}},
-    {IDC_STATUS, {false, true, false}},
-    {IDC_PROGRESS, {false, true, false}},
-    {IDC_CONGRATULATIONS, {false, false, true}},
-    {IDCANCEL_BUTTON, {true, false, false}},
-    {IDC_UPDATE, {true, false, false}},
-    {IDOK_CLOSE, {false, false, true}},
-};
-
 bool IsNotice(int id) { return id >= IDC_NOTICE1 && id <= IDC_CONGRATULATIONS; }
 
 // Controls through which the background picture shows.
@@ -144,10 +125,7 @@ void CReflashDlg::Decorate() {
 }
 
 void CReflashDlg::SetDialogState(int state) {
-  if (state < kStateReady || state > kStateDone || !m_window) return;
-  for (const StateRow& row : kStateTable) m_window->Show(row.id, row.shown[state]);
-  // A note about a run that has ended would tell an old story.
-  if (state != kStateBusy) m_window->ShowNote({});
+  if (m_window) ShowDialogState(*m_window, state);
 }
 
 void CReflashDlg::SetProgressRange(int low, int high) {

@@ -8,6 +8,8 @@
 //                            SetDialogState, colours, about entry (OnTimer is
 //                            the update run's, in reflash_dlg_update.cpp)
 //   reflash_dlg_units.cpp    unit search, UpdateSelectedConnection, details
+//   entry_details.cpp        what the selected entry stands for, by kind
+//   dialog_states.cpp        which controls each display state shows
 //   reflash_dlg_update.cpp   OnStartUpdate, ProgramEEPROM, WaitForCompletion
 //   reflash_dlg_zslot.cpp    ProgramZSlotEEPROM
 //   reflash_dlg_serial.cpp   the SN= and GETSN write flows
@@ -17,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include "app/dialog_states.h"
+#include "app/entry_details.h"
 #include "app/firmware_images.h"
 #include "app/options.h"
 #include "app/run_report.h"
@@ -24,9 +28,6 @@
 #include "platform/ui/ui_host.h"
 
 class COrvellaRemote;
-
-// Display states.
-enum DialogState { kStateReady = 0, kStateBusy = 1, kStateDone = 2 };
 
 // What a console run reports as its exit status.
 enum class RunOutcome {
@@ -42,16 +43,26 @@ enum class RunOutcome {
   Aborted,          // a signal ended the run
 };
 
+
+// The window is driven only through its face: the host's events in, the
+// host's window calls out, and the outcome at the end. Everything it knows
+// about the run is its own.
 class CReflashDlg : public platform::ui::DialogEvents {
  public:
   // `commandLine` is the text after the program name.
   explicit CReflashDlg(std::string commandLine, RunSettings run = {});
   ~CReflashDlg() override;
+  CReflashDlg(const CReflashDlg&) = delete;
+  CReflashDlg& operator=(const CReflashDlg&) = delete;
 
   // Builds the window through the host in force and runs it modally.
   int DoModal();
 
   RunOutcome Outcome() const { return m_outcome; }
+
+  // The window holds a loaded image only while an update runs; nothing on
+  // screen says so, so tests ask here.
+  bool HoldsLoadedImage() const { return m_Images.m_pImage != nullptr; }
 
   // ---- DialogEvents
   bool OnInitDialog() override;
@@ -65,6 +76,13 @@ class CReflashDlg : public platform::ui::DialogEvents {
   void OnSysCommand(int commandId) override;
   platform::ui::ControlColors OnCtlColor(int id) override;
 
+  // "hh:mm:ss.mmm", as the log gives how long a download took.
+  static std::string FormatElapsed(uint32_t ms);
+
+ private:
+  class BusyScope;
+  class BarProgress;
+
   // ---- display (states and decoration)
   void SetDialogState(int state);
   void Decorate();
@@ -76,22 +94,33 @@ class CReflashDlg : public platform::ui::DialogEvents {
   bool IsDone() const { return m_nDoneEntry >= 0 && m_nShownEntry == m_nDoneEntry; }
 
   // ---- unit discovery and selection
+  static constexpr int kMaxEntries = 16;
   bool SearchUnits();  // unit search steps 1..6 of OnInitDialog
   bool UpdateSelectedConnection(uint16_t entry);
   void OnSelChangeModel();
-  // "%b %d, %Y" of the week in a packed serial number; empty outside weeks 1..53.
-  static std::string ManufactureDate(uint32_t serial);
-  // "%d.%d", or "Not Present" for major 63 and for 0.0.
-  static std::string FirmwareVersionText(uint8_t major, uint8_t minor);
-  static bool FirmwarePresent(uint8_t major, uint8_t minor);
-  // "NC" for 0, else the letter ("A" for 1).
-  static std::string PcbRevisionText(uint8_t revision);
-  // The name the list gives a card id ("Unknown" for ids it does not know).
-  static const char* CardName(uint8_t cardId);
-  // Entry-word flags.
-  static constexpr uint32_t kModuleEntry = 0x8000;
-  static constexpr uint32_t kCardEntry = 0x10000;
-  static constexpr int kMaxEntries = 16;
+  // Adds one list entry (text, word) unless the table is full, when it
+  // counts the entry as unlisted.
+  bool AddEntry(const std::string& text, uint32_t word);
+  // Says how many devices the full list left out: log, notice field.
+  void ReportUnlisted();
+  std::string UnlistedText() const;  // empty when every device was listed
+  // Ends the run after a failure of the unit display (no unit, no image).
+  void EndRunWithoutUnit();
+  // The selected item shows the entry's text as rebuilt from the device.
+  void RebuildSelectedItem(uint16_t entry);
+  void ShowDetailRows(bool serialRows, bool promRow);
+  // The serial number and manufacture date fields; returns
+  // the number shown (0 when none counts for this device).
+  uint32_t ShowSerialNumber(uint32_t serial);
+  // Chooses the image Update would program and shows its version and
+  // date; false after ending the run when there is none.
+  bool ChooseNewImage();
+  // Notice 3: how many devices the list left out, and the file the new
+  // firmware comes from (FILE= or a drop), each when there is one.
+  void ShowImageSource();
+  // The version and date fields of the chosen image.
+  void ShowNewImage();
+  void SetValue(int id, const std::string& text);
 
   // ---- main-unit programming
   // Programming status flags of register 9 (masked with 0x3F); TIMEOUT is
@@ -119,7 +148,6 @@ class CReflashDlg : public platform::ui::DialogEvents {
   uint8_t WaitForStatus(uint32_t limitMs, uint8_t endFlags, bool endOnZero, bool eraseProgress);
   bool RunProgramming();        // the run the image's product id calls for
   bool WatchUnitProgramming();  // ProgramEEPROM's progress phase
-  static std::string FormatElapsed(uint32_t ms);  // "hh:mm:ss.mmm"
   // A message box of the running workflows, owned by the window.
   void ShowRunMessage(const std::string& text, const char* caption, platform::ui::Icon icon);
 
@@ -135,8 +163,6 @@ class CReflashDlg : public platform::ui::DialogEvents {
   bool AbandonCardRun(const char* step);
   // Logs a wait ended by a signal as aborted during `step`; false.
   static bool LogAbortedWait(const char* step);
-  // The last run sent its final command but the device never confirmed it.
-  bool m_bSentNotConfirmed = false;
 
   // ---- serial numbers
   // The "SN=" option handler: false when the value is invalid (the run ends).
@@ -163,28 +189,12 @@ class CReflashDlg : public platform::ui::DialogEvents {
   // selections, drops, the about box and a second Update are refused and
   // logged. Every host gets the rule from here.
   bool IsBusy() const { return m_nBusy > 0; }
-  class BusyScope {
-   public:
-    explicit BusyScope(CReflashDlg& dlg) : dlg_(dlg) {
-      if (dlg_.m_nBusy++ == 0 && dlg_.m_window) dlg_.m_window->OfferTargetChanges(false);
-    }
-    ~BusyScope() {
-      if (--dlg_.m_nBusy == 0 && dlg_.m_window) dlg_.m_window->OfferTargetChanges(true);
-    }
-    BusyScope(const BusyScope&) = delete;
-    BusyScope& operator=(const BusyScope&) = delete;
-
-   private:
-    CReflashDlg& dlg_;
-  };
   // The loaded image is for the selected device, is what the run would
   // write to it and passes its own checks; otherwise says why and returns
   // false.
   bool ImageFitsTarget();
   // The done state's text for the device just updated.
   std::string CongratulationsText() const;
-  // The device the run for an image of `imageId` would write to.
-  uint8_t WriteTarget(uint8_t imageId) const;
   // After a failed unit run: sends the cancel command, first reconnecting
   // (bounded) when the link was lost; logs whether it went out.
   void CancelAfterFailure();
@@ -192,28 +202,6 @@ class CReflashDlg : public platform::ui::DialogEvents {
   // Built-in images may be offered: they are the maker's, or the link is a
   // simulated one (the stand-ins never reach a real unit).
   bool BuiltInImagesUsable() const;
-
- private:
-  // Adds one list entry (text, word) unless the table is full, when it
-  // counts the entry as unlisted.
-  bool AddEntry(const std::string& text, uint32_t word);
-  // Says how many devices the full list left out: log, notice field.
-  void ReportUnlisted();
-  std::string UnlistedText() const;  // empty when every device was listed
-  // Ends the run after a failure of the unit display (no unit, no image).
-  void EndRunWithoutUnit();
-  void ShowDetailRows(bool serialRows, bool promRow);
-  // Steps 7 and 8: the serial number and manufacture date fields; returns
-  // the number shown (0 when none counts for this device).
-  uint32_t ShowSerialNumber(uint32_t serial);
-  // Notice 3: how many devices the list left out, and the file the new
-  // firmware comes from (FILE= or a drop), each when there is one.
-  void ShowImageSource();
-  // Steps 12 and 13 for a chosen image: version and date fields.
-  void ShowNewImage();
-  void SetValue(int id, const std::string& text);
-
- public:
 
   // ---- members (names as the rest of the system knows them)
   std::string m_commandLine;
@@ -224,20 +212,18 @@ class CReflashDlg : public platform::ui::DialogEvents {
   // Options, reset at the start of OnInitDialog.
   Options m_options;
 
-  // The unit list.
+  // The unit list, and what the selected entry stands for.
   uint32_t m_EntryTable[kMaxEntries] = {};
   int m_nEntryCount = 0;
   int m_nUnlisted = 0;  // entries the full table had no room for
-  uint16_t m_nConnection = 0;
-  bool m_bModuleMode = false;
-  uint8_t m_nDeviceId = 0;
-  std::string m_szDeviceName;
+  CEntryDetails m_entry;
 
   // The image Update would program, and the loaded image.
   CFirmwareImages m_Images;
 
   RunOutcome m_outcome = RunOutcome::Nothing;
-  bool m_timerRunning = false;
+  // The last run sent its final command but the device never confirmed it.
+  bool m_bSentNotConfirmed = false;
 
   int m_nBusy = 0;
   // The entry shown and its list item; the entry an update succeeded for
@@ -251,4 +237,21 @@ class CReflashDlg : public platform::ui::DialogEvents {
   // tries to close it, and its progress-bar phase.
   std::string m_szBusyWhat;
   platform::ui::ProgressPhase m_progress;
+};
+
+// Holds the window busy for its scope: the first scope stops the host
+// offering target changes, the last one offers them again.
+class CReflashDlg::BusyScope {
+ public:
+  explicit BusyScope(CReflashDlg& dlg) : dlg_(dlg) {
+    if (dlg_.m_nBusy++ == 0 && dlg_.m_window) dlg_.m_window->OfferTargetChanges(false);
+  }
+  ~BusyScope() {
+    if (--dlg_.m_nBusy == 0 && dlg_.m_window) dlg_.m_window->OfferTargetChanges(true);
+  }
+  BusyScope(const BusyScope&) = delete;
+  BusyScope& operator=(const BusyScope&) = delete;
+
+ private:
+  CReflashDlg& dlg_;
 };

@@ -46,13 +46,12 @@ bool CReflashDlg::HandleSerialOption(const std::string& text) {
 bool CReflashDlg::WriteSerial(uint32_t serial, uint32_t commitLimitMs, const char* failureText) {
   m_bSentNotConfirmed = false;
   const bool ok = [&] {
-    platform::WriteSession writing("Writing the serial number of " + m_szDeviceName);
+    platform::WriteSession writing("Writing the serial number of " + m_entry.DeviceName());
     // Registers, read-back and commit are one step: a signal waits for the
     // commit's answer, so the run never calls FAILED a number the unit holds.
     platform::MustFinish commit("the serial number write");
     m_pRemote->ForgetAnswers();
-    const int written = m_options.m_bCardMode ? m_pRemote->WriteZSlotSerialNumber(serial)
-                                              : m_pRemote->WriteSerialNumber(serial);
+    const int written = m_entry.WriteSerialNumber(*m_pRemote, serial);
     if (written != 0) return false;  // the remote has shown its own message
     const uint8_t status = WaitForCompletion(commitLimitMs);
     if (status & ABORTED) return LogAbortedWait("Wait for WriteSerialNumber");
@@ -87,9 +86,9 @@ bool CReflashDlg::WriteSerial(uint32_t serial, uint32_t commitLimitMs, const cha
   // A factory line keeps this record: which entry got which number.
   const int entry = m_window ? m_window->ComboSel(resources::IDC_MODEL) : -1;
   const std::string number = FormatSerialNumber(serial);
-  LogMessage("Serial number %s for entry %d (%s): %s\n", number.c_str(), entry, m_szDeviceName.c_str(),
+  LogMessage("Serial number %s for entry %d (%s): %s\n", number.c_str(), entry, m_entry.DeviceName().c_str(),
              ok ? "written" : "FAILED");
-  if (m_run.report) m_run.report->SerialWritten(entry, m_szDeviceName, number, ok);
+  if (m_run.report) m_run.report->SerialWritten(entry, m_entry.DeviceName(), number, ok);
   return ok;
 }
 
@@ -107,10 +106,9 @@ bool CReflashDlg::WriteDialogSerial(uint32_t& serial) {
   dialog.m_dwSerialNumber = 0;
   // The dialog names the entry and says what its device holds now. A
   // module's number is its unit's, which the module entry does not show.
-  dialog.m_szEntryName = m_szDeviceName;
-  dialog.m_szDeviceKind = m_options.m_bCardMode ? DeviceKindName(m_nDeviceId) : "Orvella(n)";
-  dialog.m_dwCurrentSerial = serial;
-  if (m_bModuleMode && m_pRemote->GetSerialNumber(&dialog.m_dwCurrentSerial) != 0) dialog.m_dwCurrentSerial = 0;
+  dialog.m_szEntryName = m_entry.DeviceName();
+  dialog.m_szDeviceKind = m_entry.SerialOwner();
+  dialog.m_dwCurrentSerial = m_entry.HeldSerialNumber(serial);
   SetDialogState(kStateReady);
   if (dialog.DoModal(m_window.get()) != CGetSerialNumberDlg::kOk) {
     LogMessage("Invalid Serial Number. User Pressed Cancel.\n");
@@ -122,7 +120,7 @@ bool CReflashDlg::WriteDialogSerial(uint32_t& serial) {
 
   m_pRemote->SetPollMode(kPollIdentity);
   m_progress = {};
-  m_szBusyWhat = "A serial number is being written to the " + m_szDeviceName + ".";
+  m_szBusyWhat = "A serial number is being written to the " + m_entry.DeviceName() + ".";
   // The text first: the status line never shows the template's placeholder.
   m_window->SetText(kStatusLine, "Writing Serial Number... Please wait...");
   SetDialogState(kStateBusy);

@@ -23,10 +23,8 @@ namespace {
 using namespace resources;
 
 constexpr uint16_t kRegModule = 25;
-constexpr uint8_t kNoFirmwareMajor = 63;
-// Room for an entry's description: 260 characters while searching, 256 for the selected entry.
+// Room for an entry's description while searching.
 constexpr int kSearchText = 260;
-constexpr int kSelectedText = 256;
 
 std::string Printf(const char* format, const std::string& a, const std::string& b = {}) {
   char buffer[600];
@@ -44,60 +42,6 @@ void ShowWindowMessage(platform::ui::DialogWindow& window, const char* text, Ico
 }
 
 }  // namespace
-
-// ------------------------------------------------------------- field rules
-
-std::string CReflashDlg::ManufactureDate(uint32_t serial) {
-  static const char* const kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-  // February counts 28 days in every year: the week alone places the date.
-  static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  const int week = static_cast<int>((serial >> 12) & 0x3F);
-  const int year = 2000 + static_cast<int>((((serial >> 18) & 0x03) << 4) | ((serial >> 20) & 0x0F));
-  int day = (week - 1) * 7 + 1;
-  if (day < 1 || day > 365) return {};
-  int month = 0;
-  while (day > kDays[month]) {
-    day -= kDays[month];
-    ++month;
-  }
-  char text[32];
-  std::snprintf(text, sizeof text, "%s %02d, %04d", kMonths[month], day, year);
-  return text;
-}
-
-bool CReflashDlg::FirmwarePresent(uint8_t major, uint8_t minor) {
-  return major != kNoFirmwareMajor && !(major == 0 && minor == 0);
-}
-
-std::string CReflashDlg::FirmwareVersionText(uint8_t major, uint8_t minor) {
-  if (!FirmwarePresent(major, minor)) return "Not Present";
-  char text[16];
-  std::snprintf(text, sizeof text, "%d.%d", major, minor);
-  return text;
-}
-
-std::string CReflashDlg::PcbRevisionText(uint8_t revision) {
-  if (revision == 0) return "NC";
-  return std::string(1, static_cast<char>(revision + 64));
-}
-
-const char* CReflashDlg::CardName(uint8_t cardId) {
-  switch (cardId) {
-    case kCardZtMadi:
-      return "ZT-MADI";
-    case kCardZiRerar:
-      return "ZI-RERAR";
-    case kCardZtHd:
-      return "ZT-HD";
-    case kCardZtFw:
-      return "ZT-FW";
-    case kCardVeZer:
-      return "VE-ZER";
-    default:
-      return "Unknown";
-  }
-}
 
 // ------------------------------------------------------------- unit search
 
@@ -271,146 +215,33 @@ bool CReflashDlg::UpdateSelectedConnection(uint16_t entry) {
   // The remote's waits below dispatch messages; a selection arriving now
   // must not switch the unit under this one.
   BusyScope busy(*this);
-  const uint32_t word = m_EntryTable[entry];
   m_nShownEntry = entry;
 
-  // 1. Kind of the entry.
-  if (!m_options.m_bCardModeFixed) {
-    m_bModuleMode = (word & kModuleEntry) != 0;
-    m_options.m_bCardMode = !m_bModuleMode && (word & kCardEntry) != 0;
-  } else {
-    m_options.m_bCardMode = true;
-    m_bModuleMode = false;
-  }
-
-  // 2. Selection on the remote. A transport that knows no module index
-  // (bit 15) keeps the unit's own connection, which carries the module.
-  m_nConnection = static_cast<uint16_t>(word & 0xFFFF);
-  uint16_t describe = m_nConnection;
-  if (m_pRemote->SelectConnection(m_nConnection) != 0 && (m_nConnection & kModuleEntry)) {
-    describe = static_cast<uint16_t>(m_nConnection & ~kModuleEntry);
-    m_pRemote->SelectConnection(describe);
-  }
-
-  // 3. Device id and entry text.
-  char description[kSearchText] = {};
-  if (m_bModuleMode) {
-    m_pRemote->GetConnectionDescription(describe, description, kSearchText, &m_nDeviceId);
-    m_szDeviceName = description;
-    uint8_t module = 0;
-    m_pRemote->ReadRegister(kRegModule, &module);
-    if (module == kModuleZmDig) {
-      m_nDeviceId = kModuleZmDig;
-      m_szDeviceName = Printf("ZM-DIG in %s", description);
-    }
-  } else if (m_options.m_bCardMode) {
-    m_pRemote->GetConnectionDescription(describe, description, kSearchText, &m_nDeviceId);
-    m_pRemote->GetCardID(&m_nDeviceId);
-    m_szDeviceName = Printf("%s in %s", CardName(m_nDeviceId), description);
-  } else {
-    m_pRemote->GetConnectionDescription(describe, description, kSelectedText, &m_nDeviceId);
-    m_szDeviceName = description;
-  }
-
-  // 4. The selected item shows the rebuilt text.
-  const int item = m_window->ComboSel(IDC_MODEL);
-  if (item >= 0) {
-    m_window->ComboDelete(IDC_MODEL, item);
-    m_window->ComboInsert(IDC_MODEL, item, m_szDeviceName);
-    m_window->ComboSetData(IDC_MODEL, item, entry);
-    m_window->ComboSetSel(IDC_MODEL, item);
-  }
-  m_nShownItem = item;
-
-  // 5.
+  // The entry's kind, device and what the device reports of itself.
+  m_entry = CEntryDetails::Read(*m_pRemote, m_EntryTable[entry], m_options.m_bCardModeFixed);
+  RebuildSelectedItem(entry);
   m_pRemote->SetPollMode(kPollIdentity);
 
-  // 6. Serial-number writing asked for on the command line.
+  // Serial-number writing asked for on the command line.
   if (m_options.m_dwCommandLineSerial != 0) return WriteCommandLineSerial();
-  uint32_t serial = 0;
-  if (m_bModuleMode) {
-    serial = 0;
-  } else if (m_options.m_bCardMode) {
-    m_pRemote->GetZSlotSerialNumber(&serial);
-  } else {
-    m_pRemote->GetSerialNumber(&serial);
-  }
-  serial = ShowSerialNumber(serial);
+  uint32_t serial = ShowSerialNumber(m_entry.SerialNumber());
 
-  // 9. PCB revision.
-  uint8_t revision = 0;
-  if (m_bModuleMode) {
-    uint8_t module = 0;
-    m_pRemote->ReadRegister(kRegModule, &module);
-    revision = module & 0x03;
-  } else if (m_options.m_bCardMode) {
-    m_pRemote->GetCardPCBRevision(&revision);
-  } else {
-    m_pRemote->GetPCBRevision(&revision);
-  }
-  SetValue(IDC_PCB_REV, PcbRevisionText(revision));
+  SetValue(IDC_PCB_REV, PcbRevisionText(m_entry.PcbRevision()));
 
-  // 10. Current firmware. The module reports no version of its own.
-  uint8_t major = 0;
-  uint8_t minor = 0;
-  if (m_bModuleMode) {
-    major = 1;
-    minor = 0;
-  } else if (m_options.m_bCardMode) {
-    m_pRemote->GetCardFirmwareVersion(&major, &minor);
-  } else {
-    m_pRemote->GetFirmwareMajor(&major);
-    m_pRemote->GetFirmwareMinor(&minor);
-  }
+  // Current firmware and its date.
+  const uint8_t major = m_entry.FirmwareMajor();
+  const uint8_t minor = m_entry.FirmwareMinor();
   const std::string versionText = FirmwareVersionText(major, minor);
   LogMessage("FWRev: %s\n", versionText.c_str());
   SetValue(IDC_FW_VERSION, versionText);
+  SetValue(IDC_FW_DATE, FirmwarePresent(major, minor) ? FormatDate(m_entry.FirmwareDate()) : std::string());
 
-  // 11.
-  std::string dateText;
-  if (FirmwarePresent(major, minor)) {
-    int64_t when = 0;
-    LookupFirmwareDate(major, &when, m_nDeviceId, false, m_pRemote.get());
-    dateText = FormatDate(when);
-  }
-  SetValue(IDC_FW_DATE, dateText);
+  if (!ChooseNewImage()) return false;
 
-  // 12. The image Update would program. The built-in images are stand-ins
-  // unless the build embedded the maker's: a real unit is offered none, and
-  // must be given a file.
-  m_bNoBuiltInImage = !m_Images.m_bExternalFile && !BuiltInImagesUsable();
-  if (m_bNoBuiltInImage) {
-    m_Images.m_szImageName[0] = '\0';
-    m_Images.m_nImageDeviceId = 0xFF;
-    m_Images.m_nImageMajor = 0;
-    m_Images.m_nImageMinor = 0;
-    LogMessage("No built-in firmware image for this device on a real unit\n");
-    SetValue(IDC_NEW_FW_VERSION, "None built in");
-    SetValue(IDC_NEW_FW_DATE, "Use FILE= or drop");
-  } else if (!m_Images.m_bExternalFile) {
-    m_Images.EnumerateEmbeddedImages();
-    m_Images.FindEmbeddedImage(m_nDeviceId);
-  }
-  if (!m_bNoBuiltInImage) {
-    if (m_Images.m_nImageMajor == 0xFFFF) {
-      m_Images.m_nImageMajor = 0;
-      LogMessage("Unable to determine New Firmware Version!\n");
-      ShowWindowMessage(*m_window, "Unable to determine New Firmware Version!", Icon::Exclamation);
-      EndRunWithoutUnit();
-      return false;
-    }
-    ShowNewImage();
-  }
-
-  // 14. Rows by kind.
-  if (m_bModuleMode) {
-    ShowDetailRows(false, false);
-  } else if (m_options.m_bCardMode) {
-    ShowDetailRows(true, false);
-  } else {
-    ShowDetailRows(true, true);
-    const char* prom = m_options.m_nPromSelect == 2 ? "Both" : (m_options.m_nPromSelect == 0 ? "1" : "2");
-    SetValue(IDC_PROM, prom);
+  // Rows by kind.
+  ShowDetailRows(m_entry.ShowsSerialRows(), m_entry.ShowsPromBank());
+  if (m_entry.ShowsPromBank()) {
+    SetValue(IDC_PROM, m_options.m_nPromSelect == 2 ? "Both" : (m_options.m_nPromSelect == 0 ? "1" : "2"));
   }
   ShowImageSource();
 
@@ -423,10 +254,50 @@ bool CReflashDlg::UpdateSelectedConnection(uint16_t entry) {
   return true;
 }
 
+void CReflashDlg::RebuildSelectedItem(uint16_t entry) {
+  const int item = m_window->ComboSel(IDC_MODEL);
+  if (item >= 0) {
+    m_window->ComboDelete(IDC_MODEL, item);
+    m_window->ComboInsert(IDC_MODEL, item, m_entry.DeviceName());
+    m_window->ComboSetData(IDC_MODEL, item, entry);
+    m_window->ComboSetSel(IDC_MODEL, item);
+  }
+  m_nShownItem = item;
+}
+
+// The built-in images are stand-ins unless the build embedded the maker's:
+// a real unit is offered none, and must be given a file.
+bool CReflashDlg::ChooseNewImage() {
+  m_bNoBuiltInImage = !m_Images.m_bExternalFile && !BuiltInImagesUsable();
+  if (m_bNoBuiltInImage) {
+    m_Images.m_szImageName[0] = '\0';
+    m_Images.m_nImageDeviceId = 0xFF;
+    m_Images.m_nImageMajor = 0;
+    m_Images.m_nImageMinor = 0;
+    LogMessage("No built-in firmware image for this device on a real unit\n");
+    SetValue(IDC_NEW_FW_VERSION, "None built in");
+    SetValue(IDC_NEW_FW_DATE, "Use FILE= or drop");
+    return true;
+  }
+  if (!m_Images.m_bExternalFile) {
+    m_Images.EnumerateEmbeddedImages();
+    m_Images.FindEmbeddedImage(m_entry.DeviceId());
+  }
+  if (m_Images.m_nImageMajor == 0xFFFF) {
+    m_Images.m_nImageMajor = 0;
+    LogMessage("Unable to determine New Firmware Version!\n");
+    ShowWindowMessage(*m_window, "Unable to determine New Firmware Version!", Icon::Exclamation);
+    EndRunWithoutUnit();
+    return false;
+  }
+  ShowNewImage();
+  return true;
+}
+
 uint32_t CReflashDlg::ShowSerialNumber(uint32_t serial) {
-  // 7. Serial number: only a number of this device's model counts.
+  // Only a number of this device's model counts.
   std::string serialText = "Not Present";
-  if (serial != 0 && serial != 0xFFFFFFFF && (serial >> 24) == m_nDeviceId) {
+  if (serial != 0 && serial != 0xFFFFFFFF && (serial >> 24) == m_entry.DeviceId()) {
     serialText = FormatSerialNumber(serial);
   } else {
     serial = 0;
@@ -434,7 +305,7 @@ uint32_t CReflashDlg::ShowSerialNumber(uint32_t serial) {
   LogMessage("SN: %s\n", serialText.c_str());
   SetValue(IDC_SERIAL, serialText);
 
-  // 8.
+  // The manufacture date its week gives.
   SetValue(IDC_MFG_DATE, serial != 0 ? ManufactureDate(serial) : std::string());
   return serial;
 }
@@ -453,13 +324,13 @@ void CReflashDlg::ShowNewImage() {
   SetValue(IDC_NEW_FW_VERSION, newVersion);
   LogMessage("New FWRev: %s\n", newVersion);
 
-  // 13. The date of a built-in image; an external file's date stays.
+  // The date of a built-in image; an external file's date stays.
   if (!m_Images.m_bExternalFile) {
     if (m_Images.m_nImageMajor >= 11) {
       SetValue(IDC_NEW_FW_DATE, "Unknown");
     } else {
       m_Images.m_pImageDate = 0;
-      LookupFirmwareDate(static_cast<uint8_t>(m_Images.m_nImageMajor), &m_Images.m_pImageDate, m_nDeviceId, true,
+      LookupFirmwareDate(static_cast<uint8_t>(m_Images.m_nImageMajor), &m_Images.m_pImageDate, m_entry.DeviceId(), true,
                          m_pRemote.get());
       SetValue(IDC_NEW_FW_DATE, FormatDate(m_Images.m_pImageDate));
     }

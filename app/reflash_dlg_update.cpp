@@ -41,18 +41,18 @@ constexpr const char* kFailureCaption = "EEPROM Programming Failure";
 // Register 56 while the unit programs itself: 7 is its own verify failing.
 constexpr uint8_t kStateVerifyError = 7;
 
+}  // namespace
+
 // The window's progress bar as the VE-ZER updater sees it.
-class WindowProgress final : public CZTUSBProgress {
+class CReflashDlg::BarProgress final : public CZTUSBProgress {
  public:
-  explicit WindowProgress(CReflashDlg& dlg) : dlg_(dlg) {}
+  explicit BarProgress(CReflashDlg& dlg) : dlg_(dlg) {}
   void SetRange(int low, int high) override { dlg_.SetProgressRange(low, high); }
   void SetPos(int pos) override { dlg_.SetProgressPos(pos); }
 
  private:
   CReflashDlg& dlg_;
 };
-
-}  // namespace
 
 void CReflashDlg::ShowRunMessage(const std::string& text, const char* caption, Icon icon) {
   // A run ended by a signal has nobody to press OK; its log tells the story.
@@ -146,11 +146,10 @@ void CReflashDlg::OnStartUpdate() {
     return;
   }
 
-  m_szBusyWhat = "The firmware of the " + m_szDeviceName + " is being updated.";
+  m_szBusyWhat = "The firmware of the " + m_entry.DeviceName() + " is being updated.";
   m_window->SetTimer(kPollTimer, kPollTimerMs);
-  m_timerRunning = true;
 
-  if (!m_options.m_bCardMode) {
+  if (m_entry.ChecksPromSwitches()) {
     uint8_t switches = 0;
     m_pRemote->ReadRegister(kRegPromSwitches, &switches);
     if (!(switches & kPromSwitchAtProm2) && m_options.m_nPromSelect == 1) {
@@ -168,7 +167,7 @@ void CReflashDlg::OnStartUpdate() {
 
   char question[512];
   std::snprintf(question, sizeof question, "About to program the %s with Firmware Version %d.%d\n",
-                m_szDeviceName.c_str(), m_Images.m_nImageMajor, m_Images.m_nImageMinor);
+                m_entry.DeviceName().c_str(), m_Images.m_nImageMajor, m_Images.m_nImageMinor);
   LogMessage("%s", question);
   // How long the user commits to: a main image over MIDI takes most of half
   // an hour.
@@ -193,16 +192,15 @@ void CReflashDlg::OnStartUpdate() {
   const Answer answer = m_window->MessageBox(confirm);
 
   m_window->KillTimer(kPollTimer);
-  m_timerRunning = false;
 
   bool succeeded = false;
   if (answer == Answer::Ok && !platform::AbortRequested()) {
     UpdateSummary summary;
-    summary.device = m_szDeviceName;
+    summary.device = m_entry.DeviceName();
     summary.serial = m_window->GetText(resources::IDC_SERIAL);
     summary.oldVersion = m_window->GetText(resources::IDC_FW_VERSION);
     summary.newVersion = m_window->GetText(resources::IDC_NEW_FW_VERSION);
-    if (!m_options.m_bCardMode && !m_bModuleMode) {
+    if (m_entry.ShowsPromBank()) {
       summary.bank = m_options.m_nPromSelect == 2 ? "both PROMs" : m_options.m_nPromSelect == 0 ? "PROM1" : "PROM2";
     }
     summary.image = EscapeOutsideText(m_Images.m_szImageName);
@@ -211,7 +209,7 @@ void CReflashDlg::OnStartUpdate() {
 
     platform::Use<platform::ui::Host>().SetWaitCursor(true);
     {
-      platform::WriteSession writing("Updating the firmware of " + m_szDeviceName);
+      platform::WriteSession writing("Updating the firmware of " + m_entry.DeviceName());
       succeeded = RunProgramming();
     }
     platform::Use<platform::ui::Host>().SetWaitCursor(false);
@@ -244,28 +242,10 @@ void CReflashDlg::OnStartUpdate() {
   if (platform::AbortRequested()) EndAbortedRun();
 }
 
-// The done state's text names what was updated: a card or module is
-// not "the Orvella(n)", though the unit is still what must be powered off.
 std::string CReflashDlg::CongratulationsText() const {
-  std::string updated = "the Orvella(n)";
-  if (m_options.m_bCardMode || m_bModuleMode) updated = "the " + DeviceKindName(m_nDeviceId) + " in the Orvella(n)";
-  return "Congratulations!\n\nThe firmware has been successfully updated on " + updated +
+  return "Congratulations!\n\nThe firmware has been successfully updated on " + m_entry.UpdatedText() +
          ".  To complete this process, you must POWER OFF the Orvella(n) using the main power switch on the front of "
          "the unit.";
-}
-
-// The image's kind chooses the run (RunProgramming); the entry's mode
-// chooses what that run writes to. A ZT-HD image, say, has no run of its
-// own and would go into the unit's PROM.
-uint8_t CReflashDlg::WriteTarget(uint8_t imageId) const {
-  switch (imageId) {
-    case kCardVeZer:
-      return kCardVeZer;  // the card's own USB download
-    case kCardZiRerar:
-      return m_options.m_bCardMode ? m_nDeviceId : kProductOrvellaN;
-    default:
-      return m_bModuleMode ? kModuleZmDig : kProductOrvellaN;
-  }
 }
 
 // The image must be for the selected device, the run must write it there,
@@ -276,14 +256,14 @@ bool CReflashDlg::ImageFitsTarget() {
   const size_t slash = name.find_last_of("/\\");
   if (slash != std::string::npos) name.erase(0, slash + 1);
   char text[768];
-  if (imageId != m_nDeviceId) {
+  if (imageId != m_entry.DeviceId()) {
     std::snprintf(text, sizeof text,
                   "The firmware image %.300s is for a %s, but the selected device is the %s (%.300s).",
-                  name.c_str(), DeviceKindName(imageId).c_str(), DeviceKindName(m_nDeviceId).c_str(),
-                  m_szDeviceName.c_str());
+                  name.c_str(), DeviceKindName(imageId).c_str(), DeviceKindName(m_entry.DeviceId()).c_str(),
+                  m_entry.DeviceName().c_str());
     LogMessage("OnStartUpdate: Image %.300s is for device %d, selected device is %d: refused\n", name.c_str(), imageId,
-               m_nDeviceId);
-  } else if (const uint8_t target = WriteTarget(imageId); target != imageId) {
+               m_entry.DeviceId());
+  } else if (const uint8_t target = m_entry.WriteTarget(imageId); target != imageId) {
     std::snprintf(text, sizeof text,
                   "The firmware image %.300s is for a %s, but this program can only write it to the %s, "
                   "which it is not for.",
@@ -329,7 +309,7 @@ bool CReflashDlg::RunProgramming() {
       // With no updater held (no VE-ZER card reached over MIDI) nothing can
       // be programmed; saying so beats returning to the ready state in silence.
       CCardUpdater* updater = m_pRemote->GetCardUpdater();
-      WindowProgress progress(*this);
+      BarProgress progress(*this);
       // The card's download cannot be stopped half-way without leaving it
       // without firmware.
       platform::MustFinish download("the VE-ZER download");
@@ -360,7 +340,7 @@ bool CReflashDlg::ProgramEEPROM() {
   LogMessage("ProgramEEPROM\n");
 
   m_pRemote->SelectZSlotFirmware(false);
-  if (m_bModuleMode) m_pRemote->WriteRegister(kRegModuleTarget, kModuleTargetValue);
+  if (m_entry.ModuleMode()) m_pRemote->WriteRegister(kRegModuleTarget, kModuleTargetValue);
   m_pRemote->SetFirmwareSize(m_Images.m_nImageSize);
 
   if (m_options.m_nPromSelect == 2) {

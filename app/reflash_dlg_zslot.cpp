@@ -90,8 +90,8 @@ bool CReflashDlg::ProgramZSlotEEPROM() {
   SetProgressRange(0, kEraseBarTenths);
   SetProgressPos(0);
 
-  LogMessage("SelectZSlotFirmware %d", m_options.m_bCardMode ? 1 : 0);
-  if (m_pRemote->SelectZSlotFirmware(m_options.m_bCardMode) != 0) {
+  LogMessage("SelectZSlotFirmware %d", m_entry.CardMode() ? 1 : 0);
+  if (m_pRemote->SelectZSlotFirmware(m_entry.CardMode()) != 0) {
     return fail("ProgramEEPROM: SelectZSlotFirmware Failed!\n", true);
   }
   if (m_pRemote->WaitForResponse(4) != 0) {

@@ -113,8 +113,8 @@ class Rig {
 
   // Runs the main window modally with `commandLine`; the script of the
   // main dialog decides what the user does.
-  RunOutcome Run(const std::string& commandLine = "") {
-    dlg.emplace(commandLine);
+  RunOutcome Run(const std::string& commandLine = "", const RunSettings& settings = {}) {
+    dlg.emplace(commandLine, settings);
     dlg->DoModal();
     return dlg->Outcome();
   }

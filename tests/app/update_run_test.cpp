@@ -129,7 +129,7 @@ TEST(UpdateRun, ConfirmationNamesDeviceAndVersionAndCancelProgramsNothing) {
     // Back in the ready state, the image given back.
     EXPECT_TRUE(rig.Visible(kUpdate));
     EXPECT_FALSE(rig.Visible(kProgress));
-    EXPECT_EQ(rig.dlg->m_Images.m_pImage, nullptr);
+    EXPECT_FALSE(rig.dlg->HoldsLoadedImage());
   });
   EXPECT_EQ(rig.Run(), RunOutcome::UpdateCancelled);
 
@@ -229,6 +229,7 @@ TEST(UpdateRun, DownloadTimeIsLoggedToTheMillisecond) {
 }
 
 TEST(UpdateRun, UnitThatStopsReportingProgressFailsAfterTheBound) {
+  constexpr uint32_t kSilenceMs = 120000;  // two minutes without a change of state or percent
   for (uint8_t stall : {uint8_t{sim::kStateErasing}, uint8_t{sim::kStateProgramming}, uint8_t{sim::kStateVerifying}}) {
     SCOPED_TRACE(static_cast<int>(stall));
     Rig rig;
@@ -237,8 +238,8 @@ TEST(UpdateRun, UnitThatStopsReportingProgressFailsAfterTheBound) {
     rig.tap.onFrame = [&](uint8_t code, int) {
       if (code == codec::kDataPacket) lastPacketAt = rig.clock.Peek();
       if (code == codec::kCancel) {
-        EXPECT_GT(rig.clock.Peek() - lastPacketAt, CReflashDlg::kProgressSilenceMs);
-        EXPECT_LT(rig.clock.Peek() - lastPacketAt, CReflashDlg::kProgressSilenceMs + 5000);
+        EXPECT_GT(rig.clock.Peek() - lastPacketAt, kSilenceMs);
+        EXPECT_LT(rig.clock.Peek() - lastPacketAt, kSilenceMs + 5000);
       }
     };
     DropAndUpdate(rig, Pattern(1000));
@@ -268,7 +269,7 @@ TEST(UpdateRun, SuccessLeavesTheDoneStateAndLogsEachPhaseOnce) {
   ASSERT_EQ(rig.Run(), RunOutcome::UpdateSucceeded);
   EXPECT_TRUE(rig.Visible(resources::IDC_CONGRATULATIONS));
   EXPECT_FALSE(rig.Visible(kUpdate));
-  EXPECT_EQ(rig.dlg->m_Images.m_pImage, nullptr);
+  EXPECT_FALSE(rig.dlg->HoldsLoadedImage());
   EXPECT_FALSE(rig.host.WaitCursor());
 
   const std::string log = rig.dir.Log();

@@ -2,7 +2,7 @@
 // number, firmware version text, PCB revision letter, card names.
 #include <gtest/gtest.h>
 
-#include "app/reflash_dlg.h"
+#include "app/entry_details.h"
 #include "protocol/serial_packing.h"
 
 namespace {
@@ -23,7 +23,7 @@ TEST(WindowFields, ManufactureDateCountsWeeksFromTheFirstOfJanuary) {
       {20, 10, "Mar 05, 2020"}, {49, 5, "Jan 29, 2049"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(CReflashDlg::ManufactureDate(SerialOf(0x60, c.year, c.week, 1)), c.shown)
+    EXPECT_EQ(ManufactureDate(SerialOf(0x60, c.year, c.week, 1)), c.shown)
         << "year " << c.year << " week " << c.week;
   }
 }
@@ -38,21 +38,21 @@ TEST(WindowFields, FirmwareVersionTextAndPresence) {
       {63, 0, "Not Present"}, {63, 7, "Not Present"}, {0, 0, "Not Present"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(CReflashDlg::FirmwareVersionText(c.major, c.minor), c.shown) << int(c.major) << "." << int(c.minor);
+    EXPECT_EQ(FirmwareVersionText(c.major, c.minor), c.shown) << int(c.major) << "." << int(c.minor);
   }
 }
 
 TEST(WindowFields, PcbRevisionLettersAndCardNames) {
-  EXPECT_EQ(CReflashDlg::PcbRevisionText(0), "NC");
-  EXPECT_EQ(CReflashDlg::PcbRevisionText(1), "A");
-  EXPECT_EQ(CReflashDlg::PcbRevisionText(2), "B");
-  EXPECT_EQ(CReflashDlg::PcbRevisionText(15), "O");
-  EXPECT_STREQ(CReflashDlg::CardName(19), "ZT-MADI");
-  EXPECT_STREQ(CReflashDlg::CardName(21), "ZI-RERAR");
-  EXPECT_STREQ(CReflashDlg::CardName(24), "ZT-HD");
-  EXPECT_STREQ(CReflashDlg::CardName(25), "ZT-FW");
-  EXPECT_STREQ(CReflashDlg::CardName(50), "VE-ZER");
-  EXPECT_STREQ(CReflashDlg::CardName(20), "Unknown");
+  EXPECT_EQ(PcbRevisionText(0), "NC");
+  EXPECT_EQ(PcbRevisionText(1), "A");
+  EXPECT_EQ(PcbRevisionText(2), "B");
+  EXPECT_EQ(PcbRevisionText(15), "O");
+  EXPECT_STREQ(CardName(19), "ZT-MADI");
+  EXPECT_STREQ(CardName(21), "ZI-RERAR");
+  EXPECT_STREQ(CardName(24), "ZT-HD");
+  EXPECT_STREQ(CardName(25), "ZT-FW");
+  EXPECT_STREQ(CardName(50), "VE-ZER");
+  EXPECT_STREQ(CardName(20), "Unknown");
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #pragma once
 // Runs the main window against a simulated scenario on the virtual clock,
-// through the scripted UI host, in a fresh working directory.
+// through the scripted UI host, in a fresh working directory. Tests see
+// the window as a user does: what the host was told to show, the messages
+// it was asked to show, the log, and the run's outcome.
 #include <memory>
 #include <string>
 
@@ -22,7 +24,7 @@ class WindowRun {
   test_support::Script& Script() { return host_.ScriptFor(resources::kMainDialog); }
   int Run() { return dlg_.DoModal(); }
 
-  CReflashDlg& Dlg() { return dlg_; }
+  RunOutcome Outcome() const { return dlg_.Outcome(); }
   test_support::ScriptedHost& Host() { return host_; }
   sim::Scenario& Scenario() { return *scenario_; }
   const test_support::DialogState& Window() const { return *host_.Last(resources::kMainDialog); }

@@ -36,7 +36,7 @@ TEST(DoneState, UpdateAgainIsRefusedAndTheSuccessStands) {
       .Press(kUpdate)
       .Press(resources::IDOK_CLOSE);
   run.Run();
-  EXPECT_EQ(run.Dlg().Outcome(), RunOutcome::UpdateSucceeded);
+  EXPECT_EQ(run.Outcome(), RunOutcome::UpdateSucceeded);
   EXPECT_EQ(Questions(run.Host()), 1);
   EXPECT_GT(packets, 0);
   EXPECT_EQ(run.Scenario().Units()[0]->PacketsAccepted(), packets);
@@ -50,7 +50,7 @@ TEST(DoneState, ACancelledUpdateOfAnotherEntryKeepsTheSuccess) {
   run.Script().Press(kUpdate).Select(kUnitList, 2).Press(kUpdate).Press(resources::IDCANCEL_BUTTON);
   run.Run();
   EXPECT_EQ(Questions(run.Host()), 2);
-  EXPECT_EQ(run.Dlg().Outcome(), RunOutcome::UpdateSucceeded);
+  EXPECT_EQ(run.Outcome(), RunOutcome::UpdateSucceeded);
 }
 
 TEST(CloseDuringARun, IsRefusedWithTheReasonAndTheTimeLeft) {

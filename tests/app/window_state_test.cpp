@@ -1,39 +1,76 @@
 // The display states, decoration and the window's own events.
 #include <gtest/gtest.h>
 
+#include "app/dialog_states.h"
 #include "app/reflash_dlg.h"
 #include "app/resources/dialog_templates.h"
+#include "tests/app/update_fixture.h"
 #include "tests/app/window_fixture.h"
 #include "tests/support/scripted_host.h"
 
 namespace {
 
 using namespace resources;
+using platform::ui::Answer;
 
-TEST(WindowState, SetDialogStateShowsExactlyTheControlsOfEachState) {
-  test_support::ScriptedHost host;
-  CReflashDlg dlg("");
-  dlg.m_window = host.CreateDialog(MainDialogTemplate(), dlg, nullptr);
-  const int controls[] = {IDC_NOTICE1,  IDC_NOTICE2, IDC_NOTICE3,     IDC_DONT_INTERRUPT, IDC_STATUS,
-                          IDC_PROGRESS, IDC_CONGRATULATIONS, IDCANCEL_BUTTON, IDC_UPDATE,  IDOK_CLOSE};
-  // Rows in the order of `controls`: ready, busy, done.
-  const bool expected[3][10] = {
-      {true, true, true, false, false, false, false, true, true, false},
-      {false, false, false, true, true, true, false, false, false, false},
-      {false, false, false, false, false, false, true, false, false, true},
-  };
+constexpr int kStateControls[] = {IDC_NOTICE1,  IDC_NOTICE2,         IDC_NOTICE3,     IDC_DONT_INTERRUPT, IDC_STATUS,
+                                  IDC_PROGRESS, IDC_CONGRATULATIONS, IDCANCEL_BUTTON, IDC_UPDATE,         IDOK_CLOSE};
+// Rows in the order of kStateControls: ready, busy, done.
+constexpr bool kShownIn[3][10] = {
+    {true, true, true, false, false, false, false, true, true, false},
+    {false, false, false, true, true, true, false, false, false, false},
+    {false, false, false, false, false, false, true, false, false, true},
+};
+
+// Which state's row the window's visibility matches, or -1 for none.
+int StateShown(test_support::MemoryDialog& d) {
   for (int state = 0; state < 3; ++state) {
-    dlg.SetDialogState(state);
-    for (int i = 0; i < 10; ++i) {
-      EXPECT_EQ(dlg.m_window->IsVisible(controls[i]), expected[state][i]) << "state " << state << " id " << controls[i];
-    }
+    bool match = true;
+    for (int i = 0; i < 10; ++i) match = match && d.IsVisible(kStateControls[i]) == kShownIn[state][i];
+    if (match) return state;
+  }
+  return -1;
+}
+
+class NoEvents : public platform::ui::DialogEvents {
+ public:
+  bool OnInitDialog() override { return true; }
+  void OnCommand(int) override {}
+};
+
+TEST(WindowState, EachStateShowsExactlyItsControls) {
+  test_support::ScriptedHost host;
+  NoEvents events;
+  auto window = host.CreateDialog(MainDialogTemplate(), events, nullptr);
+  auto& d = static_cast<test_support::MemoryDialog&>(*window);
+  for (int state = 0; state < 3; ++state) {
+    ShowDialogState(d, state);
+    EXPECT_EQ(StateShown(d), state);
   }
   // Unknown states change nothing; the list and the rows are never touched.
-  dlg.SetDialogState(7);
-  dlg.SetDialogState(-1);
-  EXPECT_TRUE(dlg.m_window->IsVisible(IDOK_CLOSE));
-  EXPECT_TRUE(dlg.m_window->IsVisible(IDC_MODEL));
-  EXPECT_TRUE(dlg.m_window->IsVisible(IDC_SERIAL));
+  ShowDialogState(d, 7);
+  ShowDialogState(d, -1);
+  EXPECT_EQ(StateShown(d), kStateDone);
+  EXPECT_TRUE(d.IsVisible(IDC_MODEL));
+  EXPECT_TRUE(d.IsVisible(IDC_SERIAL));
+}
+
+TEST(WindowState, AnUpdateGoesFromReadyThroughBusyToDone) {
+  workflow_test::Rig rig;
+  std::vector<int> states;
+  auto look = [&](test_support::MemoryDialog& d) { states.push_back(StateShown(d)); };
+  rig.tap.onFrame = [&](uint8_t code, int nth) {
+    if (code == codec::kDataPacket && nth == 0) look(*rig.host.Open(kMainDialog));
+  };
+  const std::string path = rig.WriteImage("NBT0110ANC.BIN", workflow_test::Pattern(1000));
+  rig.host.QueueAnswer(Answer::Ok);
+  rig.host.ScriptFor(kMainDialog).Drop({path}).Do(look).Press(IDC_UPDATE).Do(look).Press(IDOK_CLOSE);
+  EXPECT_EQ(rig.Run(), RunOutcome::UpdateSucceeded);
+  EXPECT_EQ(states, (std::vector<int>{kStateReady, kStateBusy, kStateDone}));
+  // The rows and the list stay through every state.
+  EXPECT_TRUE(rig.Visible(IDC_MODEL));
+  EXPECT_TRUE(rig.Visible(IDC_SERIAL));
+  EXPECT_TRUE(rig.Visible(IDC_PROM));
 }
 
 TEST(WindowState, ColoursOfNoticesValuesAndLabels) {
@@ -72,23 +109,32 @@ TEST(WindowState, OpensReadyWithTheAboutEntryAndBoldNotices) {
   // The about box opened (low four bits of the command do not matter) and closed.
   ASSERT_NE(run.Host().Last(kAboutDialog), nullptr);
   EXPECT_TRUE(run.Host().Last(kAboutDialog)->ended);
-  EXPECT_EQ(run.Dlg().Outcome(), RunOutcome::Nothing);
+  EXPECT_EQ(run.Outcome(), RunOutcome::Nothing);
 }
 
-TEST(WindowState, DoneStateSurvivesASelectionChange) {
+TEST(WindowState, TheDoneStateBelongsToTheEntryUpdated) {
+  // Another entry is ready to update; back on the updated one, the window
+  // is done again, with its congratulations.
   WindowRun run("two-units-card");
+  run.Host().QueueAnswer(Answer::Ok);
+  std::vector<int> states;
+  std::string congratulations;
+  auto look = [&](test_support::MemoryDialog& d) { states.push_back(StateShown(d)); };
   run.Script()
-      .Do([&](test_support::MemoryDialog&) { run.Dlg().SetDialogState(kStateDone); })
+      .Press(IDC_UPDATE)
+      .Do(look)
       .Select(IDC_MODEL, 2)
-      .Do([&](test_support::MemoryDialog& d) {
-        EXPECT_TRUE(d.IsVisible(IDC_CONGRATULATIONS));
-        EXPECT_TRUE(d.IsVisible(IDOK_CLOSE));
-        EXPECT_FALSE(d.IsVisible(IDC_UPDATE));
-        EXPECT_FALSE(d.IsVisible(IDCANCEL_BUTTON));
-      })
+      .Do(look)
+      .Select(IDC_MODEL, 0)
+      .Do(look)
+      .Do([&](test_support::MemoryDialog& d) { congratulations = d.GetText(IDC_CONGRATULATIONS); })
       .Press(IDOK_CLOSE);
-  run.Run();
-  EXPECT_EQ(run.Window().Find(IDC_MODEL)->selection, 2);
+  EXPECT_EQ(run.Run(), IDOK_CLOSE);
+  EXPECT_EQ(run.Outcome(), RunOutcome::UpdateSucceeded);
+  EXPECT_EQ(states, (std::vector<int>{kStateDone, kStateReady, kStateDone}));
+  EXPECT_EQ(congratulations.find("Congratulations!\n\nThe firmware has been successfully updated on the Orvella(n)."),
+            0u) << congratulations;
+  EXPECT_EQ(run.Window().Find(IDC_MODEL)->selection, 0);
 }
 
 }  // namespace

@@ -19,6 +19,17 @@ std::vector<std::string> Entries(const test_support::DialogState& window) {
   return texts;
 }
 
+// What the window shows once an entry is selected.
+struct Shown {
+  std::string item, serial, firmware;
+  bool promRow = false;
+};
+
+Shown Look(test_support::MemoryDialog& d) {
+  const auto& list = *d.State().Find(IDC_MODEL);
+  return {list.items[list.selection].first, d.GetText(IDC_SERIAL), d.GetText(IDC_FW_VERSION), d.IsVisible(IDC_PROM)};
+}
+
 TEST(WindowUnits, NoUnitEndsTheRunWithItsMessage) {
   WindowRun run("none");
   EXPECT_EQ(run.Run(), 0);
@@ -28,22 +39,34 @@ TEST(WindowUnits, NoUnitEndsTheRunWithItsMessage) {
   EXPECT_EQ(m->icon, Icon::None);
   EXPECT_EQ(m->ownerTemplate, kMainDialog);
   EXPECT_NE(run.Log().find("Unable to locate an Orvella(n)!\n"), std::string::npos);
-  EXPECT_EQ(run.Dlg().Outcome(), RunOutcome::NoUnit);
-  EXPECT_EQ(run.Dlg().m_pRemote, nullptr);
+  EXPECT_EQ(run.Outcome(), RunOutcome::NoUnit);
+  EXPECT_TRUE(Entries(run.Window()).empty());
+  EXPECT_EQ(run.Host().Messages().size(), 1u);
+  // The links the search opened are given back.
+  EXPECT_EQ(run.Scenario().Midi().OpenHandles(), 0u);
 }
 
 TEST(WindowUnits, ListsUnitsWithTheirCardInOrder) {
   WindowRun run("two-units-card");
-  run.Script().Press(IDCANCEL_BUTTON);
+  // Each entry, selected, shows its own device: the unit and its card on
+  // the first connection, then the second unit.
+  std::vector<Shown> shown;
+  auto look = [&](test_support::MemoryDialog& d) { shown.push_back(Look(d)); };
+  run.Script().Do(look).Select(IDC_MODEL, 1).Do(look).Select(IDC_MODEL, 2).Do(look).Press(IDCANCEL_BUTTON);
   EXPECT_EQ(run.Run(), IDCANCEL_BUTTON);
   const auto entries = Entries(run.Window());
   ASSERT_EQ(entries.size(), 3u);
   EXPECT_EQ(entries[0], "Orvella(n) connected via Orvella(n) MIDI 1");
   EXPECT_EQ(entries[1], "ZI-RERAR in Orvella(n) connected via Orvella(n) MIDI 1");
   EXPECT_EQ(entries[2], "Orvella(n) connected via Orvella(n) MIDI 2");
-  EXPECT_EQ(run.Dlg().m_EntryTable[0], 0u);
-  EXPECT_EQ(run.Dlg().m_EntryTable[1], 0x10000u);
-  EXPECT_EQ(run.Dlg().m_EntryTable[2], 1u);
+  ASSERT_EQ(shown.size(), 3u);
+  for (size_t i = 0; i < 3; ++i) EXPECT_EQ(shown[i].item, entries[i]) << i;
+  EXPECT_EQ(shown[0].serial, "6018451234");
+  EXPECT_EQ(shown[1].serial, "1518400077");
+  EXPECT_EQ(shown[2].serial, "6018451235");
+  EXPECT_TRUE(shown[0].promRow);
+  EXPECT_FALSE(shown[1].promRow);
+  EXPECT_TRUE(shown[2].promRow);
   // Item data is the entry number, not the word.
   EXPECT_EQ(run.Window().Find(IDC_MODEL)->items[1].second, 1u);
 }
@@ -55,15 +78,15 @@ TEST(WindowUnits, AModuleEndsTheSearch) {
   const auto entries = Entries(run.Window());
   ASSERT_EQ(entries.size(), 2u);
   EXPECT_EQ(entries[1], "ZM-DIG in Orvella(n) connected via Orvella(n) MIDI 1");
-  EXPECT_EQ(run.Dlg().m_EntryTable[1], 0x8000u);
-  // The module's own fields.
-  EXPECT_TRUE(run.Dlg().m_bModuleMode);
-  EXPECT_EQ(run.Dlg().m_nDeviceId, 2);
+  // The module's own fields: version 1.0 by rule, the date and the image
+  // of a ZM-DIG, the revision from its register, no serial number.
   EXPECT_EQ(run.Text(IDC_FW_VERSION), "1.0");
   EXPECT_EQ(run.Text(IDC_FW_DATE), "Nov 06, 2017");
   EXPECT_EQ(run.Text(IDC_PCB_REV), "B");
   EXPECT_EQ(run.Text(IDC_NEW_FW_VERSION), "1.0");
   EXPECT_EQ(run.Window().Find(IDC_MODEL)->items[1].first, "ZM-DIG in Orvella(n) connected via Orvella(n) MIDI 1");
+  EXPECT_FALSE(run.Visible(IDC_SERIAL));
+  EXPECT_FALSE(run.Visible(IDC_PROM));
 }
 
 TEST(WindowUnits, CardsWithoutAnImageAreLoggedButNotListed) {
@@ -86,7 +109,7 @@ TEST(WindowUnits, CardModeOnACardWithoutImageEndsTheRun) {
   ASSERT_NE(m, nullptr);
   EXPECT_EQ(m->icon, Icon::Exclamation);
   EXPECT_EQ(m->caption, "Orvella(n) Firmware Update");
-  EXPECT_EQ(run.Dlg().Outcome(), RunOutcome::NoUnit);
+  EXPECT_EQ(run.Outcome(), RunOutcome::NoUnit);
   EXPECT_NE(run.Log().find("Unable to determine New Firmware Version!\n"), std::string::npos);
 }
 
@@ -144,10 +167,15 @@ TEST(WindowUnits, RowsFollowTheKindOfEntry) {
 
 TEST(WindowUnits, CardEntryShowsTheCardsIdentityAndImage) {
   WindowRun run("two-units-card");
-  run.Script().Select(IDC_MODEL, 1);
+  run.Host().QueueAnswer(platform::ui::Answer::Cancel);
+  run.Script().Select(IDC_MODEL, 1).Press(IDC_UPDATE);
   run.Run();
-  EXPECT_TRUE(run.Dlg().m_options.m_bCardMode);
-  EXPECT_EQ(run.Dlg().m_nDeviceId, 21);
+  // Update offers the card's own image for the card itself.
+  const auto* question = run.Host().FindMessage("About to program the ");
+  ASSERT_NE(question, nullptr);
+  EXPECT_EQ(question->text.substr(0, question->text.find('\n')),
+            "About to program the ZI-RERAR in Orvella(n) connected via Orvella(n) MIDI 1 with Firmware Version 1.2");
+  EXPECT_EQ(run.Outcome(), RunOutcome::UpdateCancelled);
   EXPECT_EQ(run.Text(IDC_SERIAL), "1518400077");
   EXPECT_EQ(run.Text(IDC_PCB_REV), "A");
   EXPECT_EQ(run.Text(IDC_FW_VERSION), "1.1");
@@ -164,10 +192,16 @@ TEST(WindowUnits, SelectingAnotherEntryGivesUpADroppedFile) {
   run.Script()
       .Drop({path})
       .Do([&](test_support::MemoryDialog& d) { droppedVersion = d.GetText(IDC_NEW_FW_VERSION); })
-      .Select(IDC_MODEL, 2);
+      .Select(IDC_MODEL, 2)
+      .Press(IDC_UPDATE);
+  run.Host().QueueAnswer(platform::ui::Answer::Cancel);
   run.Run();
   EXPECT_EQ(droppedVersion, "1.25");
-  EXPECT_FALSE(run.Dlg().m_Images.m_bExternalFile);
+  // Update would now program the built-in image, not the file.
+  const auto* question = run.Host().FindMessage("About to program the ");
+  ASSERT_NE(question, nullptr);
+  EXPECT_EQ(question->caption, "Firmware Update Confirmation");
+  EXPECT_NE(question->text.find("with Firmware Version 1.10\n"), std::string::npos) << question->text;
   EXPECT_EQ(run.Text(IDC_NEW_FW_VERSION), "1.10");
   EXPECT_EQ(run.Text(IDC_NEW_FW_DATE), "Nov 02, 2018");
 }
@@ -180,7 +214,8 @@ TEST(WindowUnits, SelectionRebuildsTheEntryTextInPlace) {
   ASSERT_EQ(list.items.size(), 3u);
   EXPECT_EQ(list.selection, 0);
   for (uint32_t i = 0; i < 3; ++i) EXPECT_EQ(list.items[i].second, i);
-  EXPECT_EQ(run.Dlg().m_szDeviceName, "Orvella(n) connected via Orvella(n) MIDI 1");
+  EXPECT_EQ(list.items[0].first, "Orvella(n) connected via Orvella(n) MIDI 1");
+  EXPECT_EQ(list.items[1].first, "ZI-RERAR in Orvella(n) connected via Orvella(n) MIDI 1");
   EXPECT_NE(run.Log().find("OnSelChangeModel\n"), std::string::npos);
 }
 

@@ -35,6 +35,8 @@ using namespace resources;
 
 struct KeyboardWindow : qt_test::SimulatedUnitsTest {
   std::unique_ptr<CReflashDlg> dlg;
+  // The main window, once shown.
+  QtDialogWindow* main = nullptr;
   // Answers the serial-number prompt, when one opens.
   std::function<void(QtDialogWindow&)> onPrompt;
 
@@ -45,7 +47,9 @@ struct KeyboardWindow : qt_test::SimulatedUnitsTest {
     InstallUnits(name, [](const MessageBoxRequest&) { return Answer::Ok; });
     scope.host.SetShownHook([this, script](QtDialogWindow& d) {
       if (d.TemplateId() == kSerialDialog && onPrompt) onPrompt(d);
-      if (d.TemplateId() == kMainDialog) WhenRunning(d, script);
+      if (d.TemplateId() != kMainDialog) return;
+      main = &d;
+      WhenRunning(d, script);
     });
     dlg = std::make_unique<CReflashDlg>(commandLine);
     return dlg->DoModal();
@@ -98,10 +102,12 @@ TEST_F(KeyboardWindow, TheKeyboardStaysInTheListAfterASelection) {
     auto* list = qobject_cast<QComboBox*>(d.Control(IDC_MODEL));
     list->setFocus();
     for (int entry = 1; entry <= 2; ++entry) {
-      // Each arrow goes to the list the keyboard is in, not to Cancel.
+      // Each arrow goes to the list the keyboard is in, not to Cancel. The
+      // entries' serial numbers differ: a new one says the entry is shown.
+      const std::string before = d.GetText(IDC_SERIAL);
       QTest::keyClick(Focus(d), Qt::Key_Down);
       ASSERT_TRUE(qt_test::PumpUntil([&] { return d.Widget()->isEnabled() && list->isEnabled() &&
-                                                  dlg->m_nShownEntry == entry; }));
+                                                  list->currentIndex() == entry && d.GetText(IDC_SERIAL) != before; }));
       EXPECT_EQ(Focus(d), list) << entry;
       serials.push_back(d.GetText(IDC_SERIAL));
     }
@@ -178,10 +184,10 @@ TEST_F(KeyboardWindow, TheSerialPromptSitsOnTheWindowAndNamesTheEntry) {
   std::vector<Prompt> prompts;
   const char* const numbers[] = {"6018451234", "1518400077"};
   onPrompt = [&](QtDialogWindow& d) {
-    auto& main = static_cast<QtDialogWindow&>(*dlg->m_window);
-    prompts.push_back({d.Widget()->frameGeometry().center() - main.Widget()->frameGeometry().center(),
-                       d.GetText(IDC_SERIAL_ENTRY), d.GetText(IDC_SERIAL_NOTICE), main.GetText(IDC_SERIAL),
-                       main.GetText(IDC_MODEL), main.Widget()->isVisible()});
+    ASSERT_NE(main, nullptr);  // the prompt's owner is shown first
+    prompts.push_back({d.Widget()->frameGeometry().center() - main->Widget()->frameGeometry().center(),
+                       d.GetText(IDC_SERIAL_ENTRY), d.GetText(IDC_SERIAL_NOTICE), main->GetText(IDC_SERIAL),
+                       main->GetText(IDC_MODEL), main->Widget()->isVisible()});
     auto* edit = qobject_cast<QLineEdit*>(d.Control(IDC_SERIAL_EDIT));
     edit->setFocus();
     QTest::keyClicks(edit, numbers[std::min<size_t>(prompts.size() - 1, 1)]);

@@ -8,12 +8,14 @@
 #include <gtest/gtest.h>
 #include <set>
 
+#include "app/dialog_states.h"
 #include "app/reflash_dlg.h"
 #include "app/resources/dialog_templates.h"
 #include "app/serial_number.h"
 #include "app/serial_number_dlg.h"
 #include "platform/qt/qt_dialog.h"
 #include "qt_test_env.h"
+#include "simulated_units.h"
 
 namespace {
 
@@ -22,23 +24,18 @@ using platform::ui::Answer;
 using platform::ui::MessageBoxRequest;
 using namespace resources;
 
-struct WindowFixture : ::testing::Test {
+struct DisplayStates : ::testing::Test {
   qt_test::HostScope scope;
-  CReflashDlg dlg{""};
-  QtDialogWindow* dialog = nullptr;
-  WindowFixture() {
-    dlg.m_window = scope.host.CreateDialog(MainDialogTemplate(), dlg, nullptr);
-    dialog = static_cast<QtDialogWindow*>(dlg.m_window.get());
-  }
+  qt_test::RecordingEvents events;
+  std::unique_ptr<platform::ui::DialogWindow> window = scope.host.CreateDialog(MainDialogTemplate(), events, nullptr);
+  QtDialogWindow* dialog = static_cast<QtDialogWindow*>(window.get());
   std::set<int> VisibleIds() {
     std::set<int> ids;
     for (const auto& c : MainDialogTemplate().controls)
-      if (c.id != platform::ui::kNoId && dlg.m_window->IsVisible(c.id)) ids.insert(c.id);
+      if (c.id != platform::ui::kNoId && window->IsVisible(c.id)) ids.insert(c.id);
     return ids;
   }
 };
-
-using DisplayStates = WindowFixture;
 
 TEST_F(DisplayStates, EachStateShowsItsControls) {
   const std::set<int> details = {IDC_MODEL,         IDC_SERIAL_LABEL,  IDC_SERIAL, IDC_MFG_DATE_LABEL,
@@ -60,7 +57,7 @@ TEST_F(DisplayStates, EachStateShowsItsControls) {
       {3, with({IDC_NOTICE1, IDC_NOTICE2, IDC_NOTICE3, IDCANCEL_BUTTON, IDC_UPDATE})},  // changes nothing
   };
   for (const Case& c : cases) {
-    dlg.SetDialogState(c.state);
+    ShowDialogState(*window, c.state);
     EXPECT_EQ(VisibleIds(), c.visible) << "state " << c.state;
     // The labels without an id are never touched.
     for (QLabel* child : dialog->Widget()->findChildren<QLabel*>()) {
@@ -71,30 +68,33 @@ TEST_F(DisplayStates, EachStateShowsItsControls) {
   }
 }
 
-using AboutBox = WindowFixture;
+using AboutBox = qt_test::SimulatedUnitsTest;
 
 TEST_F(AboutBox, OpensFromTheWindowMenuAndClosesWithOk) {
-  dlg.Decorate();
-  QMenu* menu = dialog->Widget()->BuildMenu();
-  ASSERT_NE(menu, nullptr);
-  QAction* about = nullptr;
-  for (QAction* action : menu->actions())
-    if (!action->isSeparator()) about = action;
-  ASSERT_NE(about, nullptr);
-  EXPECT_EQ(about->text().toStdString(), LoadString(kAboutMenuString));
-
+  InstallUnits("", [](const MessageBoxRequest&) { return Answer::Ok; });
+  std::string menuText;
   std::vector<int> shown;
   QString caption;
-  dialog->Widget()->show();
   scope.host.SetShownHook([&](QtDialogWindow& d) {
-    if (d.IsTopLevel()) return;
-    shown.push_back(d.TemplateId());
-    caption = d.Widget()->windowTitle();
-    EXPECT_FALSE(d.IsTopLevel());
-    EXPECT_TRUE(d.Widget()->isModal());
-    qobject_cast<QPushButton*>(d.Control(1))->click();
+    if (d.TemplateId() == kAboutDialog) {
+      shown.push_back(d.TemplateId());
+      caption = d.Widget()->windowTitle();
+      EXPECT_FALSE(d.IsTopLevel());
+      EXPECT_TRUE(d.Widget()->isModal());
+      qobject_cast<QPushButton*>(d.Control(1))->click();
+      return;
+    }
+    // The about entry comes last, after its separator.
+    QMenu* menu = d.Widget()->BuildMenu();
+    ASSERT_TRUE(menu != nullptr && !menu->actions().isEmpty());
+    QAction* about = menu->actions().last();
+    menuText = about->text().toStdString();
+    about->trigger();  // returns once the box has been closed
+    d.Command(IDCANCEL_BUTTON);
   });
-  about->trigger();  // returns once the box has been closed
+  CReflashDlg dlg("");
+  EXPECT_EQ(dlg.DoModal(), IDCANCEL_BUTTON);
+  EXPECT_EQ(menuText, LoadString(kAboutMenuString));
   EXPECT_EQ(shown, std::vector<int>{kAboutDialog});
   EXPECT_EQ(caption, QStringLiteral("About Orvella(n) Update"));
 }
