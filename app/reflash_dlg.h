@@ -43,7 +43,6 @@ enum class RunOutcome {
   Aborted,          // a signal ended the run
 };
 
-
 // The window is driven only through its face: the host's events in, the
 // host's window calls out, and the outcome at the end. Everything it knows
 // about the run is its own.
