@@ -16,6 +16,9 @@
 #ifdef REFLASH_HAVE_QT
 #include "platform/qt/qt_host.h"
 #endif
+#ifdef REFLASH_HAVE_WIN32UI
+#include "platform/win32ui/win32_host.h"
+#endif
 
 namespace {
 
@@ -142,6 +145,12 @@ int RunFrontEnd(const CliOptions& cli, int& argc, char** argv, const std::functi
 #else
   (void)argc;
   (void)argv;
+#endif
+#ifdef REFLASH_HAVE_WIN32UI
+  if (!cli.console && !cli.json && platform::win32ui::WindowsAvailable()) {
+    platform::win32ui::Win32Session session;
+    return runAndFinish();
+  }
 #endif
   return RunConsole(cli, json ? &*json : nullptr, text, runAndFinish);
 }

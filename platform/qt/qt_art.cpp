@@ -7,45 +7,18 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/ui/background_picture.h"
+
 namespace platform::qt {
-namespace {
-
-constexpr int kPictureSize = 256;
-constexpr double kTwoPi = 6.283185307179586;
-
-// Palette index 0 is the darkest shade, 255 the lightest.
-QRgb Shade(int index) {
-  const QColor dark(0xAE, 0xBC, 0xCC);
-  const QColor light(0xF2, 0xF5, 0xF9);
-  const double t = index / 255.0;
-  return qRgb(static_cast<int>(dark.red() + (light.red() - dark.red()) * t),
-              static_cast<int>(dark.green() + (light.green() - dark.green()) * t),
-              static_cast<int>(dark.blue() + (light.blue() - dark.blue()) * t));
-}
-
-}  // namespace
 
 QImage BackgroundPicture() {
-  QImage picture(kPictureSize, kPictureSize, QImage::Format_Indexed8);
+  const ui::IndexedPicture source = ui::BackgroundPicture();
+  QImage picture(source.size, source.size, QImage::Format_Indexed8);
   QList<QRgb> colours;
-  for (int i = 0; i < 256; ++i) colours.append(Shade(i));
+  for (uint32_t rgb : source.palette) colours.append(qRgb((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF));
   picture.setColorTable(colours);
-
-  for (int y = 0; y < kPictureSize; ++y) {
-    uchar* row = picture.scanLine(y);
-    for (int x = 0; x < kPictureSize; ++x) {
-      const double u = x / double(kPictureSize);
-      // Whole periods only, so the picture repeats seamlessly.
-      double value = 196 + 14 * std::cos(kTwoPi * (x + y) / kPictureSize);
-      if (y % 4 == 0) value -= 3;
-      const double wave = 128 + 26 * std::sin(kTwoPi * 2 * u) + 9 * std::sin(kTwoPi * 7 * u + 1.0);
-      const double distance = y - wave;
-      value += 34 * std::exp(-distance * distance / 5.0);
-      const double echo = y - (128 + 0.6 * (wave - 128)) - 40;
-      value += 14 * std::exp(-echo * echo / 3.0);
-      row[x] = static_cast<uchar>(std::clamp(static_cast<int>(std::lround(value)), 0, 255));
-    }
-  }
+  for (int y = 0; y < source.size; ++y)
+    std::copy_n(source.pixels.data() + static_cast<size_t>(y) * source.size, source.size, picture.scanLine(y));
   return picture;
 }
 

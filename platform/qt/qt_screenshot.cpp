@@ -2,7 +2,6 @@
 
 #include <QPixmap>
 #include <QProgressBar>
-#include <QStringList>
 #include <QTimer>
 #include <cstdio>
 
@@ -10,40 +9,6 @@
 #include "platform/qt/qt_host.h"
 
 namespace platform::qt {
-
-namespace {
-
-bool ToInt(const QString& text, int& out) {
-  bool ok = false;
-  out = text.toInt(&ok);
-  return ok;
-}
-
-}  // namespace
-
-std::optional<ScreenshotPlan> ParseScreenshotPlan(const std::string& value) {
-  const QStringList parts = QString::fromStdString(value).split(QLatin1Char(','));
-  ScreenshotPlan plan;
-  plan.file = parts.value(0).toStdString();
-  if (plan.file.empty()) return std::nullopt;
-  for (qsizetype i = 1; i < parts.size(); ++i) {
-    const QString key = parts[i].section(QLatin1Char('='), 0, 0);
-    const QString number = parts[i].section(QLatin1Char('='), 1);
-    int n = 0;
-    if (!ToInt(number, n) || n < 0) return std::nullopt;
-    if (key == QLatin1String("press"))
-      plan.pressId = n;
-    else if (key == QLatin1String("progress"))
-      plan.progress = n;
-    else if (key == QLatin1String("visible"))
-      plan.visibleId = n;
-    else if (key == QLatin1String("delay"))
-      plan.delayMs = n;
-    else
-      return std::nullopt;
-  }
-  return plan;
-}
 
 Screenshot::Screenshot(QtHost& host, ScreenshotPlan plan) : host_(host), plan_(std::move(plan)) {
   host_.SetMessageBoxHook([](const ui::MessageBoxRequest&) { return std::optional<ui::Answer>(ui::Answer::Ok); });

@@ -7,17 +7,15 @@
 // Only with --simulate: it answers every question, so never against real
 // units (the front end drops the variable otherwise).
 //
-// Once the main window has been shown and `delay` ms (default 500) have
-// passed, button `press` is clicked (if given). The picture of the window
-// is saved to FILE (PNG) as soon as a progress bar of it shows N percent or
-// more, or control `visible` is shown, or at once when neither is asked
-// for. Every message box meanwhile is answered OK. Afterwards the window is
-// closed by its Close or Cancel button as soon as one is visible.
+// What the plan asks for is described in platform/ui/screenshot_plan.h;
+// the picture is the window's client area, saved as PNG.
 #include <QPointer>
 #include <QWidget>
 #include <memory>
 #include <optional>
 #include <string>
+
+#include "platform/ui/screenshot_plan.h"
 
 class QTimer;
 
@@ -26,17 +24,8 @@ namespace platform::qt {
 class QtHost;
 class QtDialogWindow;
 
-struct ScreenshotPlan {
-  std::string file;
-  int pressId = 0;      // 0: no click
-  int progress = -1;    // -1: not a condition
-  int visibleId = 0;    // 0: not a condition
-  int delayMs = 500;
-};
-
-// Parses one REFLASH_SCREENSHOT value; nullopt when it names no file or has
-// an unknown or malformed key.
-std::optional<ScreenshotPlan> ParseScreenshotPlan(const std::string& value);
+using ui::ParseScreenshotPlan;
+using ui::ScreenshotPlan;
 
 // Carries out a plan through the host's hooks.
 class Screenshot {

@@ -8,7 +8,7 @@ if(NOT ROOT)
 endif()
 
 # folder : folders whose libraries it must not link
-set(front_ends "platform/console platform/qt")
+set(front_ends "platform/console platform/qt platform/win32ui")
 set(rules
   "protocol:transports app sim network ${front_ends}"
   "transports:app sim ${front_ends}"

@@ -1,5 +1,4 @@
-// The documentation screenshot option is read strictly: a typo must not
-// silently produce a picture of the wrong state.
+// The desktop window's display check.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -9,34 +8,6 @@
 #include "platform/qt/qt_screenshot.h"
 
 namespace {
-
-using platform::qt::ParseScreenshotPlan;
-
-TEST(ScreenshotOption, Parses) {
-  struct Case {
-    const char* value;
-    bool ok;
-    int press, progress, visible, delay;
-  } cases[] = {
-      {"ready.png", true, 0, -1, 0, 500},
-      {"busy.png,press=1009,progress=50", true, 1009, 50, 0, 500},
-      {"done.png,press=1009,visible=1015,delay=100", true, 1009, -1, 1015, 100},
-      {"", false, 0, 0, 0, 0},
-      {",press=1", false, 0, 0, 0, 0},
-      {"x.png,press=abc", false, 0, 0, 0, 0},
-      {"x.png,when=later", false, 0, 0, 0, 0},
-      {"x.png,progress=-3", false, 0, 0, 0, 0},
-  };
-  for (const Case& c : cases) {
-    auto plan = ParseScreenshotPlan(c.value);
-    ASSERT_EQ(plan.has_value(), c.ok) << c.value;
-    if (!plan) continue;
-    EXPECT_EQ(plan->pressId, c.press) << c.value;
-    EXPECT_EQ(plan->progress, c.progress) << c.value;
-    EXPECT_EQ(plan->visibleId, c.visible) << c.value;
-    EXPECT_EQ(plan->delayMs, c.delay) << c.value;
-  }
-}
 
 // A stale local display must not reach Qt, which would end the process.
 TEST(Display, LocalX11DisplayNeedsItsSocket) {

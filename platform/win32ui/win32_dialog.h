@@ -1,0 +1,99 @@
+#pragma once
+// One dialog of the UI host seam as a system dialog: made with
+// CreateDialogIndirectParam from the template's own bytes (dialog_bytes.h),
+// so the system lays it out in dialog units of the template's font. It
+// runs modally in a loop of our own, so that the window logic's waits can
+// pump the same queue (Win32Host::PumpOne).
+#include "platform/win32ui/windows_api.h"
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/ui/ui_host.h"
+
+namespace platform::win32ui {
+
+class Win32Host;
+
+class Win32DialogWindow final : public ui::DialogWindow {
+ public:
+  Win32DialogWindow(Win32Host& host, const ui::DialogTemplate& tmpl, ui::DialogEvents& events,
+                    Win32DialogWindow* parent);
+  ~Win32DialogWindow() override;
+
+  // ---- ui::DialogWindow
+  void SetText(int id, const std::string& text) override;
+  std::string GetText(int id) override;
+  void Show(int id, bool visible) override;
+  bool IsVisible(int id) override;
+  void SetFont(int id, ui::FontKind font) override;
+  void SetTextLimit(int id, int chars) override;
+  int ComboAdd(int id, const std::string& text) override;
+  int ComboInsert(int id, int index, const std::string& text) override;
+  void ComboDelete(int id, int index) override;
+  int ComboCount(int id) override;
+  std::string ComboText(int id, int index) override;
+  void ComboSetData(int id, int index, uint32_t data) override;
+  uint32_t ComboData(int id, int index) override;
+  void ComboSetSel(int id, int index) override;
+  int ComboSel(int id) override;
+  void ProgressRange(int id, int low, int high) override;
+  void ProgressPos(int id, int pos) override;
+  void SetTimer(int timerId, unsigned ms) override;
+  void KillTimer(int timerId) override;
+  void AddSystemMenuItem(int commandId, const std::string& text) override;
+  void SetBackgroundPicture() override;
+  int RunModal() override;
+  void EndDialog(int result) override;
+  ui::Answer MessageBox(const ui::MessageBoxRequest& request) override;
+  void ShowNote(const ui::MessageBoxRequest& request) override;
+  void OfferTargetChanges(bool offered) override;
+
+  // ---- for the host, tests and screenshots
+  HWND Handle() const { return hwnd_; }
+  // The note on show, or null.
+  HWND Note() const { return note_ && IsWindow(note_) ? note_ : nullptr; }
+  int TemplateId() const { return templateId_; }
+  bool IsTopLevel() const { return parent_ == nullptr; }
+  // True between the start of the modal loop and EndDialog.
+  bool IsRunning() const { return running_ && !ended_; }
+  // Ids of the template's controls of `kind`.
+  std::vector<int> IdsOf(ui::ControlKind kind) const;
+  // Asks the dialog to close as Esc, the close box or a signal would.
+  void Close();
+
+ private:
+  static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam);
+  void OnCommandMessage(int id, int code);
+  INT_PTR OnColour(HDC dc, HWND control);
+  void PaintPicture(HDC dc);
+  void RepaintUnder(HWND control);
+  // A button the user could press: there, visible and enabled.
+  bool Pressable(int id) const;
+  // Keeps the keyboard on a control a user can see and use (see the Qt
+  // host): the default button shown, else another button, else the window.
+  void KeepFocus();
+  HWND Combo(int id) const;
+
+  Win32Host& host_;
+  ui::DialogEvents& events_;
+  Win32DialogWindow* parent_;
+  HWND hwnd_ = nullptr;
+  HWND note_ = nullptr;
+  int templateId_ = 0;
+  std::map<int, ui::ControlKind> kinds_;
+  std::vector<int> menuItems_;
+  HFONT boldFont_ = nullptr;
+  HBITMAP picture_ = nullptr;
+  int pictureSize_ = 0;
+  HWND focusBeforeLock_ = nullptr;
+  std::vector<std::string> droppedFiles_;
+  bool running_ = false;
+  bool ended_ = false;
+  int result_ = 0;
+};
+
+}  // namespace platform::win32ui
