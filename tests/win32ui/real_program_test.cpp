@@ -14,6 +14,7 @@
 #include "app/resources/dialog_templates.h"
 #include "platform/core/wide_text_win32.h"
 #include "platform/win32ui/windows_api.h"
+#include "own_desktop.h"
 
 namespace {
 
@@ -96,6 +97,8 @@ class Program {
     std::wstring line = L"\"" + exe + L"\" " + arguments;
     STARTUPINFOW start{};
     start.cb = sizeof start;
+    std::wstring desktop = win32_test::DesktopName();
+    if (!desktop.empty()) start.lpDesktop = desktop.data();
     started_ = CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder_.c_str(), &start,
                               &process_) != FALSE;
   }

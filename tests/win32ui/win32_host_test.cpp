@@ -21,11 +21,12 @@ struct HostTest : ::testing::Test {
   std::unique_ptr<platform::ui::DialogWindow> window;
   Win32DialogWindow* dialog = nullptr;
 
-  void Open(const platform::ui::DialogTemplate& tmpl, Win32DialogWindow* parent = nullptr) {
+  // False (and the test stops) when the system made no window.
+  bool Open(const platform::ui::DialogTemplate& tmpl, Win32DialogWindow* parent = nullptr) {
     window = scope.host.CreateDialog(tmpl, events, parent);
-    ASSERT_NE(window, nullptr);
     dialog = static_cast<Win32DialogWindow*>(window.get());
     events.window = window.get();
+    return window != nullptr;
   }
   HWND Item(int id) { return GetDlgItem(dialog->Handle(), id); }
   // Runs the dialog; `script` runs once it is shown.
@@ -43,7 +44,7 @@ struct HostTest : ::testing::Test {
 };
 
 TEST_F(HostTest, ControlsHoldWhatTheLogicSetsAndTheLogicsChangesRaiseNoEvents) {
-  Open(MainDialogTemplate());
+  ASSERT_TRUE(Open(MainDialogTemplate()));
   window->SetText(IDC_SERIAL, "6018451234 & more");
   EXPECT_EQ(window->GetText(IDC_SERIAL), "6018451234 & more");
   window->SetText(IDC_UPDATE, "Again");
@@ -90,7 +91,7 @@ TEST_F(HostTest, ControlsHoldWhatTheLogicSetsAndTheLogicsChangesRaiseNoEvents) {
 }
 
 TEST_F(HostTest, AUsersSelectionReachesTheLogicOnce) {
-  Open(MainDialogTemplate());
+  ASSERT_TRUE(Open(MainDialogTemplate()));
   for (const char* entry : {"a", "b", "c"}) window->ComboAdd(IDC_MODEL, entry);
   window->ComboSetSel(IDC_MODEL, 0);
   Run([&] {
@@ -108,7 +109,7 @@ TEST_F(HostTest, AUsersSelectionReachesTheLogicOnce) {
 // pressed: during a run the main window shows none, and a stray Enter must
 // not close it.
 TEST_F(HostTest, KeysPressOnlyButtonsTheUserCanSee) {
-  Open(MainDialogTemplate());
+  ASSERT_TRUE(Open(MainDialogTemplate()));
   // Esc with Cancel shown is Cancel.
   EXPECT_EQ(Run([&] { PostKey(Item(IDC_MODEL), VK_ESCAPE); }), IDCANCEL_BUTTON);
   EXPECT_EQ(events.commands, std::vector<int>{IDCANCEL_BUTTON});
@@ -138,7 +139,7 @@ TEST_F(HostTest, KeysPressOnlyButtonsTheUserCanSee) {
 }
 
 TEST_F(HostTest, InTheDoneStateTabAndEnterPressClose) {
-  Open(MainDialogTemplate());
+  ASSERT_TRUE(Open(MainDialogTemplate()));
   for (int id : {IDCANCEL_BUTTON, IDC_UPDATE}) window->Show(id, false);
   window->Show(IDOK_CLOSE, true);
   EXPECT_EQ(Run([&] {
@@ -159,7 +160,7 @@ TEST_F(HostTest, InTheDoneStateTabAndEnterPressClose) {
 // keyboard to a control the user can see and use (or the window itself),
 // so that no key reaches a hidden button.
 TEST_F(HostTest, TheKeyboardStaysOnWhatIsShown) {
-  Open(MainDialogTemplate());
+  ASSERT_TRUE(Open(MainDialogTemplate()));
   auto usable = [&] {
     HWND focus = GetFocus();
     return focus == dialog->Handle() ||
@@ -182,7 +183,7 @@ TEST_F(HostTest, TheKeyboardStaysOnWhatIsShown) {
 }
 
 TEST_F(HostTest, TimersTextLimitsAndTheWindowMenuReachTheLogic) {
-  Open(SerialDialogTemplate());
+  ASSERT_TRUE(Open(SerialDialogTemplate()));
   window->SetTextLimit(IDC_SERIAL_EDIT, 3);
   window->AddSystemMenuItem(kAboutCommand, LoadString(kAboutMenuString));
   Run([&] {
@@ -204,7 +205,7 @@ TEST_F(HostTest, TimersTextLimitsAndTheWindowMenuReachTheLogic) {
 // While a run keeps its target, the lists, the drop target and the window
 // menu's items are not offered; afterwards they are again.
 TEST_F(HostTest, TargetChangesAreWithdrawnAndOfferedAgain) {
-  Open(MainDialogTemplate());
+  ASSERT_TRUE(Open(MainDialogTemplate()));
   window->AddSystemMenuItem(kAboutCommand, LoadString(kAboutMenuString));
   HMENU menu = GetSystemMenu(dialog->Handle(), FALSE);
   window->OfferTargetChanges(false);
@@ -216,7 +217,7 @@ TEST_F(HostTest, TargetChangesAreWithdrawnAndOfferedAgain) {
 }
 
 TEST_F(HostTest, ANoteDoesNotWaitAndANewerOneReplacesIt) {
-  Open(MainDialogTemplate());
+  ASSERT_TRUE(Open(MainDialogTemplate()));
   platform::ui::MessageBoxRequest note;
   note.caption = kMainCaption;
   note.text = "The device is being written to.";

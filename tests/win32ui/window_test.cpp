@@ -85,8 +85,9 @@ TEST_F(SimulatedWindow, UpdateFromTheButtonEndsWithCongratulationsAndClose) {
   });
   const UINT_PTR timer = SetTimer(nullptr, 0, 10, Watch);
   win32_test::Deadline deadline(scope.host, 60000);
-  dlg.DoModal();
+  const int result = dlg.DoModal();
   KillTimer(nullptr, timer);
+  ASSERT_NE(result, 0) << "the window did not open";
   watched = nullptr;
 
   EXPECT_EQ(entries, 1);
