@@ -26,6 +26,12 @@ struct OwnDesktop {
     name = Variable();
     if (!name.empty()) return;  // the copy, on its desktop already
     const std::wstring wanted = L"reflash-tests-" + std::to_wstring(GetCurrentProcessId());
+    // Under Wine a desktop with a size is drawn as one window of its own,
+    // whose windows Wine manages itself; without a window manager on the
+    // X server a window of its own would wait for one each time it hides.
+    const wchar_t* sizes = L"Software\\Wine\\Explorer\\Desktops";
+    const wchar_t size[] = L"1024x768";
+    RegSetKeyValueW(HKEY_CURRENT_USER, sizes, wanted.c_str(), REG_SZ, size, sizeof size);
     HDESK desktop = CreateDesktopW(wanted.c_str(), nullptr, nullptr, 0, GENERIC_ALL, nullptr);
     if (!desktop) return;  // stay on the default desktop
     SetEnvironmentVariableW(kVariable, wanted.c_str());
@@ -44,6 +50,7 @@ struct OwnDesktop {
     WaitForSingleObject(copy.hProcess, INFINITE);
     DWORD status = 1;
     GetExitCodeProcess(copy.hProcess, &status);
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, sizes, wanted.c_str());
     std::exit(static_cast<int>(status));
   }
   std::wstring name;
