@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "app/reflash_app.h"
 #include "app/reflash_dlg.h"
 #include "app/resources/dialog_templates.h"
 #include "platform/core/clock.h"
@@ -121,6 +122,38 @@ TEST_F(SimulatedWindow, CancelInTheConfirmationProgramsNothing) {
   EXPECT_TRUE(readyAgain);
   EXPECT_NE(dlg.Outcome(), RunOutcome::UpdateSucceeded);
   EXPECT_EQ(asked.size(), 1u);
+}
+
+// The about box from the window menu: a dialog of its own, owned by the
+// window, which stays disabled until the box is closed.
+TEST_F(SimulatedWindow, TheAboutBoxOpensFromTheWindowMenuAndHoldsTheWindow) {
+  CReflashDlg dlg{""};
+  HWND main = nullptr;
+  std::string caption, version;
+  bool ownedAndHeld = false;
+  scope.host.SetShownHook([&](Win32DialogWindow& d) {
+    if (d.TemplateId() == kMainDialog) {
+      main = d.Handle();
+      PostMessageW(main, WM_SYSCOMMAND, kAboutCommand, 0);
+      return;
+    }
+    ASSERT_EQ(d.TemplateId(), kAboutDialog);
+    wchar_t text[256] = {};
+    GetWindowTextW(d.Handle(), text, 256);
+    caption = platform::win32::Narrow(text);
+    version = ControlText(d.Handle(), IDC_ABOUT_VERSION);
+    ownedAndHeld = GetWindow(d.Handle(), GW_OWNER) == main && !IsWindowEnabled(main);
+    PostClick(d.Handle(), 1);
+    // Back in the window once the box has gone.
+    PostClick(main, IDCANCEL_BUTTON);
+  });
+  win32_test::Deadline deadline(scope.host, 30000);
+  dlg.DoModal();
+  EXPECT_EQ(caption, "About Orvella(n) Update");
+  EXPECT_EQ(version, ProgramVersion());
+  EXPECT_TRUE(ownedAndHeld);
+  EXPECT_TRUE(main && IsWindowEnabled(main));
+  EXPECT_FALSE(win32_test::Deadline::Fired());
 }
 
 }  // namespace
