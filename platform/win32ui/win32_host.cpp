@@ -173,12 +173,21 @@ namespace {
 
 Win32Host* watchedHost = nullptr;
 
+// The system's own dialogs of this thread (message boxes, notes) are asked
+// to close as their close box would: Cancel where they offer it.
+BOOL CALLBACK CloseSystemDialog(HWND window, LPARAM) {
+  if (IsWindowVisible(window) && GetClassLongPtrW(window, GCW_ATOM) == kDialogClassAtom &&
+      !watchedHost->Find(window))
+    PostMessageW(window, WM_CLOSE, 0, 0);
+  return TRUE;
+}
+
 // Ctrl+C, a console close and the like close the windows as their Cancel
 // button would (a run in progress notices the request itself and ends
-// through its failure path); open message boxes stay, as they end with
-// the run.
+// through its failure path), and dismiss the open message boxes.
 void CALLBACK AbortWatch(HWND, UINT, UINT_PTR, DWORD) {
   if (!watchedHost || !AbortRequested()) return;
+  EnumThreadWindows(GetCurrentThreadId(), CloseSystemDialog, 0);
   for (Win32DialogWindow* dialog : watchedHost->Dialogs())
     if (dialog && dialog->IsRunning()) dialog->Close();
 }

@@ -81,8 +81,9 @@ class Win32Host final : public ui::Host, public MessagePump {
 };
 
 // One desktop run: the common controls registered, a Win32Host in force as
-// the UI host and the message pump, a watch that closes the windows when
-// Ctrl+C or a console close asks the run to end, and the screenshot that
+// the UI host and the message pump, a watch that closes the windows and
+// dismisses message boxes when Ctrl+C or a console close asks the run to
+// end, and the screenshot that
 // REFLASH_SCREENSHOT may ask for (win32_screenshot.h). When the program is
 // alone on a console made for it (started from the desktop), that console
 // is hidden: the window is the program's face.
