@@ -3,8 +3,10 @@
 
 #include <algorithm>
 
+#include "platform/core/clock.h"
 #include "platform/core/wide_text_win32.h"
 #include "platform/ui/background_picture.h"
+#include "platform/ui/progress_times.h"
 #include "platform/win32ui/dialog_bytes.h"
 #include "platform/win32ui/win32_host.h"
 
@@ -84,6 +86,41 @@ INT_PTR CALLBACK NoteProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM) {
   }
 }
 
+// The system's progress bar shows no text; this one draws its window text
+// (the percentage and the times) over the bar, as the Qt window's does.
+LRESULT CALLBACK TextBarProc(HWND bar, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+  switch (message) {
+    case WM_PAINT: {
+      const LRESULT result = DefSubclassProc(bar, message, wParam, lParam);
+      const int length = GetWindowTextLengthW(bar);
+      if (length == 0) return result;
+      std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+      text.resize(static_cast<size_t>(GetWindowTextW(bar, text.data(), length + 1)));
+      RECT rect;
+      GetClientRect(bar, &rect);
+      HDC dc = GetDC(bar);
+      HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(GetParent(bar), WM_GETFONT, 0, 0)));
+      SetBkMode(dc, TRANSPARENT);
+      SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+      DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rect, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+      SelectObject(dc, old);
+      ReleaseDC(bar, dc);
+      return result;
+    }
+    case WM_SETTEXT: {
+      const LRESULT result = DefSubclassProc(bar, message, wParam, lParam);
+      InvalidateRect(bar, nullptr, TRUE);
+      return result;
+    }
+    case WM_NCDESTROY:
+      RemoveWindowSubclass(bar, TextBarProc, 1);
+      break;
+    default:
+      break;
+  }
+  return DefSubclassProc(bar, message, wParam, lParam);
+}
+
 }  // namespace
 
 Win32DialogWindow::Win32DialogWindow(Win32Host& host, const ui::DialogTemplate& tmpl, ui::DialogEvents& events,
@@ -96,6 +133,7 @@ Win32DialogWindow::Win32DialogWindow(Win32Host& host, const ui::DialogTemplate& 
                                      parent ? parent->hwnd_ : nullptr, DialogProc, reinterpret_cast<LPARAM>(this));
   if (!hwnd_) return;
   host_.Register(hwnd_, this);
+  for (int id : IdsOf(ui::ControlKind::ProgressBar)) SetWindowSubclass(GetDlgItem(hwnd_, id), TextBarProc, 1, 0);
   if (HICON icon = host_.ProgramIcon()) {
     if (!parent_) SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     // The icon controls have no id of their own: find them among the children.
@@ -390,16 +428,28 @@ int Win32DialogWindow::ComboSel(int id) {
   return combo ? static_cast<int>(SendMessageW(combo, CB_GETCURSEL, 0, 0)) : -1;
 }
 
+// Each new range starts a phase; its bar then shows the percentage with the
+// time elapsed and, once something is done, the time left.
 void Win32DialogWindow::ProgressRange(int id, int low, int high) {
   auto kind = kinds_.find(id);
   if (kind == kinds_.end() || kind->second != ui::ControlKind::ProgressBar) return;
-  SendMessageW(GetDlgItem(hwnd_, id), PBM_SETRANGE32, static_cast<WPARAM>(low), std::max(low, high));
+  HWND bar = GetDlgItem(hwnd_, id);
+  SendMessageW(bar, PBM_SETRANGE32, static_cast<WPARAM>(low), std::max(low, high));
+  phases_[id].Begin(TickCount(), low, high);
+  SetWindowTextW(bar, L"");
 }
 
 void Win32DialogWindow::ProgressPos(int id, int pos) {
   auto kind = kinds_.find(id);
   if (kind == kinds_.end() || kind->second != ui::ControlKind::ProgressBar) return;
-  SendMessageW(GetDlgItem(hwnd_, id), PBM_SETPOS, static_cast<WPARAM>(pos), 0);
+  HWND bar = GetDlgItem(hwnd_, id);
+  SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(pos), 0);
+  auto phase = phases_.find(id);
+  if (phase == phases_.end() || phase->second.high <= phase->second.low) return;
+  phase->second.Move(pos);
+  const std::string text =
+      std::to_string(phase->second.Percent()) + "% \u2014 " + phase->second.Times(TickCount());
+  SetWindowTextW(bar, Wide(text).c_str());
 }
 
 void Win32DialogWindow::SetTimer(int timerId, unsigned ms) {

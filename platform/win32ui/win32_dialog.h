@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ui/progress_times.h"
 #include "platform/ui/ui_host.h"
 
 namespace platform::win32ui {
@@ -85,6 +86,7 @@ class Win32DialogWindow final : public ui::DialogWindow {
   HWND note_ = nullptr;
   int templateId_ = 0;
   std::map<int, ui::ControlKind> kinds_;
+  std::map<int, ui::ProgressPhase> phases_;  // per progress bar: its current phase
   std::vector<int> menuItems_;
   HFONT boldFont_ = nullptr;
   HBITMAP picture_ = nullptr;

@@ -16,6 +16,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "platform/core/message_pump.h"
 #include "platform/ui/ui_host.h"

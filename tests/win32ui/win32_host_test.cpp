@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "app/resources/dialog_templates.h"
+#include "platform/core/wide_text_win32.h"
 #include "win32_test_env.h"
 
 namespace {
@@ -78,6 +79,11 @@ TEST_F(HostTest, ControlsHoldWhatTheLogicSetsAndTheLogicsChangesRaiseNoEvents) {
   window->ProgressPos(IDC_PROGRESS, 150);
   EXPECT_EQ(SendMessageW(Item(IDC_PROGRESS), PBM_GETPOS, 0, 0), 150);
   EXPECT_EQ(SendMessageW(Item(IDC_PROGRESS), PBM_GETRANGE, FALSE, 0), 200);
+  // The bar says how far, how long and how much longer, as the Qt bar does.
+  wchar_t barText[128] = {};
+  GetWindowTextW(Item(IDC_PROGRESS), barText, 128);
+  EXPECT_EQ(std::wstring(barText).rfind(L"75% \u2014 00:00:", 0), 0u) << platform::win32::Narrow(barText);
+  EXPECT_NE(std::wstring(barText).find(L" left"), std::wstring::npos);
 
   // Unknown ids and controls of another kind are left alone.
   window->SetText(4711, "x");
