@@ -1,18 +1,11 @@
 #include "platform/core/clock.h"
 
 #include <chrono>
-#include <thread>
 
 #include "platform/core/input_wait.h"
 #include "platform/core/message_pump.h"
 
 namespace platform {
-
-template <>
-Clock& DefaultService<Clock>() {
-  static SystemClock clock;
-  return clock;
-}
 
 void Clock::IdleAfterPump(uint32_t quietMs) {
   // A link with a descriptor wakes the wait the moment its input comes;
@@ -24,15 +17,6 @@ void Clock::IdleAfterPump(uint32_t quietMs) {
 void Clock::WaitTicks(uint32_t ticks) {
   if (ticks > 1) Sleep(ticks - 1);
   WaitForNextTick();
-}
-
-void SystemClock::WaitTicks(uint32_t ticks) {
-  // Straight to the tick edge: a sleep and then a wait for the next edge
-  // would wake the process twice.
-  using namespace std::chrono;
-  const auto now = steady_clock::now();
-  const auto edge = time_point_cast<milliseconds>(now) + milliseconds(ticks > 0 ? ticks : 1);
-  std::this_thread::sleep_until(edge > now ? edge : now + milliseconds(1));
 }
 
 int64_t Clock::UnixMicroseconds() {

@@ -48,7 +48,7 @@ class Clock {
   virtual void IdleAfterPump(uint32_t quietMs);
 };
 
-// steady_clock and localtime_r.
+// steady_clock and the system's local time zone.
 class SystemClock final : public Clock {
  public:
   uint32_t TickCount() override;
@@ -57,7 +57,6 @@ class SystemClock final : public Clock {
   LocalTime ToLocal(int64_t unixSeconds) override;
   void WaitForNextTick() override;
   void WaitTicks(uint32_t ticks) override;
-  int64_t UnixMicroseconds() override;
 };
 
 // Test and simulation time: moves only when code sleeps, pumps a message

@@ -5,13 +5,11 @@
 #include <algorithm>
 #include <cctype>
 
+#include "platform/core/real_backend.h"
+
 namespace platform {
 
-template <>
-DynamicLibraries& DefaultService<DynamicLibraries>() {
-  static DlDynamicLibraries libraries;
-  return libraries;
-}
+PLATFORM_REAL_BACKEND(DynamicLibraries, DlDynamicLibraries)
 
 std::string SharedLibraryName(const std::string& name) {
   std::string mapped = name;

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "platform/core/dynamic_library.h"
+#include "platform/core/real_backend.h"
 #include "platform/core/wide_text_win32.h"
 
 namespace platform {
@@ -42,11 +43,7 @@ class Win32DynamicLibraries final : public DynamicLibraries {
 
 }  // namespace
 
-template <>
-DynamicLibraries& DefaultService<DynamicLibraries>() {
-  static Win32DynamicLibraries libraries;
-  return libraries;
-}
+PLATFORM_REAL_BACKEND(DynamicLibraries, Win32DynamicLibraries)
 
 std::string SharedLibraryName(const std::string& name) { return name; }
 

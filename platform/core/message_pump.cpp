@@ -1,6 +1,7 @@
 #include "platform/core/message_pump.h"
 
 #include "platform/core/clock.h"
+#include "platform/core/real_backend.h"
 
 namespace platform {
 namespace {
@@ -17,17 +18,9 @@ class NoHint final : public WakeHint {
 
 }  // namespace
 
-template <>
-WakeHint& DefaultService<WakeHint>() {
-  static NoHint hint;
-  return hint;
-}
+PLATFORM_REAL_BACKEND(WakeHint, NoHint)
 
-template <>
-MessagePump& DefaultService<MessagePump>() {
-  static NoMessages pump;
-  return pump;
-}
+PLATFORM_REAL_BACKEND(MessagePump, NoMessages)
 
 bool PumpOneMessage() {
   bool dispatched = Use<MessagePump>().PumpOne();

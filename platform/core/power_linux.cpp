@@ -1,11 +1,8 @@
 #include "platform/core/power.h"
+#include "platform/core/real_backend.h"
 
 namespace platform {
 
-template <>
-PowerSource& DefaultService<PowerSource>() {
-  static SysfsPowerSource power;
-  return power;
-}
+PLATFORM_REAL_BACKEND(PowerSource, SysfsPowerSource)
 
 }  // namespace platform

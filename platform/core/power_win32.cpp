@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "platform/core/power.h"
+#include "platform/core/real_backend.h"
 
 namespace platform {
 namespace {
@@ -21,10 +22,6 @@ class Win32PowerSource final : public PowerSource {
 
 }  // namespace
 
-template <>
-PowerSource& DefaultService<PowerSource>() {
-  static Win32PowerSource power;
-  return power;
-}
+PLATFORM_REAL_BACKEND(PowerSource, Win32PowerSource)
 
 }  // namespace platform

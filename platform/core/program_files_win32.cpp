@@ -3,13 +3,12 @@
 
 #include <cstdlib>
 
-#include "platform/core/program_files.h"
+#include "platform/core/program_files_os.h"
 #include "platform/core/wide_text_win32.h"
 
 namespace platform {
-namespace {
 
-// The system's program-files folder (where drivers put their libraries).
+// Where drivers put their libraries.
 std::string SystemProgramFiles() {
   wchar_t* folder = nullptr;
   std::string path;
@@ -24,20 +23,6 @@ std::string SystemProgramFiles() {
   return path;
 }
 
-}  // namespace
-
-std::string EnvProgramFiles::Folder() {
-  const char* set = std::getenv("REFLASH_PROGRAM_FILES");
-  std::string folder = set && *set ? set : SystemProgramFiles();
-  // The library paths add their own separator.
-  while (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();
-  return folder;
-}
-
-template <>
-ProgramFiles& DefaultService<ProgramFiles>() {
-  static EnvProgramFiles folder;
-  return folder;
-}
+bool IsFolderSeparator(char c) { return c == '/' || c == '\\'; }
 
 }  // namespace platform

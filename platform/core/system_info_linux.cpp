@@ -2,13 +2,11 @@
 
 #include <sys/utsname.h>
 
+#include "platform/core/real_backend.h"
+
 namespace platform {
 
-template <>
-SystemInfo& DefaultService<SystemInfo>() {
-  static UnameSystemInfo info;
-  return info;
-}
+PLATFORM_REAL_BACKEND(SystemInfo, UnameSystemInfo)
 
 OsVersion ParseKernelRelease(const std::string& release) {
   OsVersion v;

@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include "platform/core/real_backend.h"
 #include "platform/core/system_info.h"
 #include "platform/core/wide_text_win32.h"
 
@@ -31,10 +32,6 @@ class Win32SystemInfo final : public SystemInfo {
 
 }  // namespace
 
-template <>
-SystemInfo& DefaultService<SystemInfo>() {
-  static Win32SystemInfo info;
-  return info;
-}
+PLATFORM_REAL_BACKEND(SystemInfo, Win32SystemInfo)
 
 }  // namespace platform

@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "platform/core/real_backend.h"
+
 namespace platform {
 namespace {
 
@@ -92,11 +94,7 @@ class PosixFile final : public File {
 
 }  // namespace
 
-template <>
-Files& DefaultService<Files>() {
-  static SystemFiles files;
-  return files;
-}
+PLATFORM_REAL_BACKEND(Files, SystemFiles)
 
 std::string SystemFiles::TempFolder() {
   const char* dir = std::getenv("TMPDIR");

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "platform/core/real_backend.h"
 #include "platform/core/wide_text_win32.h"
 #include "platform/files/files.h"
 
@@ -139,11 +140,7 @@ bool IsLink(const std::wstring& path) {
 
 }  // namespace
 
-template <>
-Files& DefaultService<Files>() {
-  static SystemFiles files;
-  return files;
-}
+PLATFORM_REAL_BACKEND(Files, SystemFiles)
 
 std::string SystemFiles::TempFolder() {
   // The user's own temporary folder (TMP, TEMP, else the profile's).

@@ -56,6 +56,10 @@ class SzddExpander {
   uint32_t SystemError() const { return systemError_; }
 
  private:
+  // The start of OpenSource on every system: closes what is open, forgets
+  // the last figures and opens `path`; null (the error noted) on failure.
+  std::unique_ptr<File> BeginSource(const std::string& path);
+
   struct State;
   std::unique_ptr<State> state_;
   uint32_t expected_ = 0;

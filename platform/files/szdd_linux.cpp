@@ -214,10 +214,7 @@ void SzddExpander::Close() {
 }
 
 long SzddExpander::OpenSource(const std::string& path) {
-  Close();
-  expected_ = 0;
-  systemError_ = 0;
-  std::unique_ptr<File> file = Use<Files>().OpenRead(path, &systemError_);
+  std::unique_ptr<File> file = BeginSource(path);
   if (!file) return kSzddBadSource;
   state_->source = std::make_unique<FileInput>(std::move(file));
   state_->decoder = CreateDecoder();

@@ -82,10 +82,7 @@ void SzddExpander::Close() {
 }
 
 long SzddExpander::OpenSource(const std::string& path) {
-  Close();
-  expected_ = 0;
-  systemError_ = 0;
-  std::unique_ptr<File> file = Use<Files>().OpenRead(path, &systemError_);
+  std::unique_ptr<File> file = BeginSource(path);
   if (!file) return kSzddBadSource;
   uint8_t header[kHeaderSize];
   uint32_t expected = 0;

@@ -7,6 +7,7 @@
 #include "platform/core/clock.h"
 #include "platform/core/input_wait.h"
 #include "platform/core/log.h"
+#include "platform/core/real_backend.h"
 
 namespace platform {
 namespace {
@@ -24,11 +25,7 @@ constexpr unsigned kReadable = seq::kCapRead | seq::kCapSubsRead;
 
 }  // namespace
 
-template <>
-MidiService& DefaultService<MidiService>() {
-  static AlsaMidiService service;
-  return service;
-}
+PLATFORM_REAL_BACKEND(MidiService, AlsaMidiService)
 
 AlsaMidiService::AlsaMidiService(Sequencer& sequencer) : seq_(sequencer) {}
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/core/log.h"
+#include "platform/core/real_backend.h"
 #include "platform/core/wide_text_win32.h"
 
 namespace platform {
@@ -79,11 +80,7 @@ WinMm& SystemWinMm() {
   return calls;
 }
 
-template <>
-MidiService& DefaultService<MidiService>() {
-  static WinMmMidiService service;
-  return service;
-}
+PLATFORM_REAL_BACKEND(MidiService, WinMmMidiService)
 
 WinMmMidiService::WinMmMidiService(WinMm& winmm) : winmm_(winmm) {}
 

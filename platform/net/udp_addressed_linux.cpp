@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/net/socket_address.h"
 #include "platform/net/socket_error.h"
 
 namespace platform::net {
@@ -54,10 +55,7 @@ int UdpReceiveAddressed(int socket, void* buffer, size_t size, uint32_t* from, u
 
 int UdpSendFrom(int socket, const void* data, size_t length, uint32_t source, uint32_t address, uint16_t port,
                 int* error) {
-  sockaddr_in to{};
-  to.sin_family = AF_INET;
-  to.sin_addr.s_addr = htonl(address);
-  to.sin_port = htons(port);
+  sockaddr_in to = SocketAddress(address, port);
   iovec io{const_cast<void*>(data), length};
   alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
   msghdr m = Message(&to, &io, control, sizeof control);

@@ -8,20 +8,10 @@
 
 #include <cerrno>
 
+#include "platform/net/socket_address.h"
 #include "platform/net/socket_error.h"
 
 namespace platform::net {
-namespace {
-
-sockaddr_in Address(uint32_t address, uint16_t port) {
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(address);
-  a.sin_port = htons(port);
-  return a;
-}
-
-}  // namespace
 
 int UdpOpen(int* error) {
   int s = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
@@ -29,7 +19,7 @@ int UdpOpen(int* error) {
 }
 
 int UdpBind(int socket, uint32_t address, uint16_t port, int* error) {
-  sockaddr_in a = Address(address, port);
+  sockaddr_in a = SocketAddress(address, port);
   return bind(socket, reinterpret_cast<sockaddr*>(&a), sizeof a) < 0 ? SocketFailure(error) : 0;
 }
 
@@ -40,7 +30,7 @@ int UdpSetNonBlocking(int socket, int* error) {
 }
 
 int UdpSendTo(int socket, const void* data, size_t length, uint32_t address, uint16_t port, int* error) {
-  sockaddr_in a = Address(address, port);
+  sockaddr_in a = SocketAddress(address, port);
   ssize_t n = sendto(socket, data, length, MSG_DONTWAIT | MSG_NOSIGNAL, reinterpret_cast<sockaddr*>(&a), sizeof a);
   return n < 0 ? SocketFailure(error) : static_cast<int>(n);
 }

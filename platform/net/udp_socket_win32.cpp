@@ -1,5 +1,6 @@
 #include <cerrno>
 
+#include "platform/net/socket_address.h"
 #include "platform/net/udp_socket.h"
 #include "platform/net/winsock_win32.h"
 
@@ -48,14 +49,6 @@ int ErrnoOf(int code) {
 
 namespace {
 
-sockaddr_in Address(uint32_t address, uint16_t port) {
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(address);
-  a.sin_port = htons(port);
-  return a;
-}
-
 SOCKET S(int socket) { return static_cast<SOCKET>(socket); }
 
 }  // namespace
@@ -75,7 +68,7 @@ int UdpOpen(int* error) {
 }
 
 int UdpBind(int socket, uint32_t address, uint16_t port, int* error) {
-  sockaddr_in a = Address(address, port);
+  sockaddr_in a = SocketAddress(address, port);
   return bind(S(socket), reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ? win32::Failure(error) : 0;
 }
 
@@ -85,7 +78,7 @@ int UdpSetNonBlocking(int socket, int* error) {
 }
 
 int UdpSendTo(int socket, const void* data, size_t length, uint32_t address, uint16_t port, int* error) {
-  sockaddr_in a = Address(address, port);
+  sockaddr_in a = SocketAddress(address, port);
   int n = sendto(S(socket), static_cast<const char*>(data), static_cast<int>(length), 0,
                  reinterpret_cast<sockaddr*>(&a), sizeof a);
   return n == SOCKET_ERROR ? win32::Failure(error) : n;

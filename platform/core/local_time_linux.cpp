@@ -1,0 +1,7 @@
+#include "platform/core/local_time.h"
+
+namespace platform {
+
+bool LocalCalendar(std::time_t t, std::tm* out) { return localtime_r(&t, out) != nullptr; }
+
+}  // namespace platform

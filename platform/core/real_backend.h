@@ -1,0 +1,12 @@
+#pragma once
+// The specialisation of DefaultService most backends need: one `Backend`
+// object, made on first use, that lives for the whole process. Written
+// once, inside namespace platform, by the backend's own file.
+#include "platform/core/service.h"
+
+#define PLATFORM_REAL_BACKEND(Service, Backend) \
+  template <>                                   \
+  Service& DefaultService<Service>() {          \
+    static Backend backend;                     \
+    return backend;                             \
+  }

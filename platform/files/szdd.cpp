@@ -1,0 +1,14 @@
+#include "platform/files/szdd.h"
+
+#include "platform/files/files.h"
+
+namespace platform {
+
+std::unique_ptr<File> SzddExpander::BeginSource(const std::string& path) {
+  Close();
+  expected_ = 0;
+  systemError_ = 0;
+  return Use<Files>().OpenRead(path, &systemError_);
+}
+
+}  // namespace platform
