@@ -6,17 +6,16 @@
 #include <string>
 #include <vector>
 
+#include "platform/core/non_copyable.h"
 #include "platform/ui/ui_host.h"
 
 class COrvellaMixerInterface;
 
-class CFirmwareImages {
+class CFirmwareImages : platform::NonCopyable {
  public:
   CFirmwareImages();
   // Frees the loaded image and removes the run's private temporary folder.
   ~CFirmwareImages();
-  CFirmwareImages(const CFirmwareImages&) = delete;
-  CFirmwareImages& operator=(const CFirmwareImages&) = delete;
 
   // Product id (0xFF none) and version number (0xFFFF none) from a file name.
   // An unknown tag shows its message (owned by `parent`) and returns false.

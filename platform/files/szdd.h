@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/core/non_copyable.h"
+
 namespace platform {
 
 class File;
@@ -28,12 +30,10 @@ enum : long {
 // megabytes; a header promising more is treated as damage.
 constexpr uint32_t kSzddMaxLength = 64u << 20;
 
-class SzddExpander {
+class SzddExpander : NonCopyable {
  public:
   SzddExpander();
   ~SzddExpander();
-  SzddExpander(const SzddExpander&) = delete;
-  SzddExpander& operator=(const SzddExpander&) = delete;
 
   // Opens `path` (through the Files service) and reads its SZDD header.
   // Returns 0, or kSzddBadSource when the file cannot be read, is not SZDD

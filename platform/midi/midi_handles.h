@@ -5,6 +5,7 @@
 // with the service.
 #include <cstdint>
 
+#include "platform/core/non_copyable.h"
 #include "platform/midi/midi_service.h"
 
 namespace platform {
@@ -19,12 +20,10 @@ enum class MidiDirection { kInput, kOutput };
 enum class MidiStep { kReset, kStop, kClose };
 
 template <MidiDirection kDirection>
-class MidiPortHandle {
+class MidiPortHandle : NonCopyable {
  public:
   MidiPortHandle() = default;
   ~MidiPortHandle() { Close(); }
-  MidiPortHandle(const MidiPortHandle&) = delete;
-  MidiPortHandle& operator=(const MidiPortHandle&) = delete;
 
   // Opens `device`, taking down any device held first. The service's
   // result; the handle stays empty on failure.

@@ -18,6 +18,7 @@
 #include <string>
 
 #include "platform/core/message_pump.h"
+#include "platform/core/non_copyable.h"
 #include "platform/ui/ui_host.h"
 
 class QWidget;
@@ -79,12 +80,10 @@ class QtHost final : public ui::Host, public MessagePump {
 // The environment variable REFLASH_SCREENSHOT may ask for a picture of the
 // window (qt_screenshot.h); the front end removes it unless --simulate was
 // given. A malformed request is reported on stderr and ignored.
-class QtSession {
+class QtSession : NonCopyable {
  public:
   QtSession(int& argc, char** argv);
   ~QtSession();
-  QtSession(const QtSession&) = delete;
-  QtSession& operator=(const QtSession&) = delete;
 
   QtHost& Host();
 

@@ -8,6 +8,8 @@
 // with ignored (nohup, a background job) stays ignored.
 #include <string>
 
+#include "platform/core/non_copyable.h"
+
 namespace platform {
 
 // Installs the handlers for SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1,
@@ -37,24 +39,20 @@ int AbortExitStatus(int signal);
 constexpr int kInterruptWindowSeconds = 5;
 
 // Marks the time a unit is being written to (nesting allowed).
-class WriteInProgress {
+class WriteInProgress : NonCopyable {
  public:
   WriteInProgress();
   ~WriteInProgress();
-  WriteInProgress(const WriteInProgress&) = delete;
-  WriteInProgress& operator=(const WriteInProgress&) = delete;
 };
 
 // A step that must not be cut once begun (a serial commit, the unit's
 // own programming after the download, the card's USB download): a signal
 // that arrives meanwhile is kept, and acted on when the step has finished
 // and reported its true outcome. The step must be bounded by its own waits.
-class MustFinish {
+class MustFinish : NonCopyable {
  public:
   explicit MustFinish(const char* what);
   ~MustFinish();
-  MustFinish(const MustFinish&) = delete;
-  MustFinish& operator=(const MustFinish&) = delete;
 
  private:
   const char* what_;

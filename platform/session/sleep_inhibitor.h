@@ -6,15 +6,15 @@
 // log says so once per process.
 #include <string>
 
+#include "platform/core/non_copyable.h"
+
 namespace platform {
 
-class SleepInhibitor {
+class SleepInhibitor : NonCopyable {
  public:
   // `why` names what is being written, e.g. "Updating the firmware of ...".
   explicit SleepInhibitor(const std::string& why);
   ~SleepInhibitor();
-  SleepInhibitor(const SleepInhibitor&) = delete;
-  SleepInhibitor& operator=(const SleepInhibitor&) = delete;
 
   bool Held() const { return fd_ >= 0; }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/core/dynamic_library.h"
+#include "platform/core/non_copyable.h"
 #include "sim/network/card_advert.h"
 
 namespace sim {
@@ -19,12 +20,10 @@ inline constexpr uint32_t kSimInterface = 0x51A0;
 
 // The cards the API answers about. While an object lives, it is the one
 // the API functions use (the latest made, when several live).
-class SimDnsSd {
+class SimDnsSd : platform::NonCopyable {
  public:
   SimDnsSd();
   ~SimDnsSd();
-  SimDnsSd(const SimDnsSd&) = delete;
-  SimDnsSd& operator=(const SimDnsSd&) = delete;
 
   void AddCard(const CardAdvert& card) { cards_.push_back(card); }
   const std::vector<CardAdvert>& Cards() const { return cards_; }

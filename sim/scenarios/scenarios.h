@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/core/non_copyable.h"
 #include "platform/core/program_files.h"
 #include "platform/core/service.h"
 #include "platform/devctl/device_control.h"
@@ -28,12 +29,10 @@ struct ScenarioOptions {
   bool pacing = false;  // 31,250 baud on the simulated MIDI wire
 };
 
-class Scenario {
+class Scenario : platform::NonCopyable {
  public:
   Scenario(std::string name, const ScenarioOptions& options);
   ~Scenario();
-  Scenario(const Scenario&) = delete;
-  Scenario& operator=(const Scenario&) = delete;
 
   const std::string& Name() const { return name_; }
 

@@ -10,8 +10,9 @@
 #include <string>
 
 #include "app/log.h"
+#include "platform/core/non_copyable.h"
 
-class ScopedWorkingDir {
+class ScopedWorkingDir : platform::NonCopyable {
  public:
   ScopedWorkingDir() : previous_(std::filesystem::current_path()) {
     std::string pattern = (std::filesystem::temp_directory_path() / "reflash-test-XXXXXX").string();
@@ -25,8 +26,6 @@ class ScopedWorkingDir {
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
   }
-  ScopedWorkingDir(const ScopedWorkingDir&) = delete;
-  ScopedWorkingDir& operator=(const ScopedWorkingDir&) = delete;
 
   const std::filesystem::path& path() const { return path_; }
 

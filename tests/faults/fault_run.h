@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/reflash_dlg.h"
+#include "platform/core/non_copyable.h"
 #include "sim/scenarios/scenarios.h"
 #include "tests/app/update_fixture.h"
 
@@ -29,12 +30,10 @@ const char* LinkName(Link link);
 
 // A fresh folder that TMPDIR points at from Activate on; the previous
 // value comes back when the object goes.
-class ScopedTempFolder {
+class ScopedTempFolder : platform::NonCopyable {
  public:
   ScopedTempFolder();
   ~ScopedTempFolder();
-  ScopedTempFolder(const ScopedTempFolder&) = delete;
-  ScopedTempFolder& operator=(const ScopedTempFolder&) = delete;
   const std::filesystem::path& path() const { return path_; }
   void Activate();
   // From Activate on, TMPDIR names a folder inside this one that is not there.

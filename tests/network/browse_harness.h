@@ -13,11 +13,12 @@
 
 #include "network/browse/db_browse.h"
 #include "network/dnssd_binding.h"
+#include "platform/core/non_copyable.h"
 #include "tests/network/test_responder.h"
 
 namespace test_support {
 
-class BrowseHarness {
+class BrowseHarness : platform::NonCopyable {
  public:
   BrowseHarness() {
     setenv("REFLASH_DNSSD_LIBRARY", REFLASH_TEST_OWN_DNSSD, 1);
@@ -36,8 +37,6 @@ class BrowseHarness {
     UnloadDnsSdBinding();
     unsetenv("REFLASH_DNSSD_LIBRARY");
   }
-  BrowseHarness(const BrowseHarness&) = delete;
-  BrowseHarness& operator=(const BrowseHarness&) = delete;
 
   bool Ready() const { return env_ != nullptr && DnsSd().Browse != nullptr; }
   db_browse* browse() const { return browse_; }

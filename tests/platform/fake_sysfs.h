@@ -8,7 +8,9 @@
 #include <map>
 #include <string>
 
-class FakePowerSupplies {
+#include "platform/core/non_copyable.h"
+
+class FakePowerSupplies : platform::NonCopyable {
  public:
   FakePowerSupplies() {
     std::string pattern = (std::filesystem::temp_directory_path() / "reflash-sysfs-XXXXXX").string();
@@ -18,8 +20,6 @@ class FakePowerSupplies {
     std::error_code ignored;
     std::filesystem::remove_all(root_, ignored);
   }
-  FakePowerSupplies(const FakePowerSupplies&) = delete;
-  FakePowerSupplies& operator=(const FakePowerSupplies&) = delete;
 
   // Adds supply `name` with the given attributes, e.g. {{"type", "Mains"}, {"online", "1"}}.
   void Add(const std::string& name, const std::map<std::string, std::string>& attributes) {

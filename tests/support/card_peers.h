@@ -9,16 +9,16 @@
 #include <string>
 #include <vector>
 
+#include "platform/core/non_copyable.h"
+
 namespace test_support {
 
 // A child process, its standard output and error in a file; ended with
 // SIGTERM when destroyed.
-class PeerProcess {
+class PeerProcess : platform::NonCopyable {
  public:
   PeerProcess(const std::vector<std::string>& argv, const std::filesystem::path& output);
   ~PeerProcess();
-  PeerProcess(const PeerProcess&) = delete;
-  PeerProcess& operator=(const PeerProcess&) = delete;
 
   // True once the output holds `text` (at most `limitMs`).
   bool WaitFor(const std::string& text, int limitMs) const;

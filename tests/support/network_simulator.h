@@ -8,16 +8,16 @@
 #include <string>
 #include <vector>
 
+#include "platform/core/non_copyable.h"
+
 namespace test_support {
 
-class NetworkSimulator {
+class NetworkSimulator : platform::NonCopyable {
  public:
   // Starts `program` with `args`; its output goes to `output`.
   NetworkSimulator(const std::string& program, const std::vector<std::string>& args,
                    const std::filesystem::path& output);
   ~NetworkSimulator();
-  NetworkSimulator(const NetworkSimulator&) = delete;
-  NetworkSimulator& operator=(const NetworkSimulator&) = delete;
 
   // True once it says it serves (at most `limitMs`).
   bool Ready(int limitMs = 20000) const;

@@ -26,6 +26,7 @@
 #include "network/dnssd/dns_message.h"
 #include "network/dnssd/dns_writer.h"
 #include "network/dnssd/mdns_socket.h"
+#include "platform/core/non_copyable.h"
 
 namespace sim {
 
@@ -40,12 +41,10 @@ struct AdvertisedService {
   uint32_t ttl = 120;
 };
 
-class MdnsResponder {
+class MdnsResponder : platform::NonCopyable {
  public:
   MdnsResponder() = default;
   ~MdnsResponder();
-  MdnsResponder(const MdnsResponder&) = delete;
-  MdnsResponder& operator=(const MdnsResponder&) = delete;
 
   // Binds port 5353 (shared) and joins the group on `interfaces` (every
   // multicast interface that is up when the list is empty). False when it

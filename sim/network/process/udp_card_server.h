@@ -8,16 +8,15 @@
 #include <string>
 #include <vector>
 
+#include "platform/core/non_copyable.h"
 #include "sim/network/card_endpoints.h"
 
 namespace sim {
 
-class UdpCardServer {
+class UdpCardServer : platform::NonCopyable {
  public:
   explicit UdpCardServer(CardEndpoints& cards) : cards_(cards) {}
   ~UdpCardServer();
-  UdpCardServer(const UdpCardServer&) = delete;
-  UdpCardServer& operator=(const UdpCardServer&) = delete;
 
   // Binds both ports; false with `error` set when either is taken.
   bool Open(std::string& error);

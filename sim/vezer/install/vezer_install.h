@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/core/non_copyable.h"
 #include "platform/core/program_files.h"
 #include "transports/ztusb.h"
 
@@ -17,7 +18,7 @@ enum class VezerLibrary {
   kWithoutDfuUpload,   // lacks TUSBAUDIO_StartDfuUpload
 };
 
-class VezerDriverFolder {
+class VezerDriverFolder : platform::NonCopyable {
  public:
   // The candidates in search order, relative to the folder, as this
   // platform names them.
@@ -29,8 +30,6 @@ class VezerDriverFolder {
   // worked (Error() says why not).
   explicit VezerDriverFolder(int row = 0, VezerLibrary library = VezerLibrary::kComplete);
   ~VezerDriverFolder();
-  VezerDriverFolder(const VezerDriverFolder&) = delete;
-  VezerDriverFolder& operator=(const VezerDriverFolder&) = delete;
 
   bool Ready() const { return error_.empty(); }
   const std::string& Error() const { return error_; }
