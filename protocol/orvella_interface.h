@@ -43,6 +43,21 @@ class COrvellaInterface {
   virtual int Read(uint8_t* buffer, int size, int* received) = 0;
 };
 
+// Declares, in the body of a transport's class, the operations every
+// transport implements (documented above); the class defines them. A
+// transport that routes to an option card declares SetCardTarget too.
+#define ORVELLA_INTERFACE_OPERATIONS                                    \
+  int Open() override;                                                  \
+  int Close() override;                                                 \
+  void SetPortNameFilter(const char* text) override;                    \
+  bool IsOpen() override;                                               \
+  int GetNumberOfConnections(uint16_t* count) override;                 \
+  int SelectConnection(uint16_t index) override;                        \
+  int GetSelectedConnection(uint16_t* index) override;                  \
+  int GetConnectionName(uint16_t index, char* text, int size) override; \
+  int Write(const uint8_t* data, int length) override;                  \
+  int Read(uint8_t* buffer, int size, int* received) override;
+
 // Transport type numbers as the engine reports them.
 enum : uint16_t {
   kTransportDriver = 2,

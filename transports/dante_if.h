@@ -29,17 +29,8 @@ class CDanteIF : public COrvellaInterface {
   CDanteIF();
   ~CDanteIF() override;
 
-  int Open() override;
-  int Close() override;
-  void SetPortNameFilter(const char* text) override;
-  bool IsOpen() override;
-  int GetNumberOfConnections(uint16_t* count) override;
-  int SelectConnection(uint16_t index) override;
-  int GetSelectedConnection(uint16_t* index) override;
-  int GetConnectionName(uint16_t index, char* text, int size) override;
+  ORVELLA_INTERFACE_OPERATIONS
   int SetCardTarget(bool card) override;
-  int Write(const uint8_t* data, int length) override;
-  int Read(uint8_t* buffer, int size, int* received) override;
 
   // Datagrams dropped because they came from another address than the
   // selected card's, or from another port than its two, since construction.

@@ -16,16 +16,7 @@ class CHalMIDI : public COrvellaInterface, public DriverQueries {
   CHalMIDI();
   ~CHalMIDI() override;
 
-  int Open() override;
-  int Close() override;
-  void SetPortNameFilter(const char* text) override;
-  bool IsOpen() override;
-  int GetNumberOfConnections(uint16_t* count) override;
-  int SelectConnection(uint16_t index) override;
-  int GetSelectedConnection(uint16_t* index) override;
-  int GetConnectionName(uint16_t index, char* text, int size) override;
-  int Write(const uint8_t* data, int length) override;
-  int Read(uint8_t* buffer, int size, int* received) override;
+  ORVELLA_INTERFACE_OPERATIONS
 
   uint16_t GetAdapterInfo() override;
   int ReadAdapterValue(uint32_t* value) override;

@@ -32,16 +32,7 @@ class COrvellaMIDI : public COrvellaInterface {
   COrvellaMIDI();
   ~COrvellaMIDI() override;
 
-  int Open() override;
-  int Close() override;
-  void SetPortNameFilter(const char* text) override;
-  bool IsOpen() override;
-  int GetNumberOfConnections(uint16_t* count) override;
-  int SelectConnection(uint16_t index) override;
-  int GetSelectedConnection(uint16_t* index) override;
-  int GetConnectionName(uint16_t index, char* text, int size) override;
-  int Write(const uint8_t* data, int length) override;
-  int Read(uint8_t* buffer, int size, int* received) override;
+  ORVELLA_INTERFACE_OPERATIONS
 
   // Send time-out of a message of `length` bytes: 0.64 ms per byte.
   static uint32_t SendTimeout(int length) { return static_cast<uint32_t>(length) * 640 / 1000; }

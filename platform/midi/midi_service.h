@@ -134,4 +134,25 @@ class MidiService {
 // The MIDI service in force.
 inline MidiService& Midi() { return Use<MidiService>(); }
 
+// Declares, in the body of a class that implements the service, every
+// operation above (documented there); the class defines them.
+#define PLATFORM_MIDI_SERVICE_OPERATIONS                                                       \
+  uint32_t InputCount() override;                                                              \
+  uint32_t OutputCount() override;                                                             \
+  int InputInfo(uint32_t device, ::platform::MidiDeviceInfo* info) override;                   \
+  int OutputInfo(uint32_t device, ::platform::MidiDeviceInfo* info) override;                  \
+  int OpenInput(uint32_t device, ::platform::MidiHandle* handle) override;                     \
+  int OpenOutput(uint32_t device, ::platform::MidiHandle* handle) override;                    \
+  int PrepareBuffer(::platform::MidiHandle handle, ::platform::MidiBuffer* buffer) override;   \
+  int UnprepareBuffer(::platform::MidiHandle handle, ::platform::MidiBuffer* buffer) override; \
+  int SendSysEx(::platform::MidiHandle output, ::platform::MidiBuffer* buffer) override;       \
+  int ResetOutput(::platform::MidiHandle output) override;                                     \
+  int CloseOutput(::platform::MidiHandle output) override;                                     \
+  int AddInputBuffer(::platform::MidiHandle input, ::platform::MidiBuffer* buffer) override;   \
+  int StartInput(::platform::MidiHandle input) override;                                       \
+  int StopInput(::platform::MidiHandle input) override;                                        \
+  int ResetInput(::platform::MidiHandle input) override;                                       \
+  int CloseInput(::platform::MidiHandle input) override;                                       \
+  void Poll() override;
+
 }  // namespace platform

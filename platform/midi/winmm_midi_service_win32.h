@@ -49,23 +49,7 @@ class WinMmMidiService final : public MidiService {
   explicit WinMmMidiService(WinMm& winmm = SystemWinMm());
   ~WinMmMidiService() override;
 
-  uint32_t InputCount() override;
-  uint32_t OutputCount() override;
-  int InputInfo(uint32_t device, MidiDeviceInfo* info) override;
-  int OutputInfo(uint32_t device, MidiDeviceInfo* info) override;
-  int OpenInput(uint32_t device, MidiHandle* handle) override;
-  int OpenOutput(uint32_t device, MidiHandle* handle) override;
-  int PrepareBuffer(MidiHandle handle, MidiBuffer* buffer) override;
-  int UnprepareBuffer(MidiHandle handle, MidiBuffer* buffer) override;
-  int SendSysEx(MidiHandle output, MidiBuffer* buffer) override;
-  int ResetOutput(MidiHandle output) override;
-  int CloseOutput(MidiHandle output) override;
-  int AddInputBuffer(MidiHandle input, MidiBuffer* buffer) override;
-  int StartInput(MidiHandle input) override;
-  int StopInput(MidiHandle input) override;
-  int ResetInput(MidiHandle input) override;
-  int CloseInput(MidiHandle input) override;
-  void Poll() override;
+  PLATFORM_MIDI_SERVICE_OPERATIONS
 
  private:
   struct Port {

@@ -29,6 +29,8 @@ int InProcessLink::Close() {
 
 void InProcessLink::SetPortNameFilter(const char* text) { filter_ = text ? text : ""; }
 
+bool InProcessLink::IsOpen() { return open_; }
+
 int InProcessLink::GetNumberOfConnections(uint16_t* count) {
   *count = static_cast<uint16_t>(open_ ? wiring_.connections.size() : 0);
   return 0;

@@ -63,17 +63,8 @@ class InProcessLink final : public COrvellaInterface {
   explicit InProcessLink(LinkWiring& wiring) : wiring_(wiring) {}
   ~InProcessLink() override = default;
 
-  int Open() override;
-  int Close() override;
-  void SetPortNameFilter(const char* text) override;
-  bool IsOpen() override { return open_; }
-  int GetNumberOfConnections(uint16_t* count) override;
-  int SelectConnection(uint16_t index) override;
-  int GetSelectedConnection(uint16_t* index) override;
-  int GetConnectionName(uint16_t index, char* text, int size) override;
+  ORVELLA_INTERFACE_OPERATIONS
   int SetCardTarget(bool card) override;
-  int Write(const uint8_t* data, int length) override;
-  int Read(uint8_t* buffer, int size, int* received) override;
 
   const std::string& PortNameFilter() const { return filter_; }
 

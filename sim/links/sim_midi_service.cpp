@@ -99,12 +99,12 @@ int SimMidiService::OutputInfo(uint32_t device, platform::MidiDeviceInfo* info) 
   return platform::kMidiOk;
 }
 
-template <class Port>
-int SimMidiService::Claim(std::vector<Port>& ports, bool input, uint32_t device, MidiHandle* handle) {
+template <class Kind>
+int SimMidiService::Claim(std::vector<Kind>& ports, bool input, uint32_t device, MidiHandle* handle) {
   if (!handle) return platform::kMidiBadParameter;
   *handle = 0;
   if (device >= ports.size() || !ports[device].present) return platform::kMidiBadDevice;
-  Port& port = ports[device];
+  Kind& port = ports[device];
   if (port.faults.failOpen) return platform::kMidiNotReady;
   if (port.handle) return platform::kMidiAllocated;
   UpdateNow();

@@ -79,23 +79,7 @@ class SimMidiService final : public platform::MidiService, public platform::Wake
   const SimMidiOptions& options() const { return options_; }
 
   // platform::MidiService
-  uint32_t InputCount() override;
-  uint32_t OutputCount() override;
-  int InputInfo(uint32_t device, platform::MidiDeviceInfo* info) override;
-  int OutputInfo(uint32_t device, platform::MidiDeviceInfo* info) override;
-  int OpenInput(uint32_t device, platform::MidiHandle* handle) override;
-  int OpenOutput(uint32_t device, platform::MidiHandle* handle) override;
-  int PrepareBuffer(platform::MidiHandle handle, platform::MidiBuffer* buffer) override;
-  int UnprepareBuffer(platform::MidiHandle handle, platform::MidiBuffer* buffer) override;
-  int SendSysEx(platform::MidiHandle output, platform::MidiBuffer* buffer) override;
-  int ResetOutput(platform::MidiHandle output) override;
-  int CloseOutput(platform::MidiHandle output) override;
-  int AddInputBuffer(platform::MidiHandle input, platform::MidiBuffer* buffer) override;
-  int StartInput(platform::MidiHandle input) override;
-  int StopInput(platform::MidiHandle input) override;
-  int ResetInput(platform::MidiHandle input) override;
-  int CloseInput(platform::MidiHandle input) override;
-  void Poll() override;
+  PLATFORM_MIDI_SERVICE_OPERATIONS
 
   // platform::WakeHint: milliseconds until the next send completes or the
   // next message end reaches a device or an input; 0 when nothing is on
@@ -114,29 +98,25 @@ class SimMidiService final : public platform::MidiService, public platform::Wake
     uint64_t start = 0;
     bool started = false;
   };
-  struct Output {
+  // What a port of either direction has.
+  struct Port {
     std::string name;
-    platform::MidiTechnology technology;
     BytePeer* peer = nullptr;
     SimPortFaults faults;
     bool present = true;
     platform::MidiHandle handle = 0;
     int opens = 0;
+    uint64_t wireFree = 0;
+  };
+  struct Output : Port {
+    platform::MidiTechnology technology;
     std::deque<PendingSend> sends;
     std::deque<TimedByte> flight;  // sent, not yet at the peer
-    uint64_t wireFree = 0;
     std::deque<std::vector<uint8_t>> sent;
   };
-  struct Input {
-    std::string name;
-    BytePeer* peer = nullptr;
-    SimPortFaults faults;
-    bool present = true;
-    platform::MidiHandle handle = 0;
-    int opens = 0;
+  struct Input : Port {
     platform::SysExInput receiver;
     std::deque<TimedByte> wire;  // left the peer, not yet delivered
-    uint64_t wireFree = 0;
     uint32_t fed = 0;  // bytes so far, for the active-sensing fault
     bool betweenMessages = true;
     uint64_t lastPull = 0;  // when the peer was last asked for bytes
@@ -150,8 +130,8 @@ class SimMidiService final : public platform::MidiService, public platform::Wake
   void UpdateNow();
   // What opening an input or an output shares: the checks, the handle and
   // its bookkeeping.
-  template <class Port>
-  int Claim(std::vector<Port>& ports, bool input, uint32_t device, platform::MidiHandle* handle);
+  template <class Kind>
+  int Claim(std::vector<Kind>& ports, bool input, uint32_t device, platform::MidiHandle* handle);
   Output* FindOutput(platform::MidiHandle h);
   Input* FindInput(platform::MidiHandle h);
   platform::SysExInput* Receiver(platform::MidiHandle input);
