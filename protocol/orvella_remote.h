@@ -192,6 +192,10 @@ class COrvellaRemote : public COrvellaMixerInterface {
   int SendLongRead(uint16_t first, uint16_t span);
   int SendLongWrite(uint16_t reg, uint8_t value);
   int SendCommand(uint8_t k);
+  // Starts an operation the unit acknowledges once, on register 9 (an
+  // erase, a firmware packet, a serial commit): transfer polling, register 9
+  // busy until the answer, then the prepare command and `k`.
+  void SendAcknowledgedCommand(uint8_t k);
   // Register write in the form the model understands.
   int WriteRegisterValue(uint16_t reg, uint8_t value);
   // One read request for first..last; does not wait.

@@ -34,23 +34,23 @@ int COrvellaRemote::SelectBank(uint8_t bank) {
   return 0;
 }
 
-int COrvellaRemote::StartErase() {
+void COrvellaRemote::SendAcknowledgedCommand(uint8_t k) {
   SetPollMode(kPollTransfer);
+  // Busy until the unit reports register 9 for this command.
   m_RegisterImage[9] = PIP;
   ExpectOneAnswer(9);
   SendCommand(codec::kPrepare);
-  SendCommand(codec::kErase);
+  SendCommand(k);
+}
+
+int COrvellaRemote::StartErase() {
+  SendAcknowledgedCommand(codec::kErase);
   return 0;
 }
 
 int COrvellaRemote::WriteFirmwarePacket(const uint8_t* data, int length) {
   if (!data || length < 0 || length > static_cast<int>(codec::kMaxPacketData)) return 2;
-  SetPollMode(kPollTransfer);
-  // Busy until the unit reports register 9 for this packet.
-  m_RegisterImage[9] = PIP;
-  ExpectOneAnswer(9);
-  SendCommand(codec::kPrepare);
-  SendCommand(codec::kPacketFollows);
+  SendAcknowledgedCommand(codec::kPacketFollows);
   if (IsOrvellaN()) {
     const uint8_t crc = codec::PacketCrc8(data, static_cast<size_t>(length));
     SendShortMessage(codec::kWrite, 52, crc, false);

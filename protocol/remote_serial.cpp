@@ -70,11 +70,7 @@ int COrvellaRemote::WriteAndCommitSerial(const char* routine, uint16_t firstReg,
       GetSerialNumber(&value);
     }
     if (value == serial) {
-      SetPollMode(kPollTransfer);
-      m_RegisterImage[9] = PIP;
-      ExpectOneAnswer(9);
-      SendCommand(codec::kPrepare);
-      SendCommand(codec::kCommitSerial);
+      SendAcknowledgedCommand(codec::kCommitSerial);
       return 0;
     }
   }
