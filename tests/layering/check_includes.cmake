@@ -15,6 +15,17 @@ set(rules
 
 set(offences "")
 set(checked 0)
+
+# Appends each line of `source` that matches `regex` to the offences.
+function(note_offences source regex)
+  file(STRINGS "${source}" lines REGEX "${regex}")
+  foreach(line IN LISTS lines)
+    file(RELATIVE_PATH shown "${ROOT}" "${source}")
+    string(APPEND offences "  ${shown}: ${line}\n")
+  endforeach()
+  set(offences "${offences}" PARENT_SCOPE)
+endfunction()
+
 foreach(rule IN LISTS rules)
   string(REPLACE ":" ";" parts "${rule}")
   list(GET parts 0 folder)
@@ -23,11 +34,7 @@ foreach(rule IN LISTS rules)
   file(GLOB_RECURSE sources "${ROOT}/${folder}/*.h" "${ROOT}/${folder}/*.cpp")
   foreach(source IN LISTS sources)
     math(EXPR checked "${checked} + 1")
-    file(STRINGS "${source}" lines REGEX "^[ \t]*#[ \t]*include[ \t]*[\"<](${forbidden})/")
-    foreach(line IN LISTS lines)
-      file(RELATIVE_PATH shown "${ROOT}" "${source}")
-      string(APPEND offences "  ${shown}: ${line}\n")
-    endforeach()
+    note_offences("${source}" "^[ \t]*#[ \t]*include[ \t]*[\"<](${forbidden})/")
   endforeach()
 endforeach()
 
@@ -36,11 +43,7 @@ set(system_headers "windows|winsock2|ws2tcpip|mmsystem|iphlpapi|shlobj|sddl|wini
 foreach(folder IN ITEMS app protocol transports network sim)
   file(GLOB_RECURSE sources "${ROOT}/${folder}/*.h" "${ROOT}/${folder}/*.cpp")
   foreach(source IN LISTS sources)
-    file(STRINGS "${source}" lines REGEX "^[ \t]*#[ \t]*include[ \t]*<(${system_headers})\\.h>")
-    foreach(line IN LISTS lines)
-      file(RELATIVE_PATH shown "${ROOT}" "${source}")
-      string(APPEND offences "  ${shown}: ${line}\n")
-    endforeach()
+    note_offences("${source}" "^[ \t]*#[ \t]*include[ \t]*<(${system_headers})\\.h>")
   endforeach()
 endforeach()
 
