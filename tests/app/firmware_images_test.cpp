@@ -22,6 +22,7 @@
 #include "platform/files/files.h"
 #include "platform/files/resources.h"
 #include "tests/app/working_dir.h"
+#include "tests/support/faulty_files.h"
 #include "tests/support/scripted_host.h"
 
 namespace {
@@ -32,49 +33,6 @@ using test_support::RecordedMessage;
 using Bytes = std::vector<uint8_t>;
 
 constexpr const char* kCaption = "Orvella(n) Firmware Update";
-
-// The real file layer, with the temporary folder moved into the test's own
-// folder and a way to make reads or writes fall short.
-class TestFiles : public platform::PosixFiles {
- public:
-  std::string temp;
-  int64_t writeLimit = -1;
-  int64_t readLimit = -1;
-
-  std::string TempFolder() override { return temp; }
-  std::unique_ptr<platform::File> OpenRead(const std::string& path, uint32_t* error) override {
-    auto file = PosixFiles::OpenRead(path, error);
-    return file && readLimit >= 0 ? std::make_unique<Short>(std::move(file), readLimit, -1) : std::move(file);
-  }
-  std::unique_ptr<platform::File> Create(const std::string& path, uint32_t* error) override {
-    auto file = PosixFiles::Create(path, error);
-    return file && writeLimit >= 0 ? std::make_unique<Short>(std::move(file), -1, writeLimit) : std::move(file);
-  }
-
- private:
-  class Short : public platform::File {
-   public:
-    Short(std::unique_ptr<platform::File> inner, int64_t reads, int64_t writes)
-        : inner_(std::move(inner)), reads_(reads), writes_(writes) {}
-    int64_t Read(void* b, size_t n) override { return inner_->Read(b, Cut(n, reads_)); }
-    int64_t Write(const void* b, size_t n) override { return inner_->Write(b, Cut(n, writes_)); }
-    bool Seek(int64_t o, int w) override { return inner_->Seek(o, w); }
-    int64_t Tell() override { return inner_->Tell(); }
-    int64_t Size() override { return inner_->Size(); }
-    int64_t LastWriteTime() override { return inner_->LastWriteTime(); }
-    uint32_t LastError() override { return ENOSPC; }
-
-   private:
-    static size_t Cut(size_t n, int64_t& budget) {
-      if (budget < 0) return n;
-      size_t take = std::min<size_t>(n, static_cast<size_t>(budget));
-      budget -= static_cast<int64_t>(take);
-      return take;
-    }
-    std::unique_ptr<platform::File> inner_;
-    int64_t reads_, writes_;
-  };
-};
 
 platform::ui::DialogTemplate MainWindowFields() {
   platform::ui::DialogTemplate t;
@@ -120,7 +78,7 @@ class FirmwareImages : public ::testing::Test {
 
   ScopedWorkingDir dir_;
   fs::path temp_;
-  TestFiles files_;
+  test_support::FaultyFiles files_;  // the temporary folder in the test's own
   platform::Override<platform::Files> filesGuard_{files_};
   platform::VirtualClock clock_;  // local time is UTC
   platform::Override<platform::Clock> clockGuard_{clock_};

@@ -4,6 +4,8 @@
 // the in-process link. A tap between link and unit records the progress
 // bar as each data packet arrives and can slip frames of its own in ahead
 // of the unit's answers, to make the unit say what a test needs.
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -54,6 +56,13 @@ class Tap final : public sim::BytePeer {
   int loseCount = 0;
   // Queues a frame that reaches the host ahead of anything the unit sends.
   void Inject(std::vector<uint8_t> frame) { injected_.insert(injected_.end(), frame.begin(), frame.end()); }
+  // Slips a status report (register 9) in ahead of the unit's answer to
+  // data packet `nth` (counted from 0).
+  void InjectStatusAtPacket(int nth, uint8_t status) {
+    onFrame = [this, nth, status](uint8_t code, int n) {
+      if (code == codec::kDataPacket && n == nth) Inject(RegisterFrame(9, {status}));
+    };
+  }
 
   // Progress bar position when each data packet (and each verify request)
   // reached the unit.
@@ -137,6 +146,18 @@ class Rig {
     return texts;
   }
 
+  // How a failed run reports itself: `cause` in the log and as the message
+  // before the last, then `verdict` as the last.
+  ::testing::AssertionResult ReportedFailure(const std::string& cause, const std::string& verdict) const {
+    const std::vector<std::string> texts = MessageTexts();
+    if (texts.size() < 2) return ::testing::AssertionFailure() << "only " << texts.size() << " messages";
+    if (texts[texts.size() - 2] != cause) return ::testing::AssertionFailure() << "cause " << texts[texts.size() - 2];
+    if (texts.back() != verdict) return ::testing::AssertionFailure() << "verdict " << texts.back();
+    const std::string log = dir.Log();
+    if (log.find(cause) == std::string::npos) return ::testing::AssertionFailure() << "cause not logged:\n" << log;
+    return ::testing::AssertionSuccess();
+  }
+
   bool Visible(int id) const {
     const platform::console::DialogState* main = host.Last(kMainDialog);
     const platform::console::ControlState* c = main ? main->Find(id) : nullptr;
@@ -153,6 +174,14 @@ class Rig {
   sim::InProcessTransports transports;
   platform::Override<TransportFactory> useTransports{transports};
   std::optional<CReflashDlg> dlg;
+};
+
+// One case of a table of runs: its name, how the rig is arranged before the
+// run, and the text the run is expected to show.
+struct RigCase {
+  const char* name;
+  std::function<void(Rig&)> arrange;
+  const char* text;
 };
 
 // Bytes 0..n-1 of a pattern no packet boundary hides.

@@ -149,51 +149,39 @@ TEST(UpdateRun, ConfirmationNamesDeviceAndVersionAndCancelProgramsNothing) {
 // The acknowledgement wait: what the unit answers after a packet, and the
 // text the run shows for it.
 TEST(UpdateRun, AcknowledgementFailuresCancelAndShowBothMessages) {
-  struct Case {
-    const char* name;
-    std::function<void(Rig&)> arrange;
-    const char* flags;
-  };
-  const Case cases[] = {
+  // The text: the status flags the message names.
+  const RigCase cases[] = {
       {"no answer", [](Rig& r) { r.unit.faults().dropAckAtPacket = 3; }, "\nTIMEOUT\n"},
       {"stuck busy",
        [](Rig& r) {
          r.unit.faults().dropAckAtPacket = 3;
-         r.tap.onFrame = [&r](uint8_t code, int nth) {
-           if (code == codec::kDataPacket && nth == 3) r.tap.Inject(RegisterFrame(9, {0x01}));
-         };
+         r.tap.InjectStatusAtPacket(3, 0x01);
        },
        "\nTIMEOUT\n"},
       {"busy with error",
        [](Rig& r) {
          r.unit.faults().dropAckAtPacket = 3;
-         r.tap.onFrame = [&r](uint8_t code, int nth) {
-           if (code == codec::kDataPacket && nth == 3) r.tap.Inject(RegisterFrame(9, {0x03}));
-         };
+         r.tap.InjectStatusAtPacket(3, 0x03);
        },
        "\nPIP\n\nPGMERR\n"},
       {"program error", [](Rig& r) { r.unit.faults().pgmErrAtPacket = 3; }, "\nPGMERR\n"},
       {"transfer error", [](Rig& r) { r.unit.faults().txErrAtPacket = 3; }, "\nTXERR\n"},
   };
-  for (const Case& c : cases) {
+  for (const RigCase& c : cases) {
     SCOPED_TRACE(c.name);
     Rig rig;
     c.arrange(rig);
     DropAndUpdate(rig, Pattern(10 * 128));
     EXPECT_EQ(rig.Run(), RunOutcome::UpdateFailed);
 
-    const std::string text = std::string("Wait for Write Firmware Packet Failed!\n") + c.flags;
-    const std::vector<std::string> texts = rig.MessageTexts();
-    ASSERT_GE(texts.size(), 3u);
-    EXPECT_EQ(texts[texts.size() - 2], text);
-    EXPECT_EQ(texts.back(), "Updating the Firmware on the Orvella(n) FAILED!");
+    const std::string text = std::string("Wait for Write Firmware Packet Failed!\n") + c.text;
+    ASSERT_GE(rig.MessageTexts().size(), 3u);
+    EXPECT_TRUE(rig.ReportedFailure(text, "Updating the Firmware on the Orvella(n) FAILED!"));
     EXPECT_EQ(rig.host.Messages().back().caption, "EEPROM Programming Failure");
     EXPECT_EQ(rig.host.Messages().back().icon, Icon::Exclamation);
     EXPECT_EQ(rig.Sent(codec::kDataPacket), 4);
 
-    const std::string log = rig.dir.Log();
-    EXPECT_TRUE(Contains(log, text));
-    EXPECT_TRUE(Contains(log, "Updating the Firmware on the Orvella(n) FAILED!\n"));
+    EXPECT_TRUE(Contains(rig.dir.Log(), "Updating the Firmware on the Orvella(n) FAILED!\n"));
     // The cancel command goes out exactly as the unit knows it.
     ASSERT_FALSE(rig.wiring.written.empty());
     EXPECT_EQ(rig.wiring.written.back().bytes, kCancelFrame);
@@ -244,11 +232,8 @@ TEST(UpdateRun, UnitThatStopsReportingProgressFailsAfterTheBound) {
     };
     DropAndUpdate(rig, Pattern(1000));
     EXPECT_EQ(rig.Run(), RunOutcome::UpdateFailed);
-    const std::vector<std::string> texts = rig.MessageTexts();
-    ASSERT_GE(texts.size(), 2u);
-    EXPECT_EQ(texts[texts.size() - 2], "ProgramEEPROM: Unit stopped reporting progress!\n");
-    EXPECT_EQ(texts.back(), "Updating the Firmware on the Orvella(n) FAILED!");
-    EXPECT_TRUE(Contains(rig.dir.Log(), "ProgramEEPROM: Unit stopped reporting progress!\n"));
+    EXPECT_TRUE(rig.ReportedFailure("ProgramEEPROM: Unit stopped reporting progress!\n",
+                                    "Updating the Firmware on the Orvella(n) FAILED!"));
     EXPECT_FALSE(Contains(rig.dir.Log(), "Programming Complete"));
     EXPECT_EQ(rig.unit.CancelCount(), 1);
   }

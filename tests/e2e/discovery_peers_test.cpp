@@ -86,10 +86,6 @@ TEST_F(PeerCardRun, TheSimulatorsOwnResponderAdvertisesTheCard) {
   ProgramAndCheck(*sim);
 }
 
-#else
-
-TEST(PeerCardRun, NeedsTheNetworkSimulator) { GTEST_SKIP() << "this build has no network simulator"; }
-
 #endif
 
 }  // namespace

@@ -173,10 +173,6 @@ TEST_F(NetworkCardRun, ASerialCommitNobodyConfirmsIsSentNotConfirmed) {
   EXPECT_TRUE(Has(r.log, ": FAILED")) << r.log;
 }
 
-#else
-
-TEST(NetworkCardRun, NeedsTheNetworkSimulator) { GTEST_SKIP() << "this build has no network simulator"; }
-
 #endif
 
 }  // namespace

@@ -13,6 +13,7 @@
 
 namespace e2e {
 
+using test_support::Count;
 using test_support::Has;
 using test_support::ReadFile;
 

@@ -20,15 +20,10 @@
 namespace {
 
 namespace fs = std::filesystem;
+using e2e::Count;
 using e2e::Finished;
 using e2e::Has;
 using e2e::Sandbox;
-
-int Count(const std::string& text, const std::string& part) {
-  int n = 0;
-  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-  return n;
-}
 
 bool EndsWithExiting(const std::string& log) {
   return log.size() > 90 && Has(log.substr(log.size() - 100), " Exiting\n" + std::string(77, '*') + "\n");

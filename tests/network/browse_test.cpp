@@ -12,6 +12,7 @@
 #include "network/dnssd_binding.h"
 #include "platform/core/clock.h"
 #include "tests/network/browse_harness.h"
+#include "tests/network/loopback_responder.h"
 #include "tests/network/test_responder.h"
 #include "tests/support/private_network.h"
 
@@ -45,19 +46,16 @@ bool Has(const std::vector<std::string>& lines, const std::string& text) {
   return std::find(lines.begin(), lines.end(), text) != lines.end();
 }
 
-class Browse : public ::testing::Test {
+class Browse : public test_support::LoopbackResponderTest {
  protected:
   void SetUp() override {
-    REQUIRE_PRIVATE_NETWORK();
-    lo_ = test_support::InterfaceIndex("lo");
-    ASSERT_TRUE(responder_.Open({lo_}));
+    LoopbackResponderTest::SetUp();
+    if (!Ready()) return;
     ASSERT_TRUE(h_.Ready());
   }
   unsigned Devices() { return db_browse_get_device_count(h_.browse()); }
   db_device* Find(const char* name) { return db_browse_find_device(h_.browse(), name); }
 
-  unsigned lo_ = 0;
-  TestResponder responder_;
   BrowseHarness h_;
 };
 

@@ -55,12 +55,6 @@ class DeviceResolve : public ::testing::Test {
     UnloadDnsSdBinding();
     unsetenv("REFLASH_DNSSD_LIBRARY");
   }
-  unsigned Bridge() {
-    if (unsigned known = test_support::InterfaceIndex("brdev")) return known;  // tests run in one process share it
-    std::string why;
-    if (!test_support::AddBridge("brdev", "10.78.0.1/24", &why)) return 0;
-    return test_support::InterfaceIndex("brdev");
-  }
   static TestService Arc(const std::string& name, std::vector<std::string> txt = {"arcp_vers=2.8.1",
                                                                                   "router_vers=4.1.0"}) {
     TestService s;
@@ -124,6 +118,29 @@ class DeviceResolve : public ::testing::Test {
   bool closeWhenResolved_ = false;
 };
 
+// The responder on a bridge, so that replies arrive on another interface
+// than the loopback; skipped where no bridge can be made.
+class DeviceResolveOnBridge : public DeviceResolve {
+ protected:
+  void SetUp() override {
+    DeviceResolve::SetUp();
+    if (IsSkipped() || HasFailure()) return;
+    bridge_ = Bridge();
+    if (bridge_ == 0) GTEST_SKIP() << "skipped: no bridge";
+    ASSERT_TRUE(responder_.Open({bridge_}));
+  }
+
+  unsigned bridge_ = 0;
+
+ private:
+  static unsigned Bridge() {
+    if (unsigned known = test_support::InterfaceIndex("brdev")) return known;  // tests run in one process share it
+    std::string why;
+    if (!test_support::AddBridge("brdev", "10.78.0.1/24", &why)) return 0;
+    return test_support::InterfaceIndex("brdev");
+  }
+};
+
 TEST_F(DeviceResolve, AReplyOnTheLoopbackInterfaceGivesTheLoopbackAddress) {
   ASSERT_TRUE(responder_.Open({lo_}));
   responder_.Add(Arc("Unit One"));
@@ -143,10 +160,7 @@ TEST_F(DeviceResolve, AReplyOnTheLoopbackInterfaceGivesTheLoopbackAddress) {
   EXPECT_TRUE(Logged("dr_device_set_state(Unit One): Setting state to RESOLVED (was RESOLVING)"));
 }
 
-TEST_F(DeviceResolve, AReplyOnAnotherInterfaceGoesThroughTheAddressQuery) {
-  unsigned br = Bridge();
-  if (br == 0) GTEST_SKIP() << "skipped: no bridge";
-  ASSERT_TRUE(responder_.Open({br}));
+TEST_F(DeviceResolveOnBridge, AReplyOnAnotherInterfaceGoesThroughTheAddressQuery) {
   TestService unit = Arc("Bridged");
   unit.address = inet_addr("10.78.0.2");
   responder_.Add(unit);
@@ -154,7 +168,7 @@ TEST_F(DeviceResolve, AReplyOnAnotherInterfaceGoesThroughTheAddressQuery) {
   ASSERT_TRUE(Pump(responder_, [&] { return dr_device_get_state(d) == DR_DEVICE_STATE_RESOLVED; }, 3000));
   EXPECT_EQ(Address(d).host, inet_addr("10.78.0.2"));
   EXPECT_EQ(Address(d).port, 8700);
-  EXPECT_EQ(d->addresses.slots[0].interface_index, br);
+  EXPECT_EQ(d->addresses.slots[0].interface_index, bridge_);
 }
 
 TEST_F(DeviceResolve, TxtRecordsDecideWhetherTheHandleResolves) {
@@ -199,10 +213,7 @@ TEST_F(DeviceResolve, TxtRecordsDecideWhetherTheHandleResolves) {
   EXPECT_TRUE(Logged("Error processing sockets: DNS-SD system failed"));
 }
 
-TEST_F(DeviceResolve, AnAddressRecordOfFiveBytesLeavesTheHandleResolving) {
-  unsigned br = Bridge();
-  if (br == 0) GTEST_SKIP() << "skipped: no bridge";
-  ASSERT_TRUE(responder_.Open({br}));
+TEST_F(DeviceResolveOnBridge, AnAddressRecordOfFiveBytesLeavesTheHandleResolving) {
   TestService unit = Arc("Odd");
   unit.address = 0;  // the responder leaves the address question to the test
   responder_.Add(unit);
@@ -211,18 +222,18 @@ TEST_F(DeviceResolve, AnAddressRecordOfFiveBytesLeavesTheHandleResolving) {
   ASSERT_TRUE(Pump(responder_, [&] { return (slot->flags & DR_SLOT_QUERYING) != 0; }, 3000));
   mdns::MessageWriter w(mdns::kFlagResponse | 0x0400, 9000);
   w.AddRaw(mdns::Section::Answer, test_support::HostName(unit), mdns::kTypeA, mdns::kClassIn, 120, {10, 78, 0, 2, 9});
-  responder_.SendRaw(w.Finish(), br);
+  responder_.SendRaw(w.Finish(), bridge_);
   Pump(responder_, [] { return false; }, 300);
   EXPECT_EQ(dr_device_get_state(d), DR_DEVICE_STATE_RESOLVING);  // our client drops it on the way
 
   // Handed over anyway, it is refused; even a good record after it is not
   // taken and the query ends.
   const uint8_t five[5] = {10, 78, 0, 2, 9};
-  device_address_query_callback(nullptr, kDNSServiceFlagsAdd, br, 0, "unit1.local.", 1, 1, 5, five, 120, slot);
+  device_address_query_callback(nullptr, kDNSServiceFlagsAdd, bridge_, 0, "unit1.local.", 1, 1, 5, five, 120, slot);
   EXPECT_EQ(d->addresses.error, AUD_ERR_INVALIDDATA);
   mdns::MessageWriter good(mdns::kFlagResponse | 0x0400, 9000);
   good.AddA(mdns::Section::Answer, test_support::HostName(unit), 120, inet_addr("10.78.0.2"));
-  responder_.SendRaw(good.Finish(), br);
+  responder_.SendRaw(good.Finish(), bridge_);
   ASSERT_TRUE(Pump(responder_, [&] { return slot->socket < 0; }, 3000));
   EXPECT_EQ(dr_device_get_state(d), DR_DEVICE_STATE_RESOLVING);
   EXPECT_EQ(Address(d).host, 0u);

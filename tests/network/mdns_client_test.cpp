@@ -15,6 +15,7 @@
 #include <string>
 
 #include "network/dnssd/dns_sd.h"
+#include "tests/network/loopback_responder.h"
 #include "tests/network/test_responder.h"
 #include "tests/support/private_network.h"
 
@@ -90,13 +91,8 @@ bool Pump(DNSServiceRef op, TestResponder* responder, const std::function<bool()
   return true;
 }
 
-class MdnsClient : public ::testing::Test {
+class MdnsClient : public test_support::LoopbackResponderTest {
  protected:
-  void SetUp() override {
-    REQUIRE_PRIVATE_NETWORK();
-    lo_ = test_support::InterfaceIndex("lo");
-    ASSERT_TRUE(responder_.Open({lo_}));
-  }
   void TearDown() override {
     for (DNSServiceRef r : refs_) DNSServiceRefDeallocate(r);
   }
@@ -112,8 +108,16 @@ class MdnsClient : public ::testing::Test {
     s.address = inet_addr("127.0.0.1");
     return s;
   }
-  unsigned lo_ = 0;
-  TestResponder responder_;
+  // Browses the card type until an instance that lives one second is
+  // seen, then stops the responder answering: nothing refreshes it.
+  void SeeABriefInstance(Seen& seen, DNSServiceRef* ref) {
+    TestService unit = Service("Brief");
+    unit.ttl = 1;
+    responder_.Add(unit);
+    *ref = Browse("_netaudio-cmc._udp", seen);
+    ASSERT_TRUE(Pump(*ref, &responder_, [&] { return seen.present.size() == 1; }, 3000));
+    responder_.answerQueries = false;
+  }
   std::vector<DNSServiceRef> refs_;
 };
 
@@ -246,13 +250,9 @@ TEST_F(MdnsClient, HostileDatagramsAreIgnoredAndTheNextGoodOneCounts) {
 }
 
 TEST_F(MdnsClient, TheBlockingCallRunsTheTimersItself) {
-  TestService unit = Service("Brief");
-  unit.ttl = 1;
-  responder_.Add(unit);
   Seen seen;
-  DNSServiceRef ref = Browse("_netaudio-cmc._udp", seen);
-  ASSERT_TRUE(Pump(ref, &responder_, [&] { return seen.present.size() == 1; }, 3000));
-  responder_.answerQueries = false;
+  DNSServiceRef ref = nullptr;
+  ASSERT_NO_FATAL_FAILURE(SeeABriefInstance(seen, &ref));
   auto start = std::chrono::steady_clock::now();
   while (!seen.present.empty() && std::chrono::steady_clock::now() - start < std::chrono::seconds(4)) {
     DNSServiceProcessResult(ref);  // waits when nothing is queued
@@ -262,13 +262,9 @@ TEST_F(MdnsClient, TheBlockingCallRunsTheTimersItself) {
 }
 
 TEST_F(MdnsClient, AnInstanceWhoseTimeRunsOutIsReportedGone) {
-  TestService unit = Service("Brief");
-  unit.ttl = 1;
-  responder_.Add(unit);
   Seen seen;
-  DNSServiceRef ref = Browse("_netaudio-cmc._udp", seen);
-  ASSERT_TRUE(Pump(ref, &responder_, [&] { return seen.present.size() == 1; }, 3000));
-  responder_.answerQueries = false;
+  DNSServiceRef ref = nullptr;
+  ASSERT_NO_FATAL_FAILURE(SeeABriefInstance(seen, &ref));
   // Nothing refreshes it: its end of life wakes the waiting caller.
   EXPECT_TRUE(Pump(ref, &responder_, [&] { return seen.present.empty(); }, 4000));
   EXPECT_TRUE(seen.present.empty());

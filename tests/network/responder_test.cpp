@@ -14,6 +14,7 @@
 
 #include "network/dnssd/dns_message.h"
 #include "network/dnssd/dns_writer.h"
+#include "tests/network/loopback_responder.h"
 #include "tests/network/test_responder.h"
 #include "tests/support/private_network.h"
 
@@ -62,12 +63,11 @@ class Querier {
   bool bound_ = false;
 };
 
-class Responder : public ::testing::Test {
+class Responder : public test_support::LoopbackResponderTest {
  protected:
   void SetUp() override {
-    REQUIRE_PRIVATE_NETWORK();
-    lo_ = test_support::InterfaceIndex("lo");
-    ASSERT_TRUE(responder_.Open({lo_}));
+    LoopbackResponderTest::SetUp();
+    if (!Ready()) return;
     ASSERT_EQ(listener_.Open(mdns::DefaultEndpoint(), lo_), 0);
     unit_.instance = "Unit";
     unit_.subtypes = {"_Zelk"};
@@ -100,8 +100,6 @@ class Responder : public ::testing::Test {
     return n;
   }
 
-  unsigned lo_ = 0;
-  TestResponder responder_;
   mdns::MdnsSocket listener_;  // hears the group as any querier does
   TestService unit_;
 };

@@ -1,5 +1,5 @@
 // The resource table and the SZDD expansion (the file layer itself:
-// files_linux_test.cpp, files_win32_test.cpp).
+// system_files_test.cpp and its twins).
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -12,14 +12,11 @@
 #include "platform/files/resources.h"
 #include "platform/files/szdd.h"
 #include "tests/platform/scratch_folder.h"
+#include "tests/support/faulty_files.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-using tests::Bytes;
-using tests::ReadFile;
-using tests::ScratchFolder;
-using tests::WriteFile;
+using namespace tests;
 
 // SZDD encoder for test data: literals, plus a back reference wherever the
 // last `run` bytes repeat, so both kinds of token are decoded.
@@ -58,52 +55,7 @@ Bytes Sample(size_t size) {
   return plain;
 }
 
-// The real file layer with a few ways to misbehave.
-class FaultyFiles : public platform::PosixFiles {
- public:
-  int64_t writeLimit = -1;  // bytes a created file takes before refusing
-  int64_t readLimit = -1;   // bytes an opened file yields before an error
-
-  std::unique_ptr<platform::File> OpenRead(const std::string& path, uint32_t* error) override {
-    auto file = PosixFiles::OpenRead(path, error);
-    return file && readLimit >= 0 ? std::make_unique<Limited>(std::move(file), readLimit, -1) : std::move(file);
-  }
-  std::unique_ptr<platform::File> Create(const std::string& path, uint32_t* error) override {
-    auto file = PosixFiles::Create(path, error);
-    return file && writeLimit >= 0 ? std::make_unique<Limited>(std::move(file), -1, writeLimit) : std::move(file);
-  }
-
- private:
-  class Limited : public platform::File {
-   public:
-    Limited(std::unique_ptr<platform::File> inner, int64_t reads, int64_t writes)
-        : inner_(std::move(inner)), reads_(reads), writes_(writes) {}
-    int64_t Read(void* buffer, size_t size) override {
-      if (reads_ >= 0 && static_cast<int64_t>(size) > reads_) {
-        if (reads_ == 0) return -1;
-        size = static_cast<size_t>(reads_);
-      }
-      int64_t n = inner_->Read(buffer, size);
-      if (reads_ >= 0 && n > 0) reads_ -= n;
-      return n;
-    }
-    int64_t Write(const void* buffer, size_t size) override {
-      size_t take = writes_ >= 0 && static_cast<int64_t>(size) > writes_ ? static_cast<size_t>(writes_) : size;
-      int64_t n = inner_->Write(buffer, take);
-      if (writes_ >= 0) writes_ -= n;
-      return n;
-    }
-    bool Seek(int64_t offset, int whence) override { return inner_->Seek(offset, whence); }
-    int64_t Tell() override { return inner_->Tell(); }
-    int64_t Size() override { return inner_->Size(); }
-    int64_t LastWriteTime() override { return inner_->LastWriteTime(); }
-    uint32_t LastError() override { return writes_ == 0 ? ENOSPC : EIO; }
-
-   private:
-    std::unique_ptr<platform::File> inner_;
-    int64_t reads_, writes_;
-  };
-};
+using test_support::FaultyFiles;
 
 // ------------------------------------------------------------ resources
 

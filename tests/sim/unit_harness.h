@@ -53,6 +53,12 @@ class UnitHarness {
     codec::BuildCommand(f, k);
     Send(f, sizeof f, toCard);
   }
+  // The probe a port search sends to `device`.
+  void Probe(uint16_t device) {
+    uint8_t f[codec::kShortLength];
+    codec::BuildProbe(f, device);
+    Send(f, sizeof f);
+  }
   // One firmware packet as the engine sends it: 12, 4, register 52, data.
   void Packet(const uint8_t* data, uint8_t n, bool toCard = false, int crcDelta = 0) {
     Command(codec::kPrepare, toCard);

@@ -51,6 +51,28 @@ class UnitKindsTest : public ::testing::TestWithParam<Kind> {
   COrvellaRemote remote_;
 };
 
+// A named scenario's first unit, reached over MIDI on a virtual clock.
+class UnitKindScenario : public ::testing::Test {
+ protected:
+  void Load(const char* name) {
+    scenario_ = sim::MakeScenario(name);
+    ASSERT_TRUE(scenario_);
+  }
+  // Installs the scenario, opens the engine and selects the unit.
+  void Connect() {
+    scenario_->Install();
+    remote_.SetInterfaceMask(kMaskMidi);
+    ASSERT_EQ(remote_.Open(), 0);
+    ASSERT_EQ(remote_.SelectConnection(0), 0);
+  }
+  sim::UnitModel& Unit() { return *scenario_->Units().at(0); }
+
+  platform::VirtualClock clock_{1000, 0, 1};
+  platform::Override<platform::Clock> useClock_{clock_};
+  std::unique_ptr<sim::Scenario> scenario_;
+  COrvellaRemote remote_;
+};
+
 // The update's main-unit sequence, as the window runs it, ends with the
 // image in the unit's PROM whatever the model: a unit that demanded the
 // packet check or the size the engine does not send it would refuse.
@@ -129,59 +151,43 @@ TEST(UnitKinds, ShortFormModelsIgnoreLongRegisterForms) {
 // The Vinto's selection reads its extended register blocks with long
 // requests, and the long answers (the 1024-register block spans three
 // receive buffers) land in the image.
-TEST(UnitKinds, AVintoIsReadThroughItsExtendedAddresses) {
-  platform::VirtualClock clock{1000, 0, 1};
-  platform::Override<platform::Clock> useClock(clock);
-  std::unique_ptr<sim::Scenario> s = sim::MakeScenario("vinto");
-  ASSERT_TRUE(s);
-  sim::UnitModel& vinto = *s->Units().at(0);
-  vinto.SetRegister(500, 0x21);
-  vinto.SetRegister(2000, 0x42);
-  s->Install();
-  COrvellaRemote remote;
-  remote.SetInterfaceMask(kMaskMidi);
-  ASSERT_EQ(remote.Open(), 0);
-  ASSERT_EQ(remote.SelectConnection(0), 0);
-  EXPECT_TRUE(remote.IsVinto());
+TEST_F(UnitKindScenario, AVintoIsReadThroughItsExtendedAddresses) {
+  ASSERT_NO_FATAL_FAILURE(Load("vinto"));
+  Unit().SetRegister(500, 0x21);
+  Unit().SetRegister(2000, 0x42);
+  ASSERT_NO_FATAL_FAILURE(Connect());
+  EXPECT_TRUE(remote_.IsVinto());
   uint8_t value = 0;
-  remote.ReadRegister(500, &value);
+  remote_.ReadRegister(500, &value);
   EXPECT_EQ(value, 0x21);
-  remote.ReadRegister(2000, &value);
+  remote_.ReadRegister(2000, &value);
   EXPECT_EQ(value, 0x42);
   char text[260] = {};
   uint8_t product = 0;
-  ASSERT_EQ(remote.GetConnectionDescription(1, text, sizeof text, &product), 0);
+  ASSERT_EQ(remote_.GetConnectionDescription(1, text, sizeof text, &product), 0);
   EXPECT_EQ(product, 96);
 }
 
 // Idle, an Orvella 16 is kept alive by its rolling schedule: the answers
 // keep the link from being taken for lost and bring in the registers the
 // schedule names, the high ones included (firmware 20).
-TEST(UnitKinds, AnOrvella16IdlesOnItsRollingSchedule) {
-  platform::VirtualClock clock{1000, 0, 1};
-  platform::Override<platform::Clock> useClock(clock);
-  std::unique_ptr<sim::Scenario> s = sim::MakeScenario("orvella16");
-  ASSERT_TRUE(s);
-  sim::UnitModel& unit = *s->Units().at(0);
-  s->Install();
-  COrvellaRemote remote;
-  remote.SetInterfaceMask(kMaskMidi);
-  ASSERT_EQ(remote.Open(), 0);
-  ASSERT_EQ(remote.SelectConnection(0), 0);
-  EXPECT_TRUE(remote.IsHighRegisterRange());
-  unit.SetRegister(150, 0x15);
-  unit.SetRegister(330, 0x33);
-  remote.SetPollMode(kPollIdle);
+TEST_F(UnitKindScenario, AnOrvella16IdlesOnItsRollingSchedule) {
+  ASSERT_NO_FATAL_FAILURE(Load("orvella16"));
+  ASSERT_NO_FATAL_FAILURE(Connect());
+  EXPECT_TRUE(remote_.IsHighRegisterRange());
+  Unit().SetRegister(150, 0x15);
+  Unit().SetRegister(330, 0x33);
+  remote_.SetPollMode(kPollIdle);
   for (int pass = 0; pass < 500; ++pass) {
-    clock.Advance(20);
-    remote.Poll();
+    clock_.Advance(20);
+    remote_.Poll();
   }
   uint8_t lost = 1, value = 0;
-  remote.IsConnectionLost(&lost);
+  remote_.IsConnectionLost(&lost);
   EXPECT_EQ(lost, 0);
-  remote.ReadRegister(150, &value);
+  remote_.ReadRegister(150, &value);
   EXPECT_EQ(value, 0x15);
-  remote.ReadRegister(330, &value);
+  remote_.ReadRegister(330, &value);
   EXPECT_EQ(value, 0x33);
 }
 

@@ -190,17 +190,13 @@ const FaultCase kCases[] = {
      [](sim::Faults& f) { f.silent = true; },
      [](UnitHarness& h) {
        h.Read(1, 24);
-       uint8_t probe[codec::kShortLength];
-       codec::BuildProbe(probe, 0);
-       h.Send(probe, sizeof probe);
+       h.Probe(0);
        EXPECT_TRUE(h.Drain().empty());
      }},
     {"ReadsAnsweredFromTheWrongRegister",
      [](sim::Faults& f) { f.readAnswerOffset = 1; },
      [](UnitHarness& h) {
-       uint8_t probe[codec::kShortLength];
-       codec::BuildProbe(probe, 2);
-       h.Send(probe, sizeof probe);
+       h.Probe(2);
        auto msgs = h.Drain();
        ASSERT_EQ(msgs.size(), 1u);
        EXPECT_EQ(msgs[0].start, 67);

@@ -127,9 +127,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(UnitModelReads, ProbeIsAnsweredAsAReadOfItsRegister) {
   UnitHarness h;
-  uint8_t probe[codec::kShortLength];
-  codec::BuildProbe(probe, 5);
-  h.Send(probe, sizeof probe);
+  h.Probe(5);
   auto msgs = h.Drain();
   ASSERT_EQ(msgs.size(), 1u);
   EXPECT_EQ(msgs[0].start, 69);

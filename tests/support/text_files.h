@@ -1,6 +1,6 @@
 #pragma once
 // Reading what a run left behind: a whole file as text ("" when it cannot
-// be read) and a containment test for assertions.
+// be read), and containment tests for assertions.
 #include <filesystem>
 #include <string>
 
@@ -8,5 +8,7 @@ namespace test_support {
 
 std::string ReadFile(const std::filesystem::path& path);
 bool Has(const std::string& text, const std::string& part);
+// How often `part` stands in `text`, overlapping places included.
+int Count(const std::string& text, const std::string& part);
 
 }  // namespace test_support

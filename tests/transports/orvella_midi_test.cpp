@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/core/clock.h"
 #include "sim/links/sim_midi_service.h"
@@ -374,35 +376,48 @@ TEST_F(SelectedMidiTest, ASendTheServiceCouldNotCompleteFailsTheLink) {
   EXPECT_EQ(t_.Close(), 0);
 }
 
+// One unit behind a MIDI service that paces each message at the wire's
+// rate, opened and selected.
+class PacedMidiTest : public ::testing::Test {
+ protected:
+  // `latencyMs` is added to every byte's way.
+  void Connect(uint32_t latencyMs) {
+    midi_.emplace(sim::SimMidiOptions{true, latencyMs});
+    useMidi_.emplace(*midi_);
+    midi_->AddUnitPorts("Unit", &unit_);
+    ASSERT_EQ(t_.Open(), 0) << ::testing::PrintToString(log_.Lines());
+    ASSERT_EQ(t_.SelectConnection(0), 0);
+  }
+
+  link_test::LogFolder log_;
+  platform::VirtualClock clock_{1000, 0, 1};
+  platform::Override<platform::Clock> useClock_{clock_};
+  std::optional<sim::SimMidiService> midi_;
+  std::optional<platform::Override<platform::MidiService>> useMidi_;
+  ProbePeer unit_;
+  COrvellaMIDI t_;
+};
+
 // On a paced wire the messages of a packet follow each other without a
 // rest: the whole sequence takes its wire time, not a millisecond more per
 // message, and still arrives whole and in order.
-TEST(MidiWireRateTest, ConsecutiveMessagesLeaveBackToBack) {
-  link_test::LogFolder log;
-  platform::VirtualClock clock{1000, 0, 1};
-  platform::Override<platform::Clock> clockGuard(clock);
-  sim::SimMidiService midi({true, 0});
-  platform::Override<platform::MidiService> midiGuard(midi);
-  link_test::ProbePeer unit;
-  midi.AddUnitPorts("Unit", &unit);
-  COrvellaMIDI t;
-  ASSERT_EQ(t.Open(), 0);
-  ASSERT_EQ(t.SelectConnection(0), 0);
-  unit.frames.clear();
+TEST_F(PacedMidiTest, ConsecutiveMessagesLeaveBackToBack) {
+  ASSERT_NO_FATAL_FAILURE(Connect(0));
+  unit_.frames.clear();
 
   const std::vector<size_t> lengths = {8, 8, 8, 152, 8, 8, 8, 152};
-  const uint32_t start = clock.Peek();
+  const uint32_t start = clock_.Peek();
   for (size_t i = 0; i < lengths.size(); ++i) {
     auto m = link_test::SysEx(lengths[i], static_cast<uint8_t>(0x10 + i));
-    ASSERT_EQ(t.Write(m.data(), static_cast<int>(m.size())), 0);
+    ASSERT_EQ(t_.Write(m.data(), static_cast<int>(m.size())), 0);
   }
-  ASSERT_EQ(t.Close(), 0);  // waits for the last one
-  const uint32_t elapsed = clock.Peek() - start;  // 352 bytes on the wire: 112.64 ms
+  ASSERT_EQ(t_.Close(), 0);  // waits for the last one
+  const uint32_t elapsed = clock_.Peek() - start;  // 352 bytes on the wire: 112.64 ms
   EXPECT_GE(elapsed, 112u);
   EXPECT_LE(elapsed, 115u) << "the wire rested between messages";
-  ASSERT_EQ(unit.frames.size(), lengths.size());
+  ASSERT_EQ(unit_.frames.size(), lengths.size());
   for (size_t i = 0; i < lengths.size(); ++i) {
-    EXPECT_EQ(unit.frames[i], link_test::SysEx(lengths[i], static_cast<uint8_t>(0x10 + i)));
+    EXPECT_EQ(unit_.frames[i], link_test::SysEx(lengths[i], static_cast<uint8_t>(0x10 + i)));
   }
 }
 
@@ -425,21 +440,12 @@ TEST_F(SelectedMidiTest, ClosedOrMissingPortsFailCleanly) {
   EXPECT_EQ(log_.Count("COrvellaMIDI::Write: hMidiOut is NULL!\n"), 1);
 }
 
-TEST(OrvellaMidiPacedTest, WriteOfTenBytesWaitsAtMostSixMilliseconds) {
-  link_test::LogFolder log;
-  platform::VirtualClock clock{1000, 0, 1};
-  platform::Override<platform::Clock> clockGuard(clock);
-  sim::SimMidiService midi({true, 1});
-  platform::Override<platform::MidiService> guard(midi);
-  ProbePeer unit;
-  midi.AddUnitPorts("Unit", &unit);
-  COrvellaMIDI t;
-  ASSERT_EQ(t.Open(), 0) << ::testing::PrintToString(log.Lines());
-  ASSERT_EQ(t.SelectConnection(0), 0);
+TEST_F(PacedMidiTest, WriteOfTenBytesWaitsAtMostSixMilliseconds) {
+  ASSERT_NO_FATAL_FAILURE(Connect(1));
   auto message = link_test::SysEx(10);
-  const uint32_t start = clock.Peek();
-  EXPECT_EQ(t.Write(message.data(), 10), 0);
-  EXPECT_LE(clock.Peek() - start, 6u);
+  const uint32_t start = clock_.Peek();
+  EXPECT_EQ(t_.Write(message.data(), 10), 0);
+  EXPECT_LE(clock_.Peek() - start, 6u);
   EXPECT_EQ(COrvellaMIDI::SendTimeout(8), 5u);
   EXPECT_EQ(COrvellaMIDI::SendTimeout(152), 97u);
 }
