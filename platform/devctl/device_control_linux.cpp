@@ -1,6 +1,7 @@
 // This system has no host driver for the units: no device ever opens.
 #include <string>
 
+#include "platform/core/real_backend.h"
 #include "platform/devctl/device_control.h"
 
 namespace platform {
@@ -26,10 +27,6 @@ class NoDeviceControl final : public DeviceControl {
 
 }  // namespace
 
-template <>
-DeviceControl& DefaultService<DeviceControl>() {
-  static NoDeviceControl service;
-  return service;
-}
+PLATFORM_REAL_BACKEND(DeviceControl, NoDeviceControl)
 
 }  // namespace platform

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/core/real_backend.h"
 #include "platform/core/wide_text_win32.h"
 #include "platform/devctl/device_io_win32.h"
 
@@ -87,10 +88,6 @@ bool Win32DeviceControl::Request(DeviceHandle device, uint32_t code, const void*
 
 void Win32DeviceControl::CloseDevice(DeviceHandle device) { open_.erase(device); }
 
-template <>
-DeviceControl& DefaultService<DeviceControl>() {
-  static Win32DeviceControl service;
-  return service;
-}
+PLATFORM_REAL_BACKEND(DeviceControl, Win32DeviceControl)
 
 }  // namespace platform
