@@ -3,10 +3,10 @@
 #include "app/firmware_images.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <utime.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -23,6 +23,7 @@
 #include "platform/files/resources.h"
 #include "tests/app/working_dir.h"
 #include "tests/support/faulty_files.h"
+#include "tests/support/private_folder.h"
 #include "tests/support/scripted_host.h"
 
 namespace {
@@ -56,7 +57,8 @@ class FirmwareImages : public ::testing::Test {
   void SetUp() override {
     temp_ = dir_.path() / "tmp";
     fs::create_directory(temp_);
-    files_.temp = temp_.string() + "/";
+    // Ending in the system's own separator, as the real temporary folder does.
+    files_.temp = (temp_ / "").string();
     window_ = host_.CreateDialog(MainWindowFields(), events_, nullptr);
   }
 
@@ -242,10 +244,8 @@ TEST_P(BuiltInImage, LoadsExactlyAsBuiltAndLeavesNothingInTheTemporaryFolder) {
     // Only the run's empty private folder is left while the run goes on.
     std::vector<std::string> left = TempContents();
     ASSERT_EQ(left.size(), 1u);
-    EXPECT_EQ(left[0] + "/", images.RunFolder());
-    struct stat st {};
-    ASSERT_EQ(::stat(images.RunFolder().c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    EXPECT_EQ((fs::path(left[0]) / "").string(), images.RunFolder());
+    EXPECT_TRUE(test_support::OnlyTheUserMayEnter(images.RunFolder()));
   }
   EXPECT_TRUE(TempContents().empty());
 }
@@ -352,12 +352,20 @@ TEST_F(FirmwareImages, AShortWriteOfTheCompressedFileIsAFailure) {
 }
 
 TEST_F(FirmwareImages, AnUnusableTemporaryFolderIsReported) {
-  files_.temp = PathOf("absent") + "/";
+  // The code is the system's own for a file in a folder that does not
+  // exist: ENOENT here, ERROR_PATH_NOT_FOUND (3) on Windows.
+  uint32_t missingFolder = 0;
+  EXPECT_EQ(platform::SystemFiles().Create(PathOf("absent/probe"), &missingFolder), nullptr);
+  ASSERT_NE(missingFolder, 0u);
+  char caption[64];
+  std::snprintf(caption, sizeof caption, "Create File Failure! [%08x]", static_cast<unsigned>(missingFolder));
+
+  files_.temp = (fs::path(PathOf("absent")) / "").string();
   CFirmwareImages images;
   std::strcpy(images.m_szImageName, "ZTUSB10V00.BIN");
   EXPECT_FALSE(images.LoadFirmwareImage(window_.get()));
   EXPECT_EQ(OnlyMessage().text, "Unable to create compressed file '" + files_.temp + "ZTUSB10V00.BI_'!");
-  EXPECT_EQ(OnlyMessage().caption, std::optional<std::string>("Create File Failure! [00000002]"));
+  EXPECT_EQ(OnlyMessage().caption, std::optional<std::string>(caption));
 }
 
 TEST_F(FirmwareImages, AShortReadOfTheImageIsAFailure) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/core/clock.h"
+#include "platform/core/dynamic_library.h"
 #include "platform/core/program_files.h"
 #include "protocol/orvella_remote.h"
 #include "sim/scenarios/scenarios.h"
@@ -67,7 +68,21 @@ class ZtusbTest : public ::testing::Test {
 
 // ---------------------------------------------------------------- finding
 
+// Where candidate `row` is looked for below `folder`, written as the card
+// updater names it on Windows and mapped as this system maps library
+// names. The third keeps its doubled separator before the file name.
+std::string CandidatePath(const std::string& folder, int row) {
+  static const char* const kWindowsNames[] = {
+      "\\Zelk Acoustics\\VE-ZER Audio Driver\\tusbaudioapi.dll",
+      "\\Zelk Acoustics\\VE-ZER Audio Driver\\ztusbaudapi.dll",
+      "\\Tervik\\Signalport 4x4 Driver\\\\tervikaudapi.dll",
+      "\\Zelk Acoustics\\Vinto USB Audio Driver\\VintoUSBapi.dll",
+  };
+  return platform::SharedLibraryName(folder + kWindowsNames[row]);
+}
+
 TEST_F(ZtusbTest, EachCandidateBeforeTheInstalledOneIsReportedMissing) {
+  static_assert(VezerDriverFolder::kCandidates == 4);
   for (int row = 0; row < VezerDriverFolder::kCandidates; ++row) {
     SCOPED_TRACE(row);
     Install(row);
@@ -79,19 +94,13 @@ TEST_F(ZtusbTest, EachCandidateBeforeTheInstalledOneIsReportedMissing) {
     const std::string log = Log();
     size_t at = 0;
     for (int missing = 0; missing < row; ++missing) {
-      // The third candidate keeps its doubled separator before the name.
-      const std::string path = missing == 2 ? folder + "/Tervik/Signalport 4x4 Driver//tervikaudapi.so"
-                                            : folder + "/" + VezerDriverFolder::CandidateRelativePath(missing);
+      const std::string path = CandidatePath(folder, missing);
       at = log.find(" VE-ZER: Unable to locate [" + path + "]!\n", at);
       ASSERT_NE(at, std::string::npos) << path << "\n" << log;
     }
-    const std::string opened = " VE-ZER: Opened [" + folder + "/" +
-                               (row == 2 ? std::string("Tervik/Signalport 4x4 Driver//tervikaudapi.so")
-                                         : VezerDriverFolder::CandidateRelativePath(row)) +
-                               "]\n";
+    const std::string opened = " VE-ZER: Opened [" + CandidatePath(folder, row) + "]\n";
     ASSERT_NE(log.find(opened, at), std::string::npos) << log;
-    EXPECT_EQ(log.find("Unable to locate [" + folder + "/" + VezerDriverFolder::CandidateRelativePath(row)),
-              std::string::npos);
+    EXPECT_EQ(log.find("Unable to locate [" + CandidatePath(folder, row)), std::string::npos);
     driver_.reset();
     std::ofstream(dir_.path() / "OrvellaReflash.log", std::ios::trunc).close();
     CloseLog();
