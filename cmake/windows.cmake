@@ -35,6 +35,8 @@ if(REFLASH_TESTS)
 endif()
 
 # What the Linux build links for a service, and what stands in for it here.
+# The idle wait blocks on sockets and the message queue together.
+set(REFLASH_OS_CORE_LIBS ws2_32 user32)
 set(REFLASH_OS_MIDI_LIBS winmm)
 set(REFLASH_OS_FILES_LIBS lz32)
 set(REFLASH_OS_NET_LIBS ws2_32 iphlpapi)

@@ -96,6 +96,15 @@ const char* OutcomeName(int status) {
 
 }  // namespace
 
+bool UsesWindow(const CliOptions& cli) {
+#ifdef REFLASH_HAVE_QT
+  return !cli.console && !cli.json && platform::qt::DisplayAvailable();
+#else
+  (void)cli;
+  return false;
+#endif
+}
+
 int RunFrontEnd(const CliOptions& cli, int& argc, char** argv, const std::function<int(const RunSettings&)>& run) {
   std::unique_ptr<sim::Scenario> scenario;
   if (cli.simulate) {
@@ -138,7 +147,7 @@ int RunFrontEnd(const CliOptions& cli, int& argc, char** argv, const std::functi
   };
 
 #ifdef REFLASH_HAVE_QT
-  if (!cli.console && !cli.json && platform::qt::DisplayAvailable()) {
+  if (UsesWindow(cli)) {
     platform::qt::QtSession session(argc, argv);
     return runAndFinish();
   }

@@ -8,6 +8,10 @@
 #include "app/reflash_dlg.h"
 #include "app/run_report.h"
 
+// Whether the run shows a window (a display is available and neither
+// --console nor --json was given) rather than working in the console.
+bool UsesWindow(const CliOptions& cli);
+
 // Installs the host and the scenario that `cli` asks for, runs `run` with
 // the window's run settings (entry to show, strictness, the front end's
 // record of writes) and returns its exit status; a run ended by a signal

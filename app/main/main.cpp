@@ -4,12 +4,15 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 #include "app/main/cli.h"
 #include "app/main/front_end.h"
 #include "app/reflash_app.h"
 #include "app/reflash_dlg.h"
+#include "platform/core/clock.h"
 #include "platform/core/outside_text.h"
+#include "platform/core/paced_clock.h"
 #include "platform/core/service.h"
 #include "platform/core/standard_streams.h"
 #include "platform/session/abort_signals.h"
@@ -54,6 +57,13 @@ int main(int argc, char** argv) {
     std::fputs(VersionText().c_str(), stdout);
     return kExitDone;
   }
+  // A simulated run in the console keeps simulated time that really passes
+  // (platform/core/paced_clock.h), so it reads the same on every run and
+  // system; in force before the trace takes its first time.
+  platform::PacedClock simulatedTime(platform::Use<platform::Clock>());
+  std::optional<platform::Override<platform::Clock>> useSimulatedTime;
+  if (cli.simulate && !UsesWindow(cli)) useSimulatedTime.emplace(simulatedTime);
+
   int traceError = 0;
   if (!cli.trace.empty() && !EnableWireTrace(cli.trace.c_str(), &traceError)) {
     // ENXIO: a FIFO that nobody reads.

@@ -63,6 +63,15 @@ int UdpOpen(int* error) {
   DWORD ignored = 0;
   WSAIoctl(s, _WSAIOW(IOC_VENDOR, 12) /* SIO_UDP_CONNRESET */, &report, sizeof report, nullptr, 0, &ignored,
            nullptr, nullptr);
+  // Sends and receives never wait, as MSG_DONTWAIT makes them on Linux;
+  // Winsock has no such flag, so the socket itself never blocks.
+  u_long on = 1;
+  if (ioctlsocket(s, FIONBIO, &on) != 0) {
+    const int code = WSAGetLastError();
+    closesocket(s);
+    WSASetLastError(code);
+    return win32::Failure(error);
+  }
   // Socket handles are small numbers in practice; the callers keep ints.
   return static_cast<int>(s);
 }

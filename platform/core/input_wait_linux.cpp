@@ -1,11 +1,9 @@
-#include "platform/core/input_wait.h"
+#include <poll.h>
 
 #include <algorithm>
 #include <vector>
 
-#ifndef _WIN32
-#include <poll.h>
-#endif
+#include "platform/core/input_wait.h"
 
 namespace platform {
 namespace {
@@ -19,10 +17,6 @@ class PollInputWait final : public InputWait {
   }
   void Forget(int descriptor) override { fds_.erase(std::remove(fds_.begin(), fds_.end(), descriptor), fds_.end()); }
   bool Wait(uint32_t ms) override {
-#ifdef _WIN32
-    (void)ms;
-    return false;  // the Windows links have no descriptors to wait on here
-#else
     if (fds_.empty()) return false;
     std::vector<pollfd> set;
     set.reserve(fds_.size());
@@ -31,7 +25,6 @@ class PollInputWait final : public InputWait {
     // looks at its abort flag.
     poll(set.data(), set.size(), static_cast<int>(std::min<uint32_t>(ms, 60000)));
     return true;
-#endif
   }
 
  private:
