@@ -5,7 +5,7 @@
 
 #include "network/aud_types.h"
 #include "platform/core/clock.h"
-#include "platform/net/socket_wait.h"
+#include "platform/net/udp_service.h"
 
 // ------------------------------------------------------------------- time
 
@@ -75,7 +75,9 @@ int aud_socket_set_wait(aud_socket_set* set, int timeoutMs) {
   if (!set) return -1;
   std::vector<int> sockets(set->read.sockets, set->read.sockets + set->read.count);
   std::vector<int> readable;
-  int n = platform::net::WaitReadable(sockets, timeoutMs, readable);
+  // Through the socket service, so that a simulated network is served
+  // while the wait lasts and its time passes on the program's clock.
+  int n = platform::Use<platform::UdpService>().WaitReadable(sockets, timeoutMs, readable, nullptr);
   aud_socket_set_clear(set);
   for (int s : readable) aud_socket_set_add(set, s);
   return n;
