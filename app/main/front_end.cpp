@@ -97,10 +97,12 @@ const char* OutcomeName(int status) {
 }  // namespace
 
 bool UsesWindow(const CliOptions& cli) {
-#ifdef REFLASH_HAVE_QT
-  return !cli.console && !cli.json && platform::qt::DisplayAvailable();
+  if (cli.console || cli.json) return false;
+#if defined(REFLASH_HAVE_QT)
+  return platform::qt::DisplayAvailable();
+#elif defined(REFLASH_HAVE_WIN32UI)
+  return platform::win32ui::WindowsAvailable();
 #else
-  (void)cli;
   return false;
 #endif
 }
@@ -156,7 +158,7 @@ int RunFrontEnd(const CliOptions& cli, int& argc, char** argv, const std::functi
   (void)argv;
 #endif
 #ifdef REFLASH_HAVE_WIN32UI
-  if (!cli.console && !cli.json && platform::win32ui::WindowsAvailable()) {
+  if (UsesWindow(cli)) {
     platform::win32ui::Win32Session session;
     return runAndFinish();
   }
