@@ -44,7 +44,7 @@ set(REFLASH_OS_SESSION_LIBS "")
 
 # Test folders that start the program or the network simulator as
 # processes, or talk multicast DNS in a private network namespace.
-set(REFLASH_LINUX_ONLY_TEST_DIRS e2e network faults)
+set(REFLASH_LINUX_ONLY_TEST_DIRS e2e faults)
 
 # Sources that use Linux itself (processes, network namespaces, ALSA,
 # sysfs) rather than a platform service; their Windows twins, where there
@@ -60,6 +60,17 @@ foreach(f IN ITEMS
     tests/platform/files_linux_test.cpp
     tests/platform/power_test.cpp
     tests/platform/program_files_test.cpp
-    tests/platform/system_info_test.cpp)
+    tests/platform/system_info_test.cpp
+    # Multicast DNS against the simulator's responder or a Python peer, in
+    # a private network namespace; the kernel's interface description.
+    tests/network/browse_interop_test.cpp
+    tests/network/browse_test.cpp
+    tests/network/dante_if_test.cpp
+    tests/network/device_resolve_test.cpp
+    tests/network/environment_test.cpp
+    tests/network/interop_test.cpp
+    tests/network/mdns_client_test.cpp
+    tests/network/responder_test.cpp
+    tests/network/sim_network_process_test.cpp)
   list(APPEND REFLASH_LINUX_ONLY_SOURCES ${PROJECT_SOURCE_DIR}/${f})
 endforeach()

@@ -25,7 +25,7 @@ bool Resolve(Function& slot, const char* name) {
 std::string DnsSdLibraryPath() {
   const char* chosen = std::getenv("REFLASH_DNSSD_LIBRARY");
   if (chosen != nullptr && *chosen != '\0') return chosen;
-  return platform::PrivateLibraryPath(kOwnDnsSdLibrary);
+  return platform::PrivateLibraryPath(platform::SharedLibraryFile(kOwnDnsSdLibrary));
 }
 
 bool LoadDnsSdBinding() {

@@ -21,8 +21,9 @@ struct DnsSdBinding {
   decltype(&TXTRecordGetValuePtr) TXTGetValuePtr = nullptr;
 };
 
-// The file name of our own client library, looked for beside the program.
-inline constexpr const char* kOwnDnsSdLibrary = "reflash_dnssd.so";
+// The base name of our own client library, looked for beside the program:
+// reflash_dnssd.so on Linux, reflash_dnssd.dll on Windows.
+inline constexpr const char* kOwnDnsSdLibrary = "reflash_dnssd";
 
 // Loads the library and resolves its eleven functions. False, without a
 // message, when the library cannot be loaded; false after the message box

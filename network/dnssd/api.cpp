@@ -1,6 +1,4 @@
 // The exported DNS-SD functions over the operations.
-#include <poll.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -90,13 +88,15 @@ void Deliver(_DNSServiceRef_t* op) {
 
 extern "C" {
 
-int DNSServiceRefSockFD(DNSServiceRef sdRef) { return (sdRef && !sdRef->deallocated) ? sdRef->wait : -1; }
+int DNSServiceRefSockFD(DNSServiceRef sdRef) {
+  return (sdRef && !sdRef->deallocated) ? mdns::WaitDescriptor(sdRef) : -1;
+}
 
 DNSServiceErrorType DNSServiceProcessResult(DNSServiceRef sdRef) {
   if (!sdRef || sdRef->deallocated || sdRef->kind == mdns::OperationKind::Connection) return kDNSServiceErr_BadParam;
   _DNSServiceRef_t* op = sdRef;
   int64_t now = mdns::NowMs();
-  bool fired = mdns::TakeTimer(op);
+  bool fired = mdns::TakeWake(op);
   mdns::RunTimers(op, now);
   static uint8_t buffer[9000];  // RFC 6762 17: the largest multicast DNS message
   while (op->pending.empty()) {
@@ -106,16 +106,15 @@ DNSServiceErrorType DNSServiceProcessResult(DNSServiceRef sdRef) {
       case Read::Failed:
         return kDNSServiceErr_Unknown;
       case Read::Nothing: {
-        // The timer's work is done, which is what woke the caller: no wait.
+        // The work that woke the caller is done: no wait.
         if (fired) break;
         // Nothing to read: wait for a datagram or the next thing due, as a
         // blocking call does.
         int64_t due = mdns::NextDue(op);
         int timeout = due < 0 ? -1 : static_cast<int>(std::max<int64_t>(0, due - now));
-        pollfd p{op->wait, POLLIN, 0};
-        if (poll(&p, 1, timeout) < 0 && errno != EINTR) return kDNSServiceErr_Unknown;
+        if (!mdns::WaitForWork(op, timeout)) return kDNSServiceErr_Unknown;
         now = mdns::NowMs();
-        fired = mdns::TakeTimer(op);
+        fired = mdns::TakeWake(op);
         mdns::RunTimers(op, now);
         continue;
       }

@@ -8,20 +8,31 @@
  * Threads: the library starts none and holds no locks. All operations of a
  * process share one record cache, so every call must come from one thread
  * at a time (the caller serialises; one thread is simplest). A process may
- * exit without deallocating its operations.
+ * exit without deallocating its operations. On Windows the system's wait
+ * threads make the descriptors readable (see below); they touch nothing
+ * else.
  *
  * Descriptors: DNSServiceRefSockFD gives a descriptor to poll or select on
- * (an epoll descriptor, not a socket). It becomes readable when a datagram
- * arrives, when the operation has a question or an expiry due, and while
- * replies wait; DNSServiceProcessResult then does that work without
- * waiting. Called when nothing is ready, it waits, as a blocking call does. */
+ * (on Linux an epoll descriptor, not a socket; on Windows a loopback UDP
+ * socket, which select, WSAPoll and a peek accept). It becomes readable
+ * when a datagram arrives, when the operation has a question or an expiry
+ * due, and while replies wait; DNSServiceProcessResult then does that work
+ * without waiting. Called when nothing is ready, it waits, as a blocking
+ * call does.
+ *
+ * 64-bit Windows has one calling convention, so the system's own DNS-SD
+ * library binds through these declarations as ours does. */
 #include <stdint.h>
 
 #ifdef __cplusplus
 extern "C" {
 #endif
 
+#ifdef _WIN32
+#define DNSSD_EXPORT __declspec(dllexport)
+#else
 #define DNSSD_EXPORT __attribute__((visibility("default")))
+#endif
 
 typedef struct _DNSServiceRef_t* DNSServiceRef;
 typedef uint32_t DNSServiceFlags;

@@ -1,6 +1,5 @@
 #include "network/dnssd/dns_writer.h"
 
-#include <arpa/inet.h>
 
 namespace mdns {
 namespace {

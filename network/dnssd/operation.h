@@ -3,13 +3,14 @@
 // to run without a daemon: its own multicast socket, the records it follows,
 // the time of its next question, and the replies waiting for the caller.
 //
-// What the caller waits on is an epoll descriptor holding the operation's
-// sockets and a timer, so it becomes readable when a datagram arrives, when
-// a question or an expiry is due, and when replies wait (the timer is then
-// set to fire at once). No helper thread and nothing sent to wake anyone.
+// What the caller waits on (the operation's wait, one file per system:
+// operation_wait_linux.cpp, operation_wait_win32.cpp) becomes readable when
+// a datagram arrives, when a question or an expiry is due, and when replies
+// wait.
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,12 @@ enum class OperationKind { Connection, Browse, Resolve, Query };
 
 // Milliseconds on the monotonic clock.
 int64_t NowMs();
+
+// The operation's wait: its descriptor and what makes it ready.
+struct OperationWait;
+struct OperationWaitDeleter {
+  void operator()(OperationWait* wait) const;
+};
 
 inline constexpr int64_t kFirstInterval = 1000;         // RFC 6762 5.2: 1 s, then doubling
 inline constexpr int64_t kLongestInterval = 3600 * 1000;  // ... up to an hour
@@ -41,8 +48,7 @@ struct _DNSServiceRef_t {
   mdns::MdnsSocket socket;   // port 5353, joined to the group
   mdns::MdnsSocket oneShot;  // an ephemeral port: answers come back by unicast
   uint16_t oneShotId = 0;    // the query id those answers must carry
-  int timer = -1;            // timerfd
-  int wait = -1;             // epoll over both sockets and the timer: what the caller waits on
+  std::unique_ptr<mdns::OperationWait, mdns::OperationWaitDeleter> wait;  // what the caller waits on
   mdns::Endpoint endpoint;
   // The records this operation follows, copied from the process's cache
   // when it starts and kept up to date from every datagram after that.
@@ -108,16 +114,24 @@ void HandleDatagram(_DNSServiceRef_t* op, const uint8_t* data, size_t size, unsi
 void QueueReplies(_DNSServiceRef_t* op, const RecordCache::Changes& changes);
 // The earliest time something is due, or -1.
 int64_t NextDue(const _DNSServiceRef_t* op);
-// Makes the timer and the epoll descriptor over the operation's open
-// sockets; 0 or an errno value.
+// Makes the operation's wait over its open group socket; 0 or an error
+// code of the system.
 int OpenWait(_DNSServiceRef_t* op);
 // Adds the one-shot socket, opened later, to what the caller waits on.
 void WatchOneShot(_DNSServiceRef_t* op);
 void CloseWait(_DNSServiceRef_t* op);
-// Sets the timer for the next thing due (at once while replies wait).
+// The descriptor DNSServiceRefSockFD gives, or -1.
+int WaitDescriptor(const _DNSServiceRef_t* op);
+// Makes the descriptor ready when the next thing is due (at once while
+// replies wait).
 void Rearm(_DNSServiceRef_t* op);
-// True (once) when the timer fired since the last call.
-bool TakeTimer(_DNSServiceRef_t* op);
+// True (once) when the descriptor was made ready by something due or by
+// waiting replies since the last call, rather than only by a datagram: the
+// caller was woken for work, so DNSServiceProcessResult must not block.
+bool TakeWake(_DNSServiceRef_t* op);
+// Blocks until a datagram arrives or something is due, at most `timeoutMs`
+// (negative: no limit); false when the wait itself failed.
+bool WaitForWork(_DNSServiceRef_t* op, int timeoutMs);
 // Ends an operation's life: off the live list, sockets and timer closed.
 void Retire(_DNSServiceRef_t* op);
 

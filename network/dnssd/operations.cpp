@@ -1,20 +1,12 @@
 // How browse, resolve and record-query operations ask and listen.
-#include <arpa/inet.h>
-#include <time.h>
-
 #include <algorithm>
 #include <cerrno>
 
 #include "network/dnssd/dns_writer.h"
 #include "network/dnssd/operation.h"
+#include "platform/net/byte_order.h"
 
 namespace mdns {
-
-int64_t NowMs() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
 
 _DNSServiceRef_t*& LiveOperations() {
   static _DNSServiceRef_t* head = nullptr;
@@ -154,7 +146,7 @@ void UpdateResolve(_DNSServiceRef_t* op) {
     op->answered = true;
     std::string full = EscapeLabel(op->question.front()) + "." + NameToText(op->serviceType) + NameToText(op->domain);
     op->pending.push_back([op, interface, full, host, port, text](DNSServiceFlags more) {
-      op->resolveReply(op, more, interface, kDNSServiceErr_NoError, full.c_str(), host.c_str(), htons(port),
+      op->resolveReply(op, more, interface, kDNSServiceErr_NoError, full.c_str(), host.c_str(), platform::net::HostToNetwork16(port),
                        static_cast<uint16_t>(text.size()), text.data(), op->context);
     });
   }

@@ -16,4 +16,9 @@ constexpr uint32_t HostToNetwork32(uint32_t v) {
 
 constexpr uint32_t NetworkToHost32(uint32_t v) { return HostToNetwork32(v); }
 
+constexpr uint16_t HostToNetwork16(uint16_t v) {
+  if constexpr (std::endian::native == std::endian::big) return v;
+  return static_cast<uint16_t>((v >> 8) | (v << 8));
+}
+
 }  // namespace platform::net

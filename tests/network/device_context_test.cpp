@@ -1,6 +1,5 @@
 // The device-control context without a network: open rules, addresses,
 // delete refusal, names, versions and control-message headers.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,8 +8,14 @@
 #include "network/devices/dr_message.h"
 #include "network/devices/dr_records.h"
 #include "network/devices/dr_txt_versions.h"
+#include "platform/net/byte_order.h"
 
 namespace {
+
+// An IPv4 address in network byte order.
+uint32_t Ip(uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
+  return platform::net::HostToNetwork32(a << 24 | b << 16 | c << 8 | d);
+}
 
 class DeviceContext : public ::testing::Test {
  protected:
@@ -36,7 +41,7 @@ TEST_F(DeviceContext, ConfigsWithoutAnythingToUseAreRefusedAndLeaveNoHandle) {
   EXPECT_EQ(dr_device_open_with_config(devices_, &c, &d), AUD_ERR_INVALIDPARAMETER);  // no name
   c.name = "Unit";
   EXPECT_EQ(dr_device_open_with_config(devices_, &c, &d), AUD_ERR_NOTFOUND);  // no interface listed
-  c = Given(inet_addr("10.0.0.1"), 0, 3);
+  c = Given(Ip(10, 0, 0, 1), 0, 3);
   EXPECT_EQ(dr_device_open_with_config(devices_, &c, &d), AUD_ERR_INVALIDPARAMETER);  // two slots at most
   // Without a DNS-SD library the resolve cannot start.
   EXPECT_EQ(dr_device_open_by_name(devices_, "Unit", &d), AUD_ERR_DNSSDFAIL);
@@ -46,14 +51,14 @@ TEST_F(DeviceContext, ConfigsWithoutAnythingToUseAreRefusedAndLeaveNoHandle) {
 
 TEST_F(DeviceContext, GivenAddressesAreResolvedAtOnceAndReportedPerSlot) {
   dr_device* d = nullptr;
-  dr_device_open_config c = Given(inet_addr("10.0.0.7"), 0, 2);
+  dr_device_open_config c = Given(Ip(10, 0, 0, 7), 0, 2);
   ASSERT_EQ(dr_device_open_with_config(devices_, &c, &d), AUD_SUCCESS);
   EXPECT_EQ(dr_device_get_state(d), DR_DEVICE_STATE_RESOLVED);
   dr_address out[2] = {{1, 1}, {1, 1}};
   unsigned count = 2;
   ASSERT_EQ(dr_device_get_addresses(d, &count, out), AUD_SUCCESS);
   EXPECT_EQ(count, 2u);
-  EXPECT_EQ(out[0].host, inet_addr("10.0.0.7"));
+  EXPECT_EQ(out[0].host, Ip(10, 0, 0, 7));
   EXPECT_EQ(out[0].port, 4440);  // port 0 means the default
   EXPECT_EQ(out[1].host, 0u);
   count = 1;
@@ -64,7 +69,7 @@ TEST_F(DeviceContext, GivenAddressesAreResolvedAtOnceAndReportedPerSlot) {
   EXPECT_EQ(dr_device_get_addresses(d, nullptr, out), AUD_ERR_INVALIDPARAMETER);
   dr_device_close(d);
 
-  c = Given(inet_addr("10.0.0.8"), 5000, 1);
+  c = Given(Ip(10, 0, 0, 8), 5000, 1);
   ASSERT_EQ(dr_device_open_with_config(devices_, &c, &d), AUD_SUCCESS);
   count = 2;
   ASSERT_EQ(dr_device_get_addresses(d, &count, out), AUD_SUCCESS);
@@ -76,7 +81,7 @@ TEST_F(DeviceContext, GivenAddressesAreResolvedAtOnceAndReportedPerSlot) {
 TEST_F(DeviceContext, DeleteIsRefusedWhileAHandleIsOpenAndFreesNothing) {
   EXPECT_EQ(dr_devices_delete(nullptr), AUD_ERR_INVALIDPARAMETER);
   dr_device* d = nullptr;
-  dr_device_open_config c = Given(inet_addr("10.0.0.9"), 0);
+  dr_device_open_config c = Given(Ip(10, 0, 0, 9), 0);
   ASSERT_EQ(dr_device_open_with_config(devices_, &c, &d), AUD_SUCCESS);
   EXPECT_EQ(dr_devices_delete(devices_), AUD_ERR_INVALIDSTATE);
   // Both are still whole (ASan reports any use after a free).
@@ -91,7 +96,7 @@ TEST_F(DeviceContext, LongNamesAreCutToThirtyNineCharactersOnACharacterBoundary)
   const std::string ascii(45, 'a');
   const std::string wide = std::string(38, 'b') + "\xC3\xA9" + "cc";  // the 39th byte starts a 2-byte character
   for (const auto& [name, kept] : {std::pair{ascii, ascii.substr(0, 39)}, std::pair{wide, wide.substr(0, 38)}}) {
-    dr_device_open_config c = Given(inet_addr("10.0.0.1"), 0);
+    dr_device_open_config c = Given(Ip(10, 0, 0, 1), 0);
     c.name = name.c_str();
     dr_device* d = nullptr;
     ASSERT_EQ(dr_device_open_with_config(devices_, &c, &d), AUD_SUCCESS);
