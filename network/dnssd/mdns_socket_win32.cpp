@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "network/dnssd/mdns_socket.h"
+#include "network/dnssd/winsock_start_win32.h"
 #include "platform/net/byte_order.h"
 
 namespace mdns {
@@ -20,16 +21,6 @@ namespace {
 using platform::net::HostToNetwork16;
 
 SOCKET S(int fd) { return static_cast<SOCKET>(fd); }
-
-// The library may be the first in the process to use Winsock; it is never
-// stopped, as the process ends with it.
-bool WinsockStarted() {
-  static const bool started = [] {
-    WSADATA data{};
-    return WSAStartup(MAKEWORD(2, 2), &data) == 0;
-  }();
-  return started;
-}
 
 int ErrnoOf(int code) {
   switch (code) {
@@ -101,6 +92,14 @@ in_addr AddressOf(uint32_t address) {
 }
 
 }  // namespace
+
+bool WinsockStarted() {
+  static const bool started = [] {
+    WSADATA data{};
+    return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+  }();
+  return started;
+}
 
 Endpoint DefaultEndpoint() {
   Endpoint e;

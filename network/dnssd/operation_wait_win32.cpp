@@ -13,6 +13,7 @@
 #include <cstdint>
 
 #include "network/dnssd/operation.h"
+#include "network/dnssd/winsock_start_win32.h"
 
 namespace mdns {
 
@@ -76,6 +77,10 @@ int64_t NowMs() { return static_cast<int64_t>(GetTickCount64()); }
 int OpenWait(_DNSServiceRef_t* op) {
   op->wait.reset(new OperationWait);
   OperationWait& w = *op->wait;
+  if (!WinsockStarted()) {
+    CloseWait(op);
+    return WSANOTINITIALISED;
+  }
   w.bell = OpenBell();
   w.arrived = CreateEventW(nullptr, FALSE, FALSE, nullptr);
   w.due = CreateWaitableTimerW(nullptr, FALSE, nullptr);

@@ -6,7 +6,7 @@
 // unless asked for, so O_CLOEXEC has nothing to add.
 #include <fcntl.h>
 
-#include <cerrno>
+#include <errno.h>  // C files get this header too
 
 #ifndef O_CLOEXEC
 #define O_CLOEXEC 0
