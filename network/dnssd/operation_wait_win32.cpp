@@ -60,6 +60,19 @@ void Unwatch(int fd) {
   if (fd >= 0) WSAEventSelect(static_cast<SOCKET>(fd), nullptr, 0);
 }
 
+// True while a datagram waits on one of the operation's sockets. Each
+// DNSServiceProcessResult takes one, and a socket's event need not fire
+// again for those left behind (Wine's does not), so the bell is rung for
+// them as epoll stays readable on Linux.
+bool Queued(const _DNSServiceRef_t* op) {
+  WSAPOLLFD sockets[2];
+  ULONG n = 0;
+  for (int fd : {op->socket.fd(), op->oneShot.fd()}) {
+    if (fd >= 0) sockets[n++] = WSAPOLLFD{static_cast<SOCKET>(fd), POLLRDNORM, 0};
+  }
+  return n > 0 && WSAPoll(sockets, n, 0) > 0;
+}
+
 }  // namespace
 
 void OperationWaitDeleter::operator()(OperationWait* w) const {
@@ -119,6 +132,7 @@ void Rearm(_DNSServiceRef_t* op) {
     Ring(op->wait->bell);
     return;
   }
+  if (Queued(op)) Ring(op->wait->bell);
   const int64_t due = NextDue(op);
   if (due < 0) {
     CancelWaitableTimer(op->wait->due);
