@@ -55,26 +55,7 @@ class MemoryDialog : public ui::DialogWindow {
   MemoryDialog(const ui::DialogTemplate& tmpl, ui::DialogEvents& events, DialogRegistry* registry = nullptr);
   ~MemoryDialog() override;
 
-  void SetText(int id, const std::string& text) override;
-  std::string GetText(int id) override;
-  void Show(int id, bool visible) override;
-  bool IsVisible(int id) override;
-  void SetFont(int id, ui::FontKind font) override;
-  void SetTextLimit(int id, int chars) override;
-  int ComboAdd(int id, const std::string& text) override;
-  int ComboInsert(int id, int index, const std::string& text) override;
-  void ComboDelete(int id, int index) override;
-  int ComboCount(int id) override;
-  std::string ComboText(int id, int index) override;
-  void ComboSetData(int id, int index, uint32_t data) override;
-  uint32_t ComboData(int id, int index) override;
-  void ComboSetSel(int id, int index) override;
-  int ComboSel(int id) override;
-  void ProgressRange(int id, int low, int high) override;
-  void ProgressPos(int id, int pos) override;
-  void SetTimer(int timerId, unsigned ms) override;
-  void KillTimer(int timerId) override;
-  void AddSystemMenuItem(int commandId, const std::string& text) override;
+  PLATFORM_UI_CONTROL_OPERATIONS
   void EndDialog(int result) override;
   void OfferTargetChanges(bool offered) override { state_->targetChangesOffered = offered; }
 

@@ -71,32 +71,7 @@ class QtDialogWindow final : public ui::DialogWindow {
   ~QtDialogWindow() override;
 
   // ---- ui::DialogWindow
-  void SetText(int id, const std::string& text) override;
-  void OfferTargetChanges(bool offered) override;
-  std::string GetText(int id) override;
-  void Show(int id, bool visible) override;
-  bool IsVisible(int id) override;
-  void SetFont(int id, ui::FontKind font) override;
-  void SetTextLimit(int id, int chars) override;
-  int ComboAdd(int id, const std::string& text) override;
-  int ComboInsert(int id, int index, const std::string& text) override;
-  void ComboDelete(int id, int index) override;
-  int ComboCount(int id) override;
-  std::string ComboText(int id, int index) override;
-  void ComboSetData(int id, int index, uint32_t data) override;
-  uint32_t ComboData(int id, int index) override;
-  void ComboSetSel(int id, int index) override;
-  int ComboSel(int id) override;
-  void ProgressRange(int id, int low, int high) override;
-  void ProgressPos(int id, int pos) override;
-  void SetTimer(int timerId, unsigned ms) override;
-  void KillTimer(int timerId) override;
-  void AddSystemMenuItem(int commandId, const std::string& text) override;
-  void SetBackgroundPicture() override;
-  int RunModal() override;
-  void EndDialog(int result) override;
-  ui::Answer MessageBox(const ui::MessageBoxRequest& request) override;
-  void ShowNote(const ui::MessageBoxRequest& request) override;
+  PLATFORM_UI_WINDOW_OPERATIONS
 
   // ---- for the host, tests and screenshots
   DialogWidget* Widget() const { return widget_; }

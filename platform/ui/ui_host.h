@@ -166,6 +166,39 @@ class DialogWindow {
   virtual void OfferTargetChanges(bool offered) { (void)offered; }
 };
 
+// Declare, in the body of a class that implements DialogWindow, its
+// operations (documented above); the class defines them. Every dialog has
+// the control operations; a window a person sees has them all.
+#define PLATFORM_UI_CONTROL_OPERATIONS                                  \
+  void SetText(int id, const std::string& text) override;               \
+  std::string GetText(int id) override;                                 \
+  void Show(int id, bool visible) override;                             \
+  bool IsVisible(int id) override;                                      \
+  void SetFont(int id, ::platform::ui::FontKind font) override;         \
+  void SetTextLimit(int id, int chars) override;                        \
+  int ComboAdd(int id, const std::string& text) override;               \
+  int ComboInsert(int id, int index, const std::string& text) override; \
+  void ComboDelete(int id, int index) override;                         \
+  int ComboCount(int id) override;                                      \
+  std::string ComboText(int id, int index) override;                    \
+  void ComboSetData(int id, int index, uint32_t data) override;         \
+  uint32_t ComboData(int id, int index) override;                       \
+  void ComboSetSel(int id, int index) override;                         \
+  int ComboSel(int id) override;                                        \
+  void ProgressRange(int id, int low, int high) override;               \
+  void ProgressPos(int id, int pos) override;                           \
+  void SetTimer(int timerId, unsigned ms) override;                     \
+  void KillTimer(int timerId) override;                                 \
+  void AddSystemMenuItem(int commandId, const std::string& text) override;
+#define PLATFORM_UI_WINDOW_OPERATIONS                                                           \
+  PLATFORM_UI_CONTROL_OPERATIONS                                                                \
+  void SetBackgroundPicture() override;                                                         \
+  int RunModal() override;                                                                      \
+  void EndDialog(int result) override;                                                          \
+  ::platform::ui::Answer MessageBox(const ::platform::ui::MessageBoxRequest& request) override; \
+  void ShowNote(const ::platform::ui::MessageBoxRequest& request) override;                     \
+  void OfferTargetChanges(bool offered) override;
+
 // The window system. Installed as a platform service by main() (Qt or
 // console) or by a test (scripted); without one, the fallback host of
 // fallback_host.h is in force.
