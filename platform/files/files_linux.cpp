@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/core/real_backend.h"
+#include "platform/files/transfer_all.h"
 
 namespace platform {
 namespace {
@@ -22,14 +23,16 @@ class PosixFile final : public File {
   int64_t Read(void* buffer, size_t size) override {
     auto* p = static_cast<uint8_t*>(buffer);
     bool failed = false;
-    const size_t done = Repeat([&](size_t at) { return ::read(fd_, p + at, size - at); }, size, &failed);
+    const size_t done =
+        TransferAll([&](size_t at) { return Retrying([&] { return ::read(fd_, p + at, size - at); }); }, size, &failed);
     return failed ? -1 : static_cast<int64_t>(done);
   }
 
   int64_t Write(const void* buffer, size_t size) override {
     const auto* p = static_cast<const uint8_t*>(buffer);
     bool failed = false;
-    const size_t done = Repeat([&](size_t at) { return ::write(fd_, p + at, size - at); }, size, &failed);
+    const size_t done =
+        TransferAll([&](size_t at) { return Retrying([&] { return ::write(fd_, p + at, size - at); }); }, size, &failed);
     if (!failed && done < size) error_ = ENOSPC;  // a write that moves nothing: the device is full
     return static_cast<int64_t>(done);
   }
@@ -61,25 +64,16 @@ class PosixFile final : public File {
   uint32_t LastError() override { return error_; }
 
  private:
-  // Runs `step` (one read or write from offset `at`) until `size` bytes
-  // have moved, retrying interrupted calls. Stops early when a call moves
-  // nothing (end of file, a full device) and at an error, which it records
-  // and reports through `failed`. Returns the bytes moved.
-  template <class Step>
-  size_t Repeat(Step step, size_t size, bool* failed) {
-    size_t done = 0;
-    while (done < size) {
-      const ssize_t n = step(done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) {
-        error_ = static_cast<uint32_t>(errno);
-        *failed = true;
-        break;
-      }
-      if (n == 0) break;
-      done += static_cast<size_t>(n);
-    }
-    return done;
+  // Runs one read or write (`call`), again when a signal interrupted it;
+  // the bytes it moved, or -1 with errno recorded.
+  template <class Call>
+  int64_t Retrying(Call call) {
+    ssize_t n;
+    do {
+      n = call();
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) error_ = static_cast<uint32_t>(errno);
+    return n;
   }
 
   bool Stat(struct stat* st) {

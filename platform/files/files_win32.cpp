@@ -8,6 +8,7 @@
 #include "platform/core/real_backend.h"
 #include "platform/core/wide_text_win32.h"
 #include "platform/files/files.h"
+#include "platform/files/transfer_all.h"
 
 namespace platform {
 namespace {
@@ -21,36 +22,16 @@ class Win32File final : public File {
 
   int64_t Read(void* buffer, size_t size) override {
     auto* p = static_cast<uint8_t*>(buffer);
-    size_t done = 0;
-    while (done < size) {
-      const DWORD chunk = static_cast<DWORD>(std::min<size_t>(size - done, 1u << 30));
-      DWORD n = 0;
-      if (!ReadFile(handle_, p + done, chunk, &n, nullptr)) {
-        error_ = GetLastError();
-        return -1;
-      }
-      if (n == 0) break;
-      done += n;
-    }
-    return static_cast<int64_t>(done);
+    bool failed = false;
+    const size_t done = TransferAll([&](size_t at) { return Call(ReadFile, p + at, size - at); }, size, &failed);
+    return failed ? -1 : static_cast<int64_t>(done);
   }
 
   int64_t Write(const void* buffer, size_t size) override {
     const auto* p = static_cast<const uint8_t*>(buffer);
-    size_t done = 0;
-    while (done < size) {
-      const DWORD chunk = static_cast<DWORD>(std::min<size_t>(size - done, 1u << 30));
-      DWORD n = 0;
-      if (!WriteFile(handle_, p + done, chunk, &n, nullptr)) {
-        error_ = GetLastError();
-        break;
-      }
-      if (n == 0) {
-        error_ = ERROR_DISK_FULL;  // a write that moves nothing: the device is full
-        break;
-      }
-      done += n;
-    }
+    bool failed = false;
+    const size_t done = TransferAll([&](size_t at) { return Call(WriteFile, p + at, size - at); }, size, &failed);
+    if (!failed && done < size) error_ = ERROR_DISK_FULL;  // a write that moves nothing: the device is full
     return static_cast<int64_t>(done);
   }
 
@@ -98,6 +79,18 @@ class Win32File final : public File {
   uint32_t LastError() override { return error_; }
 
  private:
+  // One ReadFile or WriteFile (`call`) of at most 1 GiB of the `left`
+  // bytes at `data`; the bytes it moved, or -1 with the error recorded.
+  template <class Function, class Data>
+  int64_t Call(Function call, Data data, size_t left) {
+    DWORD n = 0;
+    if (!call(handle_, data, static_cast<DWORD>(std::min<size_t>(left, 1u << 30)), &n, nullptr)) {
+      error_ = GetLastError();
+      return -1;
+    }
+    return n;
+  }
+
   HANDLE handle_;
   uint32_t error_ = 0;
 };
