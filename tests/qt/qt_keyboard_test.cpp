@@ -27,10 +27,8 @@
 
 namespace {
 
+namespace ui = platform::ui;
 using platform::qt::QtDialogWindow;
-using platform::ui::Answer;
-using platform::ui::Buttons;
-using platform::ui::MessageBoxRequest;
 using namespace resources;
 
 struct KeyboardWindow : qt_test::SimulatedUnitsTest {
@@ -44,7 +42,7 @@ struct KeyboardWindow : qt_test::SimulatedUnitsTest {
   // main window is shown, with the keyboard in the window.
   int Run(const std::string& name, const std::string& commandLine,
           const std::function<void(QtDialogWindow&)>& script) {
-    InstallUnits(name, [](const MessageBoxRequest&) { return Answer::Ok; });
+    InstallUnits(name, [](const ui::MessageBoxRequest&) { return ui::Answer::Ok; });
     scope.host.SetShownHook([this, script](QtDialogWindow& d) {
       if (d.TemplateId() == kSerialDialog && onPrompt) onPrompt(d);
       if (d.TemplateId() != kMainDialog) return;
@@ -68,7 +66,7 @@ struct KeyboardWindow : qt_test::SimulatedUnitsTest {
   static QWidget* Focus(QtDialogWindow& d) { return d.Widget()->focusWidget(); }
   int Questions() const {
     return static_cast<int>(std::count_if(asked.begin(), asked.end(),
-                                          [](const MessageBoxRequest& r) { return r.buttons == Buttons::OkCancel; }));
+                                          [](const ui::MessageBoxRequest& r) { return r.buttons == ui::Buttons::OkCancel; }));
   }
 };
 

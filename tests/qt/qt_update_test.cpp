@@ -22,10 +22,8 @@
 
 namespace {
 
+namespace ui = platform::ui;
 using platform::qt::QtDialogWindow;
-using platform::ui::Answer;
-using platform::ui::Buttons;
-using platform::ui::MessageBoxRequest;
 using namespace resources;
 
 // Counts the paint events a widget receives.
@@ -39,12 +37,12 @@ class PaintCounter : public QObject {
 };
 
 struct SimulatedWindow : qt_test::SimulatedUnitsTest {
-  Answer questionAnswer = Answer::Ok;
+  ui::Answer questionAnswer = ui::Answer::Ok;
   CReflashDlg dlg{""};
 
   void Start(const std::string& name) {
-    InstallUnits(name, [this](const MessageBoxRequest& r) {
-      return r.buttons == Buttons::OkCancel ? questionAnswer : Answer::Ok;
+    InstallUnits(name, [this](const ui::MessageBoxRequest& r) {
+      return r.buttons == ui::Buttons::OkCancel ? questionAnswer : ui::Answer::Ok;
     });
   }
   // Runs the window; `script` runs once it is shown, then the window closes.
@@ -116,7 +114,7 @@ TEST_F(SimulatedWindow, FullUpdateKeepsTheWindowAliveAndEndsDone) {
 
 TEST_F(SimulatedWindow, CancelInTheConfirmationProgramsNothing) {
   Start("");
-  questionAnswer = Answer::Cancel;
+  questionAnswer = ui::Answer::Cancel;
   Run([&](QtDialogWindow& d) {
     d.Command(IDC_UPDATE);
     EXPECT_TRUE(d.IsVisible(IDC_UPDATE));
@@ -126,7 +124,7 @@ TEST_F(SimulatedWindow, CancelInTheConfirmationProgramsNothing) {
   EXPECT_EQ(scenario->Units()[0]->PacketsAccepted(), 0);
   EXPECT_NE(dlg.Outcome(), RunOutcome::UpdateSucceeded);
   ASSERT_FALSE(asked.empty());
-  EXPECT_EQ(asked.back().buttons, Buttons::OkCancel);
+  EXPECT_EQ(asked.back().buttons, ui::Buttons::OkCancel);
   EXPECT_EQ(asked.back().defaultButton, 1);  // Cancel is the default
 }
 

@@ -16,9 +16,7 @@
 
 namespace {
 
-using platform::ui::Answer;
-using platform::ui::Buttons;
-using platform::ui::MessageBoxRequest;
+namespace ui = platform::ui;
 using platform::win32ui::Win32DialogWindow;
 using namespace resources;
 
@@ -39,14 +37,14 @@ struct SimulatedWindow : ::testing::Test {
   platform::VirtualClock clock;
   platform::Override<platform::Clock> useClock{clock};
   std::unique_ptr<sim::Scenario> scenario = sim::MakeScenario("");
-  std::vector<MessageBoxRequest> asked;
-  Answer questionAnswer = Answer::Ok;
+  std::vector<ui::MessageBoxRequest> asked;
+  ui::Answer questionAnswer = ui::Answer::Ok;
 
   SimulatedWindow() {
     scenario->Install();
-    scope.host.SetMessageBoxHook([this](const MessageBoxRequest& r) {
+    scope.host.SetMessageBoxHook([this](const ui::MessageBoxRequest& r) {
       asked.push_back(r);
-      return std::optional<Answer>(r.buttons == Buttons::OkCancel ? questionAnswer : Answer::Ok);
+      return std::optional<ui::Answer>(r.buttons == ui::Buttons::OkCancel ? questionAnswer : ui::Answer::Ok);
     });
   }
 };
@@ -100,12 +98,12 @@ TEST_F(SimulatedWindow, UpdateFromTheButtonEndsWithCongratulationsAndClose) {
   EXPECT_GT(barMost, 0) << "the bar moved during the run";
   EXPECT_EQ(dlg.Outcome(), RunOutcome::UpdateSucceeded);
   ASSERT_FALSE(asked.empty());
-  EXPECT_EQ(asked.front().buttons, Buttons::OkCancel) << "the confirmation comes first";
+  EXPECT_EQ(asked.front().buttons, ui::Buttons::OkCancel) << "the confirmation comes first";
   EXPECT_FALSE(win32_test::Deadline::Fired());
 }
 
 TEST_F(SimulatedWindow, CancelInTheConfirmationProgramsNothing) {
-  questionAnswer = Answer::Cancel;
+  questionAnswer = ui::Answer::Cancel;
   CReflashDlg dlg{""};
   bool readyAgain = false;
   scope.host.SetShownHook([&](Win32DialogWindow& d) {
