@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/core/input_wait.h"
+#include "platform/core/real_backend.h"
 
 namespace platform {
 namespace {
@@ -33,12 +34,8 @@ class PollInputWait final : public InputWait {
 
 }  // namespace
 
-template <>
-InputWait& DefaultService<InputWait>() {
-  // Never destroyed: links held by other statics forget their descriptors
-  // while the process ends.
-  static PollInputWait* wait = new PollInputWait;
-  return *wait;
-}
+// Never destroyed: links held by other statics forget their descriptors
+// while the process ends.
+PLATFORM_LASTING_BACKEND(InputWait, PollInputWait)
 
 }  // namespace platform

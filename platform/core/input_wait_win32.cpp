@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/core/input_wait.h"
+#include "platform/core/real_backend.h"
 
 namespace platform {
 namespace {
@@ -64,12 +65,8 @@ class WinsockInputWait final : public InputWait {
 
 }  // namespace
 
-template <>
-InputWait& DefaultService<InputWait>() {
-  // Never destroyed: links held by other statics forget their sockets
-  // while the process ends.
-  static WinsockInputWait* wait = new WinsockInputWait;
-  return *wait;
-}
+// Never destroyed: links held by other statics forget their sockets
+// while the process ends.
+PLATFORM_LASTING_BACKEND(InputWait, WinsockInputWait)
 
 }  // namespace platform

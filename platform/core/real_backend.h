@@ -10,3 +10,13 @@
     static Backend backend;                     \
     return backend;                             \
   }
+
+// The same for a backend that must outlive every other static object (one
+// that objects destroyed at exit still call): made on first use and never
+// destroyed.
+#define PLATFORM_LASTING_BACKEND(Service, Backend) \
+  template <>                                      \
+  Service& DefaultService<Service>() {             \
+    static Backend* backend = new Backend;         \
+    return *backend;                               \
+  }
