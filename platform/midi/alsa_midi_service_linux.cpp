@@ -20,6 +20,22 @@ MidiTechnology TechnologyOf(unsigned type) {
   return MidiTechnology::kApplication;
 }
 
+// The service's code for a sequencer failure (a negative errno).
+int MidiErrorOf(int err) {
+  switch (-err) {
+    case ENOMEM:
+      return kMidiNoMemory;
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+      return kMidiBadDevice;  // the port went away since it was listed
+    case EBUSY:
+      return kMidiAllocated;
+    default:
+      return kMidiNotReady;
+  }
+}
+
 constexpr unsigned kWritable = seq::kCapWrite | seq::kCapSubsWrite;
 constexpr unsigned kReadable = seq::kCapRead | seq::kCapSubsRead;
 
@@ -51,7 +67,7 @@ void AlsaMidiService::UpdateWatch() {
 }
 
 bool AlsaMidiService::Open() {
-  if (!open_) open_ = seq_.Open();
+  if (!open_) open_ = seq_.Open() == 0;
   return open_;
 }
 
@@ -86,7 +102,7 @@ uint32_t AlsaMidiService::OutputCount() {
 
 int AlsaMidiService::Describe(const std::vector<Device>& list, uint32_t device, MidiDeviceInfo* info) {
   if (!info) return kMidiBadParameter;
-  if (device >= list.size() || !open_ || !seq_.PortExists(list[device].client, list[device].port)) {
+  if (device >= list.size() || !open_ || seq_.FindPort(list[device].client, list[device].port) < 0) {
     return kMidiBadDevice;
   }
   std::memset(info->name, 0, sizeof info->name);
@@ -102,7 +118,7 @@ int AlsaMidiService::OpenPort(bool input, uint32_t device, MidiHandle* handle) {
   if (!handle) return kMidiBadParameter;
   *handle = 0;
   const std::vector<Device>& list = input ? inputs_ : outputs_;
-  if (device >= list.size() || !open_ || !seq_.PortExists(list[device].client, list[device].port)) {
+  if (device >= list.size() || !open_ || seq_.FindPort(list[device].client, list[device].port) < 0) {
     return kMidiBadDevice;
   }
   const Device& d = list[device];
@@ -111,11 +127,15 @@ int AlsaMidiService::OpenPort(bool input, uint32_t device, MidiHandle* handle) {
   // others, and not exported at all.
   const unsigned caps = (input ? seq::kCapWrite : seq::kCapRead) | seq::kCapNoExport;
   const int local = seq_.CreatePort(name, caps, seq::kTypeMidiGeneric | seq::kTypeApplication);
-  if (local < 0) return kMidiNoMemory;
+  if (local < 0) {
+    LogMessage("ALSA: making a port failed: %s\n", std::strerror(-local));
+    return MidiErrorOf(local);
+  }
   const int err = input ? seq_.ConnectFrom(local, d.client, d.port) : seq_.ConnectTo(local, d.client, d.port);
   if (err < 0) {
+    LogMessage("ALSA: connecting to port %d:%d failed: %s\n", d.client, d.port, std::strerror(-err));
     seq_.DeletePort(local);
-    return kMidiNotReady;
+    return MidiErrorOf(err);
   }
   auto port = std::make_unique<Port>();
   port->input = input;
@@ -167,7 +187,7 @@ void AlsaMidiService::MoveSends(Port& port) {
     if (err == -EAGAIN) break;
     if (err < 0) {
       LogMessage("ALSA: SysEx send failed: %s\n", std::strerror(-err));
-      s.buffer->error = kMidiNotReady;
+      s.buffer->error = MidiErrorOf(err);
       s.buffer->queued = false;
       s.buffer->done = true;
       port.sends.erase(port.sends.begin() + static_cast<long>(i));

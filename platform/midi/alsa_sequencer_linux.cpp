@@ -42,19 +42,20 @@ class AlsaSequencer final : public Sequencer {
     if (seq_) snd_seq_close(seq_);
   }
 
-  bool Open() override {
-    if (seq_) return true;
+  int Open() override {
+    if (seq_) return 0;
     snd_lib_error_set_handler(RouteAlsaError);
     // Without the device node alsa-lib would still try (and complain); the
     // answer is known.
-    if (access("/dev/snd/seq", R_OK | W_OK) != 0) return false;
-    if (snd_seq_open(&seq_, "default", SND_SEQ_OPEN_DUPLEX, SND_SEQ_NONBLOCK) < 0) {
+    if (access("/dev/snd/seq", R_OK | W_OK) != 0) return -errno;
+    const int err = snd_seq_open(&seq_, "default", SND_SEQ_OPEN_DUPLEX, SND_SEQ_NONBLOCK);
+    if (err < 0) {
       seq_ = nullptr;
-      return false;
+      return err;
     }
     snd_seq_set_client_name(seq_, "Reflash");
     own_ = snd_seq_client_id(seq_);
-    return true;
+    return 0;
   }
 
   std::vector<SeqPortInfo> Ports() override {
@@ -78,29 +79,29 @@ class AlsaSequencer final : public Sequencer {
     return list;
   }
 
-  bool PortExists(int client, int port) override {
+  int FindPort(int client, int port) override {
+    if (!seq_) return -ENODEV;
     snd_seq_port_info_t* info;
     snd_seq_port_info_alloca(&info);
-    return seq_ && snd_seq_get_any_port_info(seq_, client, port, info) >= 0;
+    const int err = snd_seq_get_any_port_info(seq_, client, port, info);
+    return err < 0 ? err : 0;
   }
 
   int CreatePort(const std::string& name, unsigned caps, unsigned type) override {
     return seq_ ? snd_seq_create_simple_port(seq_, name.c_str(), caps, type) : -ENODEV;
   }
-  void DeletePort(int port) override {
-    if (seq_) snd_seq_delete_simple_port(seq_, port);
-  }
+  int DeletePort(int port) override { return seq_ ? snd_seq_delete_simple_port(seq_, port) : -ENODEV; }
   int ConnectFrom(int local, int client, int port) override {
     return seq_ ? snd_seq_connect_from(seq_, local, client, port) : -ENODEV;
   }
   int ConnectTo(int local, int client, int port) override {
     return seq_ ? snd_seq_connect_to(seq_, local, client, port) : -ENODEV;
   }
-  void DisconnectFrom(int local, int client, int port) override {
-    if (seq_) snd_seq_disconnect_from(seq_, local, client, port);
+  int DisconnectFrom(int local, int client, int port) override {
+    return seq_ ? snd_seq_disconnect_from(seq_, local, client, port) : -ENODEV;
   }
-  void DisconnectTo(int local, int client, int port) override {
-    if (seq_) snd_seq_disconnect_to(seq_, local, client, port);
+  int DisconnectTo(int local, int client, int port) override {
+    return seq_ ? snd_seq_disconnect_to(seq_, local, client, port) : -ENODEV;
   }
 
   int SendSysEx(int local, const uint8_t* data, uint32_t length) override {

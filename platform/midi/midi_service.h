@@ -5,7 +5,13 @@
 // inside its own calls (Poll above all), so nothing touches a buffer while
 // the caller is between calls.
 //
-// Results: 0 (kMidiOk) for success, else one of the MidiError codes below.
+// Errors: every call that can fail returns its result code, as the
+// system's MIDI calls do: 0 (kMidiOk) for success, else one of the MidiError
+// codes below, with the system's numbers (callers log them as they are). A
+// send that fails after the service took it comes back with the same kind
+// of code in its buffer's `error`. The counts and Poll cannot fail. Nothing
+// else (no errno, no bool, no exception) leaves a backend; a backend that
+// knows more about a failure (the OS's text) logs it itself.
 #include <cstddef>
 #include <cstdint>
 

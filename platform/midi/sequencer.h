@@ -49,27 +49,27 @@ struct SeqEvent {
 class Sequencer {
  public:
   virtual ~Sequencer() = default;
-  // Opens our client (non-blocking). False where there is no sequencer.
-  virtual bool Open() = 0;
+  // Opens our client (non-blocking); 0 once it is open. -ENOENT or
+  // -EACCES where the sequencer's device cannot be used.
+  virtual int Open() = 0;
   // Every port of the other clients (not ours, not the system's).
   virtual std::vector<SeqPortInfo> Ports() = 0;
-  virtual bool PortExists(int client, int port) = 0;
-  // Makes a port of ours; its number, or a negative errno.
+  // 0 when another client's port is still there, -ENOENT when it is gone.
+  virtual int FindPort(int client, int port) = 0;
+  // Makes a port of ours; its number.
   virtual int CreatePort(const std::string& name, unsigned caps, unsigned type) = 0;
-  virtual void DeletePort(int port) = 0;
+  virtual int DeletePort(int port) = 0;
   // Subscriptions between our port `local` and another client's port:
   // theirs to ours (input) or ours to theirs (output).
   virtual int ConnectFrom(int local, int client, int port) = 0;
   virtual int ConnectTo(int local, int client, int port) = 0;
-  virtual void DisconnectFrom(int local, int client, int port) = 0;
-  virtual void DisconnectTo(int local, int client, int port) = 0;
+  virtual int DisconnectFrom(int local, int client, int port) = 0;
+  virtual int DisconnectTo(int local, int client, int port) = 0;
   // Hands one SysEx message from our port to its subscribers, directly.
-  // 0, -EAGAIN when the output pool is full (try again), another negative
-  // errno when it failed.
+  // -EAGAIN when the output pool is full (try again).
   virtual int SendSysEx(int local, const uint8_t* data, uint32_t length) = 0;
   // Takes the next input event: 1 with `event` filled, 0 when nothing is
-  // waiting, a negative errno on failure (-ENOSPC: the input overran and
-  // events were lost).
+  // waiting (-ENOSPC: the input overran and events were lost).
   virtual int Receive(SeqEvent* event) = 0;
   // Descriptors that become readable when input events arrive (for a wait
   // to block on); none where there is no sequencer.

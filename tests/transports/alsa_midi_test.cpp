@@ -31,6 +31,7 @@ TEST(AlsaMidiTest, WithoutASequencerThereAreNoPortsAndNoComplaint) {
   platform::MidiHandle h = 7;
   EXPECT_EQ(alsa.OpenOutput(0, &h), platform::kMidiBadDevice);
   EXPECT_EQ(h, 0u);
+  EXPECT_EQ(platform::SystemSequencer().Open(), -ENOENT) << "the sequencer says why, as an errno";
   alsa.Poll();
   COrvellaMIDI t;
   EXPECT_EQ(t.Open(), 1);
@@ -98,24 +99,32 @@ class FakeSequencer final : public platform::Sequencer {
   int persistentError = 0;  // returned by Receive once the script is used up
   std::vector<int> descriptors;  // what InputDescriptors reports
 
-  bool Open() override { return true; }
+  int openResult = 0;
+  int findResult = 0;
+  int createResult = 0;   // a negative errno makes CreatePort fail
+  int connectResult = 0;  // likewise ConnectFrom/ConnectTo
+  size_t deleted = 0;
+
+  int Open() override { return openResult; }
   std::vector<platform::SeqPortInfo> Ports() override { return ports; }
-  bool PortExists(int, int) override { return true; }
+  int FindPort(int, int) override { return findResult; }
   int CreatePort(const std::string& name, unsigned caps, unsigned) override {
+    if (createResult < 0) return createResult;
     made.push_back({name, caps});
     return static_cast<int>(made.size() - 1);
   }
-  void DeletePort(int) override {}
+  int DeletePort(int) override {
+    ++deleted;
+    return 0;
+  }
   int ConnectFrom(int local, int client, int) override {
+    if (connectResult < 0) return connectResult;
     made[local].connectedClient = client;
     return 0;
   }
-  int ConnectTo(int local, int client, int) override {
-    made[local].connectedClient = client;
-    return 0;
-  }
-  void DisconnectFrom(int, int, int) override {}
-  void DisconnectTo(int, int, int) override {}
+  int ConnectTo(int local, int client, int port) override { return ConnectFrom(local, client, port); }
+  int DisconnectFrom(int, int, int) override { return 0; }
+  int DisconnectTo(int, int, int) override { return 0; }
   int SendSysEx(int, const uint8_t* data, uint32_t length) override {
     int r = 0;
     if (!sendResults.empty()) {
@@ -260,6 +269,51 @@ TEST_F(AlsaLogicTest, IdleWaitsBlockOnTheSequencerWhileOnlyInputCanChange) {
   EXPECT_EQ(wait.watched, std::set<int>{42});
   EXPECT_EQ(t_.Close(), 0);
   EXPECT_TRUE(wait.watched.empty());
+}
+
+// Whatever the sequencer refuses, and however a caller misuses the service,
+// the caller gets one of the service's codes back (never an errno), the
+// handle stays empty, and the log says what the OS said.
+TEST_F(AlsaLogicTest, EveryFailureIsOneOfTheServicesCodes) {
+  platform::MidiHandle h = 9;
+  alsa_.OutputCount();
+  fake_.createResult = -ENOMEM;
+  EXPECT_EQ(alsa_.OpenOutput(0, &h), platform::kMidiNoMemory);
+  EXPECT_EQ(h, 0u);
+  fake_.createResult = 0;
+  fake_.connectResult = -EPERM;
+  EXPECT_EQ(alsa_.OpenInput(0, &h), platform::kMidiNotReady);
+  EXPECT_EQ(fake_.deleted, 1u) << "the port made for it is taken down again";
+  EXPECT_EQ(log_.Count("ALSA: connecting to port 20:0 failed: " + std::string(std::strerror(EPERM)) + "\n"), 1);
+  fake_.connectResult = -ENOENT;
+  EXPECT_EQ(alsa_.OpenOutput(0, &h), platform::kMidiBadDevice) << "the port went away after the listing";
+  fake_.connectResult = 0;
+  fake_.findResult = -ENOENT;
+  platform::MidiDeviceInfo info;
+  EXPECT_EQ(alsa_.OutputInfo(0, &info), platform::kMidiBadDevice);
+  EXPECT_EQ(alsa_.OpenOutput(0, &h), platform::kMidiBadDevice);
+  fake_.findResult = 0;
+
+  ASSERT_EQ(alsa_.OpenOutput(0, &h), platform::kMidiOk);
+  uint8_t data[8] = {0xF0, 0x00, 0x01, 0x54, 0x00, 0x00, 0x00, 0xF7};
+  platform::MidiBuffer b;
+  b.data = data;
+  b.length = sizeof data;
+  EXPECT_EQ(alsa_.SendSysEx(h, &b), platform::kMidiUnprepared);
+  EXPECT_EQ(alsa_.PrepareBuffer(h + 1, &b), platform::kMidiBadHandle);
+  ASSERT_EQ(alsa_.PrepareBuffer(h, &b), platform::kMidiOk);
+  fake_.sendResults = {-EBUSY};
+  EXPECT_EQ(alsa_.SendSysEx(h, &b), platform::kMidiOk) << "taken; refused inside";
+  EXPECT_TRUE(b.done);
+  EXPECT_EQ(b.error, platform::kMidiAllocated);
+  EXPECT_EQ(alsa_.AddInputBuffer(h, &b), platform::kMidiBadHandle) << "an output is not an input";
+  EXPECT_EQ(alsa_.CloseOutput(h), platform::kMidiOk);
+  EXPECT_EQ(alsa_.CloseOutput(h), platform::kMidiBadHandle);
+
+  platform::AlsaMidiService none{fake_};
+  fake_.openResult = -EACCES;
+  EXPECT_FALSE(none.Available());
+  EXPECT_EQ(none.OpenInput(0, &h), platform::kMidiBadDevice);
 }
 
 // A full pool is waited out; a refused send is a failed Write.
