@@ -208,8 +208,7 @@ void CFirmwareImages::SelectNewFirmware(const char* path, DialogWindow* window) 
   const std::string shown = EscapeOutsideText(path);
   LogMessage("SelectNewFirmware %s\n", shown.c_str());
 
-  uint32_t error = 0;
-  std::unique_ptr<platform::File> file = platform::Use<platform::Files>().OpenRead(path, &error);
+  std::unique_ptr<platform::File> file = platform::Use<platform::Files>().OpenRead(path);
   if (!file) {
     std::string text =
         Format("Unable to open file '%s' specified on the command line!\n\nReverting to default firmware.\n",
@@ -258,10 +257,10 @@ bool CFirmwareImages::ExtractEmbeddedImage(const char* name, DialogWindow* paren
   return true;
 }
 
-bool CFirmwareImages::MakeRunFolder(uint32_t* error) {
+bool CFirmwareImages::MakeRunFolder() {
   if (!m_szRunFolder.empty()) return true;
   platform::Files& files = platform::Use<platform::Files>();
-  m_szRunFolder = files.MakePrivateFolder(files.TempFolder(), error);
+  m_szRunFolder = files.MakePrivateFolder(files.TempFolder());
   return !m_szRunFolder.empty();
 }
 
@@ -272,8 +271,8 @@ bool CFirmwareImages::ExpandEmbeddedImage(const uint8_t* bytes, uint32_t size, c
 
   // The run's own folder inside the shared temporary folder: fixed names
   // there could be links planted by another user.
-  uint32_t error = 0;
-  const bool haveFolder = MakeRunFolder(&error);
+  const bool haveFolder = MakeRunFolder();
+  uint32_t error = haveFolder ? 0 : files.LastError();
   std::string folder = haveFolder ? m_szRunFolder : files.TempFolder();
   std::string compressedPath = folder + resourceName;
   if (!resourceName.empty()) compressedPath.back() = '_';
@@ -286,10 +285,11 @@ bool CFirmwareImages::ExpandEmbeddedImage(const uint8_t* bytes, uint32_t size, c
     return false;
   }
 
-  std::unique_ptr<platform::File> out = files.Create(compressedPath, &error);
+  std::unique_ptr<platform::File> out = files.Create(compressedPath);
   if (!out) {
     Message(parent, Format("Unable to create compressed file '%s'!", compressedPath.c_str()),
-            Format("Create File Failure! [%08lx]", static_cast<unsigned long>(error)), Icon::Exclamation);
+            Format("Create File Failure! [%08lx]", static_cast<unsigned long>(files.LastError())),
+            Icon::Exclamation);
     return false;
   }
   // All of it or nothing: a cut-off copy would expand to a cut-off image.
@@ -341,7 +341,7 @@ bool CFirmwareImages::ExpandEmbeddedImage(const uint8_t* bytes, uint32_t size, c
 
 bool CFirmwareImages::IsSzddFile(const char* path) {
   static const uint8_t kSignature[8] = {'S', 'Z', 'D', 'D', 0x88, 0xF0, 0x27, 0x33};
-  std::unique_ptr<platform::File> file = platform::Use<platform::Files>().OpenRead(path, nullptr);
+  std::unique_ptr<platform::File> file = platform::Use<platform::Files>().OpenRead(path);
   uint8_t head[sizeof kSignature] = {};
   return file && file->Read(head, sizeof head) == static_cast<int64_t>(sizeof head) &&
          std::memcmp(head, kSignature, sizeof head) == 0;
@@ -349,11 +349,10 @@ bool CFirmwareImages::IsSzddFile(const char* path) {
 
 bool CFirmwareImages::ExpandExternalImage(DialogWindow* parent, char path[260]) {
   platform::Files& files = platform::Use<platform::Files>();
-  uint32_t error = 0;
   std::string name = path;
   const size_t slash = name.find_last_of("/\\");
   if (slash != std::string::npos) name.erase(0, slash + 1);
-  const std::string expanded = MakeRunFolder(&error) ? m_szRunFolder + name : std::string();
+  const std::string expanded = MakeRunFolder() ? m_szRunFolder + name : std::string();
   if (expanded.empty() || expanded.size() > kMaxPath) {
     const std::string shown = EscapeOutsideText(expanded.empty() ? name : expanded);
     Message(parent, Format("Unable to open destination file '%s'!", shown.c_str()),
@@ -410,11 +409,10 @@ bool CFirmwareImages::LoadFirmwareImage(DialogWindow* parent) {
   m_nImageMajor = version / 100;
   m_nImageMinor = static_cast<uint8_t>(version % 100);
 
-  uint32_t error = 0;
-  std::unique_ptr<platform::File> file = files.OpenRead(path, &error);
+  std::unique_ptr<platform::File> file = files.OpenRead(path);
   if (!file) {
     Message(parent, Format("Unable to open file '%s'!", EscapeOutsideText(path).c_str()),
-            Format("CreateFile Failure! [%08lx]", static_cast<unsigned long>(error)), Icon::Exclamation);
+            Format("CreateFile Failure! [%08lx]", static_cast<unsigned long>(files.LastError())), Icon::Exclamation);
     return false;
   }
   const int64_t size = file->Size();

@@ -64,8 +64,9 @@ class CFirmwareImages : platform::NonCopyable {
   // Expands the compressed external file at `path` into the run's folder
   // and puts the expanded copy's path there; false after its message.
   bool ExpandExternalImage(platform::ui::DialogWindow* parent, char path[260]);
-  // Makes the private temporary folder on first use; false with *error set.
-  bool MakeRunFolder(uint32_t* error);
+  // Makes the private temporary folder on first use; false when it cannot
+  // (the Files service's LastError says why).
+  bool MakeRunFolder();
 
   std::string m_szRunFolder;
 };

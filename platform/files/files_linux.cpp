@@ -97,66 +97,60 @@ std::string SystemFiles::TempFolder() {
   return path;
 }
 
-std::string SystemFiles::MakePrivateFolder(const std::string& parent, uint32_t* error) {
+std::string SystemFiles::MakePrivateFolder(const std::string& parent) {
   std::vector<char> name(parent.begin(), parent.end());
   const char kPattern[] = "reflash-XXXXXX";
   name.insert(name.end(), kPattern, kPattern + sizeof kPattern);  // with the terminator
   // mkdtemp creates the folder with mode 0700 and fails rather than reuse
   // anything that is already there.
-  if (!::mkdtemp(name.data())) {
-    if (error) *error = static_cast<uint32_t>(errno);
-    return {};
-  }
+  if (!::mkdtemp(name.data())) return Fail(static_cast<uint32_t>(errno), std::string());
   return std::string(name.data()) + '/';
 }
 
 bool SystemFiles::RemoveFolder(const std::string& folder) {
   int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (dirFd < 0) return false;
+  if (dirFd < 0) return Fail(static_cast<uint32_t>(errno), false);
   DIR* dir = ::fdopendir(dirFd);
   if (!dir) {
+    const uint32_t code = static_cast<uint32_t>(errno);
     ::close(dirFd);
-    return false;
+    return Fail(code, false);
   }
-  bool clean = true;
+  uint32_t first = 0;  // the first thing that stayed says why
   while (dirent* entry = ::readdir(dir)) {
     std::string name = entry->d_name;
     if (name == "." || name == "..") continue;
     // unlinkat relative to the open folder cannot be redirected elsewhere.
-    if (::unlinkat(dirFd, name.c_str(), 0) != 0) clean = false;
+    if (::unlinkat(dirFd, name.c_str(), 0) != 0 && !first) first = static_cast<uint32_t>(errno);
   }
   ::closedir(dir);
-  if (::rmdir(folder.c_str()) != 0) clean = false;
-  return clean;
+  if (::rmdir(folder.c_str()) != 0 && !first) first = static_cast<uint32_t>(errno);
+  return first ? Fail(first, false) : true;
 }
 
-std::unique_ptr<File> SystemFiles::OpenRead(const std::string& path, uint32_t* error) {
+std::unique_ptr<File> SystemFiles::OpenRead(const std::string& path) {
   // Without blocking: a FIFO without a writer or a device would otherwise
   // hold the run at the open. Only regular files are images.
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (fd < 0) {
-    if (error) *error = static_cast<uint32_t>(errno);
-    return nullptr;
-  }
+  if (fd < 0) return Fail(static_cast<uint32_t>(errno), std::unique_ptr<File>());
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    if (error) *error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    const uint32_t code = st.st_mode == 0 ? static_cast<uint32_t>(errno) : S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
     ::close(fd);
-    return nullptr;
+    return Fail(code, std::unique_ptr<File>());
   }
   ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   return std::make_unique<PosixFile>(fd);
 }
 
-std::unique_ptr<File> SystemFiles::Create(const std::string& path, uint32_t* error) {
+std::unique_ptr<File> SystemFiles::Create(const std::string& path) {
   int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
-  if (fd < 0) {
-    if (error) *error = static_cast<uint32_t>(errno);
-    return nullptr;
-  }
+  if (fd < 0) return Fail(static_cast<uint32_t>(errno), std::unique_ptr<File>());
   return std::make_unique<PosixFile>(fd);
 }
 
-bool SystemFiles::Remove(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+bool SystemFiles::Remove(const std::string& path) {
+  return ::unlink(path.c_str()) == 0 || Fail(static_cast<uint32_t>(errno), false);
+}
 
 }  // namespace platform

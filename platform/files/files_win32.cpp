@@ -144,7 +144,7 @@ std::string SystemFiles::TempFolder() {
   return path;
 }
 
-std::string SystemFiles::MakePrivateFolder(const std::string& parent, uint32_t* error) {
+std::string SystemFiles::MakePrivateFolder(const std::string& parent) {
   static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
   OwnerOnly owner;
   DWORD last = ERROR_ALREADY_EXISTS;
@@ -153,70 +153,58 @@ std::string SystemFiles::MakePrivateFolder(const std::string& parent, uint32_t* 
     std::string name = parent + "reflash-";
     for (int i = 0; i < 12; ++i) {
       unsigned int r = 0;
-      if (rand_s(&r) != 0) {
-        if (error) *error = ERROR_GEN_FAILURE;
-        return {};
-      }
+      if (rand_s(&r) != 0) return Fail(ERROR_GEN_FAILURE, std::string());
       name += kLetters[r % (sizeof kLetters - 1)];
     }
     if (CreateDirectoryW(Wide(name).c_str(), owner.Attributes())) return name + '\\';
     last = GetLastError();
   }
-  if (error) *error = last;
-  return {};
+  return Fail(last, std::string());
 }
 
 bool SystemFiles::RemoveFolder(const std::string& folder) {
   std::wstring base = Wide(folder);
-  if (base.empty()) return false;
+  if (base.empty()) return Fail(ERROR_INVALID_NAME, false);
   if (base.back() != L'\\' && base.back() != L'/') base += L'\\';
-  if (IsLink(base.substr(0, base.size() - 1))) return false;
-  bool clean = true;
+  if (IsLink(base.substr(0, base.size() - 1))) return Fail(ERROR_CANT_ACCESS_FILE, false);
+  DWORD first = 0;  // the first thing that stayed says why
   WIN32_FIND_DATAW entry{};
   HANDLE find = FindFirstFileW((base + L"*").c_str(), &entry);
   if (find != INVALID_HANDLE_VALUE) {
     do {
       const std::wstring name = entry.cFileName;
       if (name == L"." || name == L"..") continue;
-      if (!DeleteFileW((base + name).c_str())) clean = false;
+      if (!DeleteFileW((base + name).c_str()) && !first) first = GetLastError();
     } while (FindNextFileW(find, &entry));
     FindClose(find);
   }
-  if (!RemoveDirectoryW(base.c_str())) clean = false;
-  return clean;
+  if (!RemoveDirectoryW(base.c_str()) && !first) first = GetLastError();
+  return first ? Fail(first, false) : true;
 }
 
-std::unique_ptr<File> SystemFiles::OpenRead(const std::string& path, uint32_t* error) {
+std::unique_ptr<File> SystemFiles::OpenRead(const std::string& path) {
   HANDLE handle = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) {
-    if (error) *error = GetLastError();
-    return nullptr;
-  }
+  if (handle == INVALID_HANDLE_VALUE) return Fail(GetLastError(), std::unique_ptr<File>());
   // Only regular files are images: not a device, a pipe or a console.
   if (GetFileType(handle) != FILE_TYPE_DISK) {
-    if (error) *error = ERROR_INVALID_PARAMETER;
     CloseHandle(handle);
-    return nullptr;
+    return Fail(ERROR_INVALID_PARAMETER, std::unique_ptr<File>());
   }
   return std::make_unique<Win32File>(handle);
 }
 
-std::unique_ptr<File> SystemFiles::Create(const std::string& path, uint32_t* error) {
+std::unique_ptr<File> SystemFiles::Create(const std::string& path) {
   const std::wstring wide = Wide(path);
-  if (IsLink(wide)) {
-    if (error) *error = ERROR_CANT_ACCESS_FILE;
-    return nullptr;
-  }
+  if (IsLink(wide)) return Fail(ERROR_CANT_ACCESS_FILE, std::unique_ptr<File>());
   HANDLE handle = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) {
-    if (error) *error = GetLastError();
-    return nullptr;
-  }
+  if (handle == INVALID_HANDLE_VALUE) return Fail(GetLastError(), std::unique_ptr<File>());
   return std::make_unique<Win32File>(handle);
 }
 
-bool SystemFiles::Remove(const std::string& path) { return DeleteFileW(Wide(path).c_str()) != 0; }
+bool SystemFiles::Remove(const std::string& path) {
+  return DeleteFileW(Wide(path).c_str()) != 0 || Fail(GetLastError(), false);
+}
 
 }  // namespace platform

@@ -8,7 +8,9 @@ std::unique_ptr<File> SzddExpander::BeginSource(const std::string& path) {
   Close();
   expected_ = 0;
   systemError_ = 0;
-  return Use<Files>().OpenRead(path, &systemError_);
+  std::unique_ptr<File> file = Use<Files>().OpenRead(path);
+  if (!file) systemError_ = Use<Files>().LastError();
+  return file;
 }
 
 }  // namespace platform

@@ -4,6 +4,11 @@
 // copy. Unlike the bare decoder it sits on, it refuses output whose length
 // differs from the length the header promises (truncated, damaged or
 // over-long data), so a success means exactly that many bytes were written.
+//
+// Errors, in the shape of the expansion calls: a call that fails returns
+// one of the negative codes below (the number the messages show), and
+// LastError() gives the system's code behind a file failure, as the Files
+// service reports it.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -52,8 +57,8 @@ class SzddExpander : NonCopyable {
   uint32_t ExpectedLength() const { return expected_; }
   // Digest() of the bytes written by the last Copy.
   uint64_t WrittenDigest() const { return digest_; }
-  // The system error code (errno) behind the last file failure, 0 if none.
-  uint32_t SystemError() const { return systemError_; }
+  // The system's code behind the last file failure, 0 if none.
+  uint32_t LastError() const { return systemError_; }
 
  private:
   // The start of OpenSource on every system: closes what is open, forgets

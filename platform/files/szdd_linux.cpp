@@ -233,8 +233,11 @@ long SzddExpander::OpenSource(const std::string& path) {
 
 long SzddExpander::OpenDestination(const std::string& path) {
   state_->destination.reset();
-  std::unique_ptr<File> file = Use<Files>().Create(path, &systemError_);
-  if (!file) return kSzddBadDestination;
+  std::unique_ptr<File> file = Use<Files>().Create(path);
+  if (!file) {
+    systemError_ = Use<Files>().LastError();
+    return kSzddBadDestination;
+  }
   state_->destination = std::make_unique<FileOutput>(std::move(file), expected_);
   return 0;
 }

@@ -109,8 +109,10 @@ long SzddExpander::OpenSource(const std::string& path) {
 
 long SzddExpander::OpenDestination(const std::string& path) {
   state_->destination.reset();
-  state_->destination = Use<Files>().Create(path, &systemError_);
-  return state_->destination ? 0L : static_cast<long>(kSzddBadDestination);
+  state_->destination = Use<Files>().Create(path);
+  if (state_->destination) return 0;
+  systemError_ = Use<Files>().LastError();
+  return kSzddBadDestination;
 }
 
 long SzddExpander::Copy() {

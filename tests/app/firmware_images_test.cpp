@@ -354,8 +354,9 @@ TEST_F(FirmwareImages, AShortWriteOfTheCompressedFileIsAFailure) {
 TEST_F(FirmwareImages, AnUnusableTemporaryFolderIsReported) {
   // The code is the system's own for a file in a folder that does not
   // exist: ENOENT here, ERROR_PATH_NOT_FOUND (3) on Windows.
-  uint32_t missingFolder = 0;
-  EXPECT_EQ(platform::SystemFiles().Create(PathOf("absent/probe"), &missingFolder), nullptr);
+  platform::SystemFiles probe;
+  EXPECT_EQ(probe.Create(PathOf("absent/probe")), nullptr);
+  const uint32_t missingFolder = probe.LastError();
   ASSERT_NE(missingFolder, 0u);
   char caption[64];
   std::snprintf(caption, sizeof caption, "Create File Failure! [%08x]", static_cast<unsigned>(missingFolder));

@@ -151,7 +151,7 @@ TEST_F(SzddFiles, ReportsEachStepThatFails) {
   platform::SzddExpander expander;
   EXPECT_EQ(expander.Copy(), platform::kSzddNotOpen);
   EXPECT_EQ(expander.OpenSource(scratch_ / "ABSENT.BI_"), platform::kSzddBadSource);
-  EXPECT_EQ(expander.SystemError(), static_cast<uint32_t>(ENOENT));
+  EXPECT_EQ(expander.LastError(), static_cast<uint32_t>(ENOENT));
   ASSERT_EQ(expander.OpenSource(scratch_ / "IMAGE.BI_"), 0);
   EXPECT_EQ(expander.OpenDestination(scratch_ / "no/such/folder/IMAGE.BIN"), platform::kSzddBadDestination);
   EXPECT_EQ(expander.Copy(), platform::kSzddNotOpen);
@@ -163,7 +163,7 @@ TEST_F(SzddFiles, ADestinationThatRefusesBytesIsAWriteFailure) {
   ASSERT_EQ(expander.OpenSource(scratch_ / "IMAGE.BI_"), 0);
   ASSERT_EQ(expander.OpenDestination(scratch_ / "IMAGE.BIN"), 0);
   EXPECT_EQ(expander.Copy(), platform::kSzddWriteFailed);
-  EXPECT_EQ(expander.SystemError(), static_cast<uint32_t>(ENOSPC));
+  EXPECT_EQ(expander.LastError(), static_cast<uint32_t>(ENOSPC));
 }
 
 TEST_F(SzddFiles, ASourceThatFailsAfterAnyNumberOfBytesNeverSucceeds) {

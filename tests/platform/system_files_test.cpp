@@ -36,10 +36,9 @@ TEST(SystemFiles, PrivateFoldersAreFreshAndRemovedWithTheirFiles) {
   ScratchFolder scratch;
   platform::SystemFiles files;
   const std::string parent = scratch.path().string() + kSeparator;
-  uint32_t error = 0;
-  const std::string a = files.MakePrivateFolder(parent, &error);
-  const std::string b = files.MakePrivateFolder(parent, &error);
-  ASSERT_FALSE(a.empty()) << error;
+  const std::string a = files.MakePrivateFolder(parent);
+  const std::string b = files.MakePrivateFolder(parent);
+  ASSERT_FALSE(a.empty()) << files.LastError();
   ASSERT_NE(a, b);
   EXPECT_EQ(a.back(), kSeparator);
   EXPECT_TRUE(fs::is_directory(a));
@@ -50,23 +49,22 @@ TEST(SystemFiles, PrivateFoldersAreFreshAndRemovedWithTheirFiles) {
   EXPECT_FALSE(fs::exists(a));
   EXPECT_TRUE(fs::exists(b));
 
-  EXPECT_TRUE(files.MakePrivateFolder(parent + "missing" + kSeparator, &error).empty());
-  EXPECT_EQ(error, kNoSuchFolder);
+  EXPECT_TRUE(files.MakePrivateFolder(parent + "missing" + kSeparator).empty());
+  EXPECT_EQ(files.LastError(), kNoSuchFolder);
 }
 
 TEST(SystemFiles, ReadsWritesSeeksAndReportsTheSystemsErrors) {
   ScratchFolder scratch;
   platform::SystemFiles files;
-  uint32_t error = 0;
   {
-    auto out = files.Create(scratch / "f", &error);
+    auto out = files.Create(scratch / "f");
     ASSERT_TRUE(out);
     EXPECT_EQ(out->Write("hello world", 11), 11);
     EXPECT_TRUE(out->Seek(6, SEEK_SET));
     EXPECT_EQ(out->Write("WORLD", 5), 5);
     EXPECT_EQ(out->Tell(), 11);
   }
-  auto in = files.OpenRead(scratch / "f", &error);
+  auto in = files.OpenRead(scratch / "f");
   ASSERT_TRUE(in);
   EXPECT_EQ(in->Size(), 11);
   // Seconds since 1970 on every system, so within a day of now.
@@ -82,12 +80,12 @@ TEST(SystemFiles, ReadsWritesSeeksAndReportsTheSystemsErrors) {
   in.reset();
 
   // Creating empties an existing file.
-  ASSERT_TRUE(files.Create(scratch / "f", &error));
+  ASSERT_TRUE(files.Create(scratch / "f"));
   EXPECT_EQ(fs::file_size(scratch / "f"), 0u);
 
-  EXPECT_EQ(files.OpenRead(scratch / "absent", &error), nullptr);
-  EXPECT_EQ(error, kNoSuchFile);
-  EXPECT_EQ(files.OpenRead(scratch.path().string(), &error), nullptr) << "a folder is not an image";
+  EXPECT_EQ(files.OpenRead(scratch / "absent"), nullptr);
+  EXPECT_EQ(files.LastError(), kNoSuchFile);
+  EXPECT_EQ(files.OpenRead(scratch.path().string()), nullptr) << "a folder is not an image";
   EXPECT_TRUE(files.Remove(scratch / "f"));
   EXPECT_FALSE(files.Remove(scratch / "f"));
 }

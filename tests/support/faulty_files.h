@@ -18,12 +18,12 @@ class FaultyFiles : public platform::SystemFiles {
   int64_t readLimit = -1;   // bytes an opened file yields before an error
 
   std::string TempFolder() override { return temp.empty() ? SystemFiles::TempFolder() : temp; }
-  std::unique_ptr<platform::File> OpenRead(const std::string& path, uint32_t* error) override {
-    auto file = SystemFiles::OpenRead(path, error);
+  std::unique_ptr<platform::File> OpenRead(const std::string& path) override {
+    auto file = SystemFiles::OpenRead(path);
     return file && readLimit >= 0 ? std::make_unique<Limited>(std::move(file), readLimit, -1) : std::move(file);
   }
-  std::unique_ptr<platform::File> Create(const std::string& path, uint32_t* error) override {
-    auto file = SystemFiles::Create(path, error);
+  std::unique_ptr<platform::File> Create(const std::string& path) override {
+    auto file = SystemFiles::Create(path);
     return file && writeLimit >= 0 ? std::make_unique<Limited>(std::move(file), -1, writeLimit) : std::move(file);
   }
 

@@ -31,10 +31,9 @@ std::string VezerDriverFolder::CandidateRelativePath(int row) {
 
 VezerDriverFolder::VezerDriverFolder(int row, VezerLibrary library) : row_(row) {
   platform::Files& files = platform::Use<platform::Files>();
-  uint32_t code = 0;
-  std::string made = files.MakePrivateFolder(files.TempFolder(), &code);
+  std::string made = files.MakePrivateFolder(files.TempFolder());
   if (made.empty()) {
-    error_ = "cannot make a program-files folder (error " + std::to_string(code) + ")";
+    error_ = "cannot make a program-files folder (error " + std::to_string(files.LastError()) + ")";
     made = "/nonexistent-reflash-program-files/";
   }
   folder_ = made.substr(0, made.size() - 1);
