@@ -12,6 +12,8 @@
 #include <fstream>
 #include <map>
 
+#include "platform/net/socket_error.h"
+
 namespace platform::net {
 namespace {
 
@@ -47,10 +49,7 @@ int ClassifyInterface(const std::string& sysNet, const std::string& name, bool l
 int ListInterfaces(std::vector<InterfaceInfo>& out, const std::string& sysNet, int* error) {
   out.clear();
   ifaddrs* list = nullptr;
-  if (getifaddrs(&list) != 0) {
-    if (error) *error = errno;
-    return -1;
-  }
+  if (getifaddrs(&list) != 0) return SocketFailure(error);
   std::map<std::string, InterfaceInfo> byName;
   for (ifaddrs* a = list; a != nullptr; a = a->ifa_next) {
     if (a->ifa_name == nullptr) continue;

@@ -2,6 +2,7 @@
 #include <iphlpapi.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <vector>
 
@@ -43,7 +44,8 @@ int ListInterfaces(std::vector<InterfaceInfo>& out, const std::string&, int* err
   }
   if (result == ERROR_NO_DATA) return 0;
   if (result != NO_ERROR) {
-    if (error) *error = static_cast<int>(result);
+    // The errno names callers test; other codes pass as the system's own.
+    if (error) *error = result == ERROR_NOT_ENOUGH_MEMORY ? ENOMEM : static_cast<int>(result);
     return -1;
   }
   for (auto* a = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()); a != nullptr; a = a->Next) {

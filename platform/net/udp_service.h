@@ -2,8 +2,8 @@
 // The UDP service the network transport talks through: the plain socket
 // calls of udp_socket.h and the wait of socket_wait.h behind one seam, so a
 // simulation can stand in-process units behind it and nothing it sends
-// reaches a real network. Results and errors as in udp_socket.h;
-// addresses and ports in host order.
+// reaches a real network. Results and errors as in udp_socket.h (-1 and
+// an errno value in *error); addresses and ports in host order.
 #include <cstddef>
 #include <cstdint>
 #include <vector>

@@ -1,7 +1,14 @@
 #pragma once
-// IPv4 UDP sockets for the network transport. Every call returns 0 or a
-// positive count on success and -1 on failure with the OS error (errno) in
-// `*error` when `error` is given. Addresses and ports are in host order.
+// IPv4 UDP sockets for the network transport. Addresses and ports are in
+// host order.
+//
+// Errors, in the shape of the socket calls, for every call of this folder
+// and of UdpService: 0 or a positive count on success, -1 on failure with
+// the OS error in `*error` when `error` is given. The error is an errno
+// value on every system (Winsock's codes become the errno names callers
+// test: EAGAIN, EINTR, EADDRINUSE...; see winsock_win32.h), so callers
+// above the platform layer test one set of names. Closing cannot fail in a
+// way the caller could act on.
 #include <cstddef>
 #include <cstdint>
 
