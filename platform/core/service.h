@@ -29,8 +29,8 @@
 // - our DNS-SD client library (network/dnssd), loaded by the binding: as
 //   any DNS-SD client library, it keeps per-process state of its own (its
 //   record cache, its open operations and their sockets) behind its C API.
-// - the Files and DeviceControl backends: the system's code of their last
-//   failed call, which their LastError() gives (as the system keeps one).
+// - the Files and DeviceControl backends: why their last call failed (the
+//   system's code, a description), which their LastError() gives.
 // Nothing else in the program outlives a call or an object.
 
 namespace platform {

@@ -3,6 +3,12 @@
 // synchronous requests by code with an input and an output buffer (the
 // host driver's Z2Mixer0..7 devices). Every request blocks until the driver
 // has answered.
+//
+// Errors, in the shape of the system's device calls: a call that fails
+// returns its failure value (kNoDevice, false), and LastError() then says
+// why in words: the device, the request code and the system's own text.
+// A call that succeeds leaves it as it was. Closing cannot fail in a way
+// the caller could act on.
 #include <cstdint>
 #include <string>
 

@@ -1,4 +1,5 @@
 // This system has no host driver for the units: no device ever opens.
+#include <cstdio>
 #include <string>
 
 #include "platform/core/real_backend.h"
@@ -13,9 +14,12 @@ class NoDeviceControl final : public DeviceControl {
     lastError_ = std::string(name ? name : "") + ": no host driver on this system";
     return kNoDevice;
   }
-  bool Request(DeviceHandle, uint32_t, const void*, uint32_t, void*, uint32_t, uint32_t* returned) override {
+  // Worded as the Windows backend words it, request code first.
+  bool Request(DeviceHandle, uint32_t code, const void*, uint32_t, void*, uint32_t, uint32_t* returned) override {
     if (returned) *returned = 0;
-    lastError_ = "no device open";
+    char text[48];
+    std::snprintf(text, sizeof text, "request 0x%08X: no device open", static_cast<unsigned>(code));
+    lastError_ = text;
     return false;
   }
   void CloseDevice(DeviceHandle) override {}

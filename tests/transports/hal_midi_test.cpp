@@ -5,6 +5,8 @@
 #include <string>
 
 #include "platform/core/clock.h"
+#include "platform/devctl/device_control.h"
+#include "platform/devctl/z2mixer.h"
 #include "sim/links/sim_host_driver.h"
 #include "tests/transports/link_test_support.h"
 
@@ -41,6 +43,36 @@ TEST(HalMidiNoDriverTest, WithoutTheHostDriverOpenFails) {
   CHalMIDI t;
   EXPECT_EQ(t.Open(), 1);
   EXPECT_FALSE(t.IsOpen());
+}
+
+// Every failing call of a device-control backend gives its failure value,
+// and LastError says why, naming the device or the request.
+TEST(DeviceControlErrors, EveryFailureGivesItsValueAndSaysWhy) {
+  sim::SimHostDriver driver;
+  platform::DeviceControl& system = platform::Devices();
+  for (platform::DeviceControl* devices : {&system, static_cast<platform::DeviceControl*>(&driver)}) {
+    EXPECT_EQ(devices->OpenDevice("\\\\.\\Z2Mixer5"), platform::kNoDevice);
+    EXPECT_EQ(devices->LastError().rfind("\\\\.\\Z2Mixer5: ", 0), 0u) << devices->LastError();
+    uint8_t request[z2mixer::kInfoSize] = {};
+    uint32_t returned = 7;
+    EXPECT_FALSE(devices->Request(platform::kNoDevice, z2mixer::kAdapterInfo, request, sizeof request, request,
+                                  sizeof request, &returned));
+    EXPECT_EQ(returned, 0u);
+    EXPECT_NE(devices->LastError().find("request 0x"), std::string::npos) << devices->LastError();
+  }
+  // A refusal of the driver itself; a success leaves the last word.
+  driver.SetAdapter(0, sim::SimAdapter{});
+  driver.AdapterAt(0).failInfo = true;
+  const platform::DeviceHandle d = driver.OpenDevice("\\\\.\\Z2Mixer0");
+  ASSERT_NE(d, platform::kNoDevice);
+  uint8_t info[z2mixer::kInfoSize] = {};
+  EXPECT_FALSE(driver.Request(d, z2mixer::kAdapterInfo, info, sizeof info, info, sizeof info, nullptr));
+  const std::string refused = driver.LastError();
+  EXPECT_NE(refused.find("request 0x"), std::string::npos) << refused;
+  driver.AdapterAt(0).failInfo = false;
+  EXPECT_TRUE(driver.Request(d, z2mixer::kAdapterInfo, info, sizeof info, info, sizeof info, nullptr));
+  EXPECT_EQ(driver.LastError(), refused);
+  driver.CloseDevice(d);
 }
 
 TEST_F(HalMidiTest, UsesTheFirstDeviceThatOpensAndTriesNoFurther) {
