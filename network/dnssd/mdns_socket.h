@@ -5,6 +5,7 @@
 // datagram came in on (IP_PKTINFO). Or, for one-shot queries (RFC 6762
 // 5.1), a socket on an ephemeral port that joins nothing and only hears the
 // unicast answers sent back to it.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -49,7 +50,10 @@ class MdnsSocket {
   // True when `from` (network byte order) lies in the subnet of an
   // interface this socket uses: unicast answers count only from the link
   // (RFC 6762 11), never from a sender further away.
-  bool OnLink(uint32_t from) const;
+  bool OnLink(uint32_t from) const {
+    return std::any_of(joined_.begin(), joined_.end(),
+                       [&](const JoinedInterface& j) { return (j.address & j.netmask) == (from & j.netmask); });
+  }
   // Sends `data` by unicast to `address`:`port` (network byte order address).
   bool SendTo(uint32_t address, uint16_t port, const std::vector<uint8_t>& data);
   // Receives one datagram without waiting. Returns its length, or -1 when

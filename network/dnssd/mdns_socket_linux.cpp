@@ -93,18 +93,7 @@ bool MdnsSocket::SendOn(unsigned index, const std::vector<uint8_t>& data) {
   ip_mreqn out{};
   out.imr_ifindex = static_cast<int>(index);
   if (setsockopt(fd_, IPPROTO_IP, IP_MULTICAST_IF, &out, sizeof out) != 0) return false;
-  sockaddr_in to{};
-  to.sin_family = AF_INET;
-  to.sin_port = htons(endpoint_.port);
-  to.sin_addr.s_addr = endpoint_.group;
-  ssize_t n = sendto(fd_, data.data(), data.size(), MSG_DONTWAIT | MSG_NOSIGNAL, reinterpret_cast<sockaddr*>(&to),
-                     sizeof to);
-  return n == static_cast<ssize_t>(data.size());
-}
-
-bool MdnsSocket::OnLink(uint32_t from) const {
-  return std::any_of(joined_.begin(), joined_.end(),
-                     [&](const JoinedInterface& j) { return (j.address & j.netmask) == (from & j.netmask); });
+  return SendTo(endpoint_.group, endpoint_.port, data);
 }
 
 bool MdnsSocket::SendTo(uint32_t address, uint16_t port, const std::vector<uint8_t>& data) {

@@ -177,11 +177,6 @@ bool MdnsSocket::SendOn(unsigned index, const std::vector<uint8_t>& data) {
   return SendTo(endpoint_.group, endpoint_.port, data);
 }
 
-bool MdnsSocket::OnLink(uint32_t from) const {
-  return std::any_of(joined_.begin(), joined_.end(),
-                     [&](const JoinedInterface& j) { return (j.address & j.netmask) == (from & j.netmask); });
-}
-
 bool MdnsSocket::SendTo(uint32_t address, uint16_t port, const std::vector<uint8_t>& data) {
   if (fd_ < 0) return false;
   sockaddr_in to{};

@@ -87,9 +87,7 @@ std::unique_ptr<ui::DialogWindow> QtHost::CreateDialog(const ui::DialogTemplate&
 ui::Answer QtHost::MessageBox(const ui::MessageBoxRequest& request) { return ShowMessageBox(request, nullptr); }
 
 ui::Answer QtHost::ShowMessageBox(const ui::MessageBoxRequest& request, QWidget* owner) {
-  if (messageBoxHook_) {
-    if (std::optional<ui::Answer> answer = messageBoxHook_(request)) return *answer;
-  }
+  if (std::optional<ui::Answer> answer = HookedAnswer(request)) return *answer;
   // Without a caption of its own a message box says "Error", as the
   // system's own boxes do.
   const QString caption = QString::fromStdString(request.caption.value_or("Error"));
@@ -120,10 +118,6 @@ bool QtHost::PumpOne() {
   QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance(QThread::currentThread());
   if (!dispatcher) return false;
   return dispatcher->processEvents(QEventLoop::AllEvents);
-}
-
-void QtHost::NotifyShown(QtDialogWindow& dialog) {
-  if (shownHook_) shownHook_(dialog);
 }
 
 // ---------------------------------------------------------------- session

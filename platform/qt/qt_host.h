@@ -19,6 +19,7 @@
 
 #include "platform/core/message_pump.h"
 #include "platform/core/non_copyable.h"
+#include "platform/ui/host_hooks.h"
 #include "platform/ui/ui_host.h"
 
 class QWidget;
@@ -32,17 +33,13 @@ class QtDialogWindow;
 // it is local, its socket exists.
 bool DisplayAvailable();
 
-class QtHost final : public ui::Host, public MessagePump {
+class QtHost final : public ui::Host, public MessagePump, public ui::HostHooks<QtDialogWindow> {
  public:
   QtHost();
   ~QtHost() override;
 
   // ---- ui::Host
-  std::unique_ptr<ui::DialogWindow> CreateDialog(const ui::DialogTemplate& tmpl, ui::DialogEvents& events,
-                                                 ui::DialogWindow* parent) override;
-  ui::Answer MessageBox(const ui::MessageBoxRequest& request) override;
-  // Nested calls balance: the cursor returns after as many restores as waits.
-  void SetWaitCursor(bool wait) override;
+  PLATFORM_UI_HOST_OPERATIONS
 
   // ---- MessagePump
   // One pass of Qt's event dispatcher without waiting: the events pending
@@ -53,24 +50,12 @@ class QtHost final : public ui::Host, public MessagePump {
   // delivered.
   bool PumpOne() override;
 
-  // ---- hooks for tests and screenshots
-  // Consulted before a message box is shown; an answer skips the box.
-  using MessageBoxHook = std::function<std::optional<ui::Answer>(const ui::MessageBoxRequest&)>;
-  void SetMessageBoxHook(MessageBoxHook hook) { messageBoxHook_ = std::move(hook); }
-  // Called from the event loop once a dialog has been shown.
-  using DialogHook = std::function<void(QtDialogWindow&)>;
-  void SetShownHook(DialogHook hook) { shownHook_ = std::move(hook); }
-
   // Shows a message box owned by `owner` (null: none). QtDialogWindow's
   // message boxes come through here too.
   ui::Answer ShowMessageBox(const ui::MessageBoxRequest& request, QWidget* owner);
-  // Called by a dialog when it has been shown.
-  void NotifyShown(QtDialogWindow& dialog);
   int WaitCursorDepth() const { return waitDepth_; }
 
  private:
-  MessageBoxHook messageBoxHook_;
-  DialogHook shownHook_;
   int waitDepth_ = 0;
 };
 

@@ -71,9 +71,7 @@ std::unique_ptr<ui::DialogWindow> Win32Host::CreateDialog(const ui::DialogTempla
 ui::Answer Win32Host::MessageBox(const ui::MessageBoxRequest& request) { return ShowMessageBox(request, nullptr); }
 
 ui::Answer Win32Host::ShowMessageBox(const ui::MessageBoxRequest& request, HWND owner) {
-  if (messageBoxHook_) {
-    if (std::optional<ui::Answer> answer = messageBoxHook_(request)) return *answer;
-  }
+  if (std::optional<ui::Answer> answer = HookedAnswer(request)) return *answer;
   UINT flags = (request.buttons == ui::Buttons::OkCancel ? MB_OKCANCEL : MB_OK) | IconFlags(request.icon);
   if (request.buttons == ui::Buttons::OkCancel && request.defaultButton == 1) flags |= MB_DEFBUTTON2;
   // Without an owner the box still holds every window of the program.
@@ -124,10 +122,6 @@ void Win32Host::Dispatch(MSG& msg) {
   if (root && GetClassLongPtrW(root, GCW_ATOM) == kDialogClassAtom && IsDialogMessageW(root, &msg)) return;
   TranslateMessage(&msg);
   DispatchMessageW(&msg);
-}
-
-void Win32Host::NotifyShown(Win32DialogWindow& dialog) {
-  if (shownHook_) shownHook_(dialog);
 }
 
 void Win32Host::Register(HWND window, Win32DialogWindow* dialog) {

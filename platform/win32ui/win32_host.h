@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "platform/core/message_pump.h"
+#include "platform/ui/host_hooks.h"
 #include "platform/ui/ui_host.h"
 
 namespace platform::win32ui {
@@ -29,17 +30,13 @@ class Win32DialogWindow;
 // can draw on (under Wine, an X display).
 bool WindowsAvailable();
 
-class Win32Host final : public ui::Host, public MessagePump {
+class Win32Host final : public ui::Host, public MessagePump, public ui::HostHooks<Win32DialogWindow> {
  public:
   Win32Host();
   ~Win32Host() override;
 
   // ---- ui::Host
-  std::unique_ptr<ui::DialogWindow> CreateDialog(const ui::DialogTemplate& tmpl, ui::DialogEvents& events,
-                                                 ui::DialogWindow* parent) override;
-  ui::Answer MessageBox(const ui::MessageBoxRequest& request) override;
-  // Nested calls balance: the cursor returns after as many restores as waits.
-  void SetWaitCursor(bool wait) override;
+  PLATFORM_UI_HOST_OPERATIONS
 
   // ---- MessagePump
   // Takes one message off the thread's queue (posted, input, then paints
@@ -48,17 +45,8 @@ class Win32Host final : public ui::Host, public MessagePump {
   // in any dialog. Never waits.
   bool PumpOne() override;
 
-  // ---- hooks for tests and screenshots
-  // Consulted before a message box is shown; an answer skips the box.
-  using MessageBoxHook = std::function<std::optional<ui::Answer>(const ui::MessageBoxRequest&)>;
-  void SetMessageBoxHook(MessageBoxHook hook) { messageBoxHook_ = std::move(hook); }
-  // Called from the modal loop once a dialog has been shown.
-  using DialogHook = std::function<void(Win32DialogWindow&)>;
-  void SetShownHook(DialogHook hook) { shownHook_ = std::move(hook); }
-
   // ---- for the dialogs
   ui::Answer ShowMessageBox(const ui::MessageBoxRequest& request, HWND owner);
-  void NotifyShown(Win32DialogWindow& dialog);
   // Routes one message as PumpOne does.
   void Dispatch(MSG& msg);
   void Register(HWND window, Win32DialogWindow* dialog);
@@ -72,8 +60,6 @@ class Win32Host final : public ui::Host, public MessagePump {
   HICON ProgramIcon();
 
  private:
-  MessageBoxHook messageBoxHook_;
-  DialogHook shownHook_;
   std::map<HWND, Win32DialogWindow*> dialogs_;
   std::vector<HWND> order_;
   int waitDepth_ = 0;

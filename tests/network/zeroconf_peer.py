@@ -25,44 +25,39 @@ def make():
     return Zeroconf(interfaces=["127.0.0.1"], ip_version=IPVersion.V4Only)
 
 
-def unit_infos():
+def service_pair(arc_type, cmc_type, instance, server, arc_properties, cmc_properties):
+    """The media (arc, port 4440) and conmon (cmc, port 8800) services of one
+    device at 127.0.0.1; a type names its subtype, if any, in full."""
     address = socket.inet_aton("127.0.0.1")
+    arc_type = arc_type + "." if arc_type else ""
+    cmc_type = cmc_type + "." if cmc_type else ""
     return [
-        ServiceInfo("_netaudio-arc._udp.local.", "Peer Unit._netaudio-arc._udp.local.",
-                    addresses=[address], port=4440, server="peer-unit.local.",
-                    properties={"arcp_vers": "2.8.1", "router_vers": "4.1.0", "mf": "Zelk",
-                                "pad": "p" * 200}),
-        ServiceInfo("_Zelk._sub._netaudio-cmc._udp.local.", "Peer Unit._netaudio-cmc._udp.local.",
-                    addresses=[address], port=8800, server="peer-unit.local.",
-                    properties={"id": "0011223344556677", "process": "0", "mf": "Zelk"}),
+        ServiceInfo(arc_type + "_netaudio-arc._udp.local.", instance + "._netaudio-arc._udp.local.",
+                    addresses=[address], port=4440, server=server, properties=arc_properties),
+        ServiceInfo(cmc_type + "_netaudio-cmc._udp.local.", instance + "._netaudio-cmc._udp.local.",
+                    addresses=[address], port=8800, server=server, properties=cmc_properties),
     ]
+
+
+def unit_infos():
+    return service_pair("", "_Zelk._sub", "Peer Unit", "peer-unit.local.",
+                        {"arcp_vers": "2.8.1", "router_vers": "4.1.0", "mf": "Zelk", "pad": "p" * 200},
+                        {"id": "0011223344556677", "process": "0", "mf": "Zelk"})
 
 
 def device_infos():
-    address = socket.inet_aton("127.0.0.1")
-    return [
-        ServiceInfo("_Zelk._sub._netaudio-arc._udp.local.", "Peer Box._netaudio-arc._udp.local.",
-                    addresses=[address], port=4440, server="peer-box.local.",
-                    properties={"arcp_vers": "2.8.1", "arcp_min": "2.0.0", "router_vers": "4.1.0",
-                                "router_info": "zi-rerar", "mf": "Zelk", "model": "_0a1b"}),
-        ServiceInfo("_Zelk._sub._netaudio-cmc._udp.local.", "Peer Box._netaudio-cmc._udp.local.",
-                    addresses=[address], port=8800, server="peer-box.local.",
-                    properties={"id": "001DC1FFFE500C2A", "process": "3", "vid": "0000000000000001",
-                                "vba": "1.2.3.4", "mf": "Zelk", "model": "ZIRERAR"}),
-    ]
+    return service_pair("_Zelk._sub", "_Zelk._sub", "Peer Box", "peer-box.local.",
+                        {"arcp_vers": "2.8.1", "arcp_min": "2.0.0", "router_vers": "4.1.0",
+                         "router_info": "zi-rerar", "mf": "Zelk", "model": "_0a1b"},
+                        {"id": "001DC1FFFE500C2A", "process": "3", "vid": "0000000000000001",
+                         "vba": "1.2.3.4", "mf": "Zelk", "model": "ZIRERAR"})
 
 
 def card_infos():
-    address = socket.inet_aton("127.0.0.1")
-    return [
-        ServiceInfo("Zelk._sub._netaudio-arc._udp.local.", "Orvella-ZI-RERAR-1._netaudio-arc._udp.local.",
-                    addresses=[address], port=4440, server="zi-rerar-1.local.",
-                    properties={"arcp_vers": "2.7.1", "arcp_min": "2.0.0", "router_vers": "4.2.3",
-                                "router_info": "ZI-RERAR", "mf": "Zelk", "model": "ZIRERAR"}),
-        ServiceInfo("Zelk._sub._netaudio-cmc._udp.local.", "Orvella-ZI-RERAR-1._netaudio-cmc._udp.local.",
-                    addresses=[address], port=8800, server="zi-rerar-1.local.",
-                    properties={"id": "001dc1fffe5a3b01", "process": "0", "mf": "Zelk", "model": "ZIRERAR"}),
-    ]
+    return service_pair("Zelk._sub", "Zelk._sub", "Orvella-ZI-RERAR-1", "zi-rerar-1.local.",
+                        {"arcp_vers": "2.7.1", "arcp_min": "2.0.0", "router_vers": "4.2.3",
+                         "router_info": "ZI-RERAR", "mf": "Zelk", "model": "ZIRERAR"},
+                        {"id": "001dc1fffe5a3b01", "process": "0", "mf": "Zelk", "model": "ZIRERAR"})
 
 
 def register(seconds, infos):
