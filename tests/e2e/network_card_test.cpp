@@ -41,6 +41,26 @@ class NetworkCardRun : public e2e::CardImageRun {
   static bool ClaimsSuccess(const Finished& r) {
     return Has(r.log, "EEPROM Programming Success") || Has(r.out + r.err, "Congratulations");
   }
+
+  // An update against a simulator started with `args` that must end with
+  // `status` (any failure when 0) and never claim success.
+  struct Failed {
+    Finished run;
+    std::string report;  // the simulator's
+  };
+  Failed UpdateThatFails(std::vector<std::string> args, int status) {
+    auto sim = Simulator(std::move(args));
+    Failed f{Update(*sim), ""};
+    f.report = sim->Stop();
+    const Finished& r = f.run;
+    if (status == 0) {
+      EXPECT_NE(r.status, 0) << r.out << r.err << r.log;
+    } else {
+      EXPECT_EQ(r.status, status) << r.out << r.err << r.log;
+    }
+    EXPECT_FALSE(ClaimsSuccess(r)) << r.out << r.err << r.log;
+    return f;
+  }
 };
 
 TEST_F(NetworkCardRun, TheCardHoldsTheImageByteForByte) {
@@ -67,21 +87,13 @@ TEST_F(NetworkCardRun, AStrangersDatagramMidTransferChangesNothing) {
 TEST_F(NetworkCardRun, ALossyLinkFailsTheRunAndNeverClaimsSuccess) {
   // The card protocol never resends, so a lost datagram must end the run
   // as a failure, not pass for a verified card.
-  auto sim = Simulator({"--drop-every=50"});
-  Finished r = Update(*sim);
-  const std::string report = sim->Stop();
-  EXPECT_NE(r.status, 0) << r.out << r.err << r.log;
-  EXPECT_FALSE(ClaimsSuccess(r)) << r.log;
+  auto [r, report] = UpdateThatFails({"--drop-every=50"}, 0);
   EXPECT_TRUE(Has(r.out + r.err, kCardFailed)) << r.out << r.err;
   EXPECT_TRUE(Has(report, "dropped=")) << report;
 }
 
 TEST_F(NetworkCardRun, ARepeatedAcknowledgementFailsTheRunAndCancels) {
-  auto sim = Simulator({"--fault=duplicate-ack-at-packet=200"});
-  Finished r = Update(*sim);
-  const std::string report = sim->Stop();
-  EXPECT_EQ(r.status, 1) << r.out << r.err << r.log;
-  EXPECT_FALSE(ClaimsSuccess(r)) << r.log;
+  auto [r, report] = UpdateThatFails({"--fault=duplicate-ack-at-packet=200"}, 1);
   EXPECT_TRUE(Has(r.log, "Wait for Write Firmware Packet Failed!\n\nduplicate reply\n")) << r.log;
   EXPECT_TRUE(Has(r.log, "The ZI-RERAR card holds a partial image: run the update again.")) << r.log;
   EXPECT_TRUE(Has(report, "cancels=1 completes=0")) << report;
@@ -91,11 +103,7 @@ TEST_F(NetworkCardRun, AForgedVerifyAnswerFromTheCardsAddressIsNeverTheOneBeliev
   // The card stored one byte wrong; right after its own answer comes one
   // from its address carrying the image's bytes. Whichever is compared,
   // two answers to one request fail the run.
-  auto sim = Simulator({"--fault=corrupt-stored-byte=40000", "--fault=forged-verify-at=312"});
-  Finished r = Update(*sim);
-  sim->Stop();
-  EXPECT_EQ(r.status, 1) << r.out << r.err << r.log;
-  EXPECT_FALSE(ClaimsSuccess(r)) << r.log;
+  const Finished r = UpdateThatFails({"--fault=corrupt-stored-byte=40000", "--fault=forged-verify-at=312"}, 1).run;
   EXPECT_TRUE(Has(r.log, "duplicate reply") || Has(r.out + r.err, "Firmware Verify Failed!")) << r.log;
 }
 
@@ -110,11 +118,7 @@ TEST_F(NetworkCardRun, ALostEndOfProgrammingIsSentAgainUntilTheCardShowsIt) {
 }
 
 TEST_F(NetworkCardRun, AnEndOfProgrammingTheCardNeverShowsIsSentNotConfirmed) {
-  auto sim = Simulator({"--lose-completions=100"});
-  Finished r = Update(*sim);
-  sim->Stop();
-  EXPECT_EQ(r.status, 3) << r.out << r.err << r.log;
-  EXPECT_FALSE(ClaimsSuccess(r)) << r.out << r.err << r.log;
+  const Finished r = UpdateThatFails({"--lose-completions=100"}, 3).run;
   EXPECT_TRUE(Has(r.log, "SetProgrammingComplete: sent, not confirmed")) << r.log;
   EXPECT_TRUE(Has(r.out + r.err, "sent, not confirmed")) << r.out << r.err;
 }
