@@ -14,26 +14,15 @@
 #include "network/dnssd/mdns_socket.h"
 #include "network/dnssd/winsock_start_win32.h"
 #include "platform/net/byte_order.h"
+#include "platform/net/winsock_win32.h"
 
 namespace mdns {
 namespace {
 
 using platform::net::HostToNetwork16;
+using platform::net::win32::ErrnoOf;
 
 SOCKET S(int fd) { return static_cast<SOCKET>(fd); }
-
-int ErrnoOf(int code) {
-  switch (code) {
-    case WSAEWOULDBLOCK:
-      return EAGAIN;
-    case WSAEINTR:
-      return EINTR;
-    case WSAENOTSOCK:
-      return EBADF;
-    default:
-      return code;
-  }
-}
 
 LPFN_WSARECVMSG RecvMsgOf(SOCKET s) {
   static LPFN_WSARECVMSG function = nullptr;

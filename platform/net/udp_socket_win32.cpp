@@ -15,36 +15,6 @@ bool Started() {
   return started;
 }
 
-int ErrnoOf(int code) {
-  switch (code) {
-    case WSAEWOULDBLOCK:
-      return EAGAIN;
-    case WSAEINTR:
-      return EINTR;
-    case WSAEMSGSIZE:
-      return EMSGSIZE;
-    case WSAEADDRINUSE:
-      return EADDRINUSE;
-    case WSAEADDRNOTAVAIL:
-      return EADDRNOTAVAIL;
-    case WSAENETUNREACH:
-      return ENETUNREACH;
-    case WSAEHOSTUNREACH:
-      return EHOSTUNREACH;
-    case WSAEACCES:
-      return EACCES;
-    case WSAENOBUFS:
-      return ENOBUFS;
-    case WSAEBADF:
-    case WSAENOTSOCK:
-      return EBADF;
-    case WSAEINVAL:
-      return EINVAL;
-    default:
-      return code;
-  }
-}
-
 }  // namespace win32
 
 namespace {
